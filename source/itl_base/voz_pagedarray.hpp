@@ -1,0 +1,39 @@
+// voz_pagedarray.hpp -- arrays of fixed-size items that grow in 64 KB pages.
+//
+// The builder and the query evaluation keep long runs of small records
+// (pattern references, candidate lists) in paged arrays: the items never
+// move once stored, so pointers into a page stay valid while the array grows.
+// Item i lies in page i / itemsPerPage at offset (i % itemsPerPage) *
+// itemSize; every page is a 65536-byte block from the system allocator.
+#ifndef VOZ_PAGEDARRAY_HPP
+#define VOZ_PAGEDARRAY_HPP
+
+#include <cstdint>
+
+constexpr int32_t VOZ_PM_PAGE_SIZE = 65536;
+
+// Control of one paged array; made by the first __PM_RESIZE, freed with
+// voz_PMfree by the array's owner.
+struct _PAGEMEMCTL {
+    void** pages;          // page table, `capacity` entries, unused ones null
+    int32_t capacity;      // entries of the page table
+    int32_t used;          // pages allocated, pages[0 .. used-1]
+    int32_t itemsPerPage;  // VOZ_PM_PAGE_SIZE / itemSize
+    int32_t bytesPerPage;  // itemsPerPage * itemSize
+    int32_t itemSize;      // bytes per item, 1 .. VOZ_PM_PAGE_SIZE
+};
+
+// Makes item `index` addressable (allocating the control on first use with
+// `itemSize`; later calls keep the control's item size) and frees the pages
+// above the page that holds `index`.
+// Returns 0; 11 when memory runs out (pages allocated so far stay); 17 for a
+// negative index or an item size outside 1 .. 65536 (nothing is changed).
+int __PM_RESIZE(_PAGEMEMCTL** controlPointer, int32_t index, int32_t itemSize);
+
+// Address of item `index`. REQUIRES: index made addressable by __PM_RESIZE.
+void* voz_PMitem(const _PAGEMEMCTL* control, int32_t index);
+
+// Frees the pages and the control and clears *controlPointer; null is fine.
+void voz_PMfree(_PAGEMEMCTL** controlPointer);
+
+#endif  // VOZ_PAGEDARRAY_HPP
