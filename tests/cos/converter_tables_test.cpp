@@ -11,6 +11,7 @@
 #include <set>
 
 #include "converter_test_util.hpp"
+#include "ti_test_util.hpp"
 #include "cos_converter_methods.hpp"
 #include "cos_converter_tables.hpp"
 
@@ -401,7 +402,7 @@ TEST(ConverterExternal, IconvCodePageRoundTripsEveryByte) {
 // UTF-8 decoding agrees with ICU's on random bytes, invalid ones included:
 // one U+FFFD for each maximal part of a sequence that could have been valid.
 TEST(ConverterExternal, Utf8DecodingAgreesWithICUOnRandomBytes) {
-    std::mt19937 rng(convtest::testSeed());
+    std::mt19937 rng(testSeed());
     const unsigned char alphabet[] = {0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
                                       0xC2, 0xDF, 0xE0, 0xE1, 0xED, 0xEF, 0xF0, 0xF1, 0xF4, 0xF5,
                                       0xF8, 0xFC, 0xFF};

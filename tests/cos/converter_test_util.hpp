@@ -57,18 +57,6 @@ inline std::u16string units(std::string const& bytes) {
     return s;
 }
 
-// Seed of the randomized tests: TEST_SEED when set, else a fresh one.
-inline uint32_t testSeed() {
-    static uint32_t seed = [] {
-        char const* env = std::getenv("TEST_SEED");
-        uint32_t s = env ? static_cast<uint32_t>(std::strtoul(env, nullptr, 10))
-                         : std::random_device{}();
-        std::printf("TEST_SEED=%u\n", s);
-        return s;
-    }();
-    return seed;
-}
-
 }  // namespace convtest
 
 #endif

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cos_directory.hpp"
-#include "dll/fs_test_util.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 

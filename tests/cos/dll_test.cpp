@@ -8,7 +8,7 @@
 #include <string>
 
 #include "cos_dll.hpp"
-#include "dll/fs_test_util.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 

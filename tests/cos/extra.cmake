@@ -12,3 +12,15 @@ if(TARGET cos_dll_test)
   target_compile_definitions(cos_dll_test PRIVATE
     TI_DLL_TEST_LIBRARY="$<TARGET_FILE:cos_dll_testlib>")
 endif()
+
+# --- console user interface (consoleui) -----------------------------------
+# cos_consoleui_prog: a small console program that cos_consoleui_test runs
+# with a table of command lines (path through TI_CONSOLEUI_PROG).
+add_executable(cos_consoleui_prog ${CMAKE_CURRENT_SOURCE_DIR}/cos/consoleui/consoleui_prog.cpp)
+target_link_libraries(cos_consoleui_prog PRIVATE qorsvc_obj)
+if(TARGET cos_consoleui_test)
+  add_dependencies(cos_consoleui_test cos_consoleui_prog)
+  target_compile_definitions(cos_consoleui_test PRIVATE
+    TI_CONSOLEUI_PROG="$<TARGET_FILE:cos_consoleui_prog>")
+endif()
+# --- end of console user interface block -----------------------------------

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cos_file.hpp"
-#include "dll/fs_test_util.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // changes, the writer and write-then-read round trips.
 
 #include <gtest/gtest.h>
+
+#include "ti_test_util.hpp"
 #include <unistd.h>
 
 #include <cstdio>
@@ -39,13 +41,6 @@ std::string value(CosClIniFile& ini, char const* section, char const* option) {
   char const* v = nullptr;
   if (!ini.getSection(section) || !ini.getOption(option, v)) return "<none>";
   return v;
-}
-
-unsigned testSeed() {
-  char const* s = getenv("TEST_SEED");
-  unsigned seed = s ? (unsigned)strtoul(s, nullptr, 10) : std::random_device{}();
-  printf("TEST_SEED=%u\n", seed);
-  return seed;
 }
 
 // A unique file name in the temporary directory.

@@ -5,6 +5,8 @@
 // blocks are all given back.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,14 +20,6 @@ namespace {
 
 constexpr unsigned H = COS_MEMPOOL_BLOCK_HEADER_SIZE;
 constexpr unsigned kPage = COS_MEMPOOL_PAGE_SIZE;
-
-unsigned testSeed() {
-  char const* s = getenv("TEST_SEED");
-  unsigned seed = s ? static_cast<unsigned>(strtoul(s, nullptr, 10))
-                    : std::random_device{}();
-  printf("TEST_SEED=%u\n", seed);
-  return seed;
-}
 
 unsigned freeOf(CosClMemoryPoolBlock const* b) { return b->getFreeSize(); }
 

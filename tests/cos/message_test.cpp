@@ -2,6 +2,8 @@
 // fallback texts, catalogues built with gencat and the plain functions.
 
 #include <gtest/gtest.h>
+
+#include "ti_test_util.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,22 +27,6 @@ struct TableCatalog {
 };
 
 // A temporary directory removed at the end.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    char const* tmp = getenv("TMP");
-    std::string templ = std::string(tmp ? tmp : "/tmp") + "/msgtestXXXXXX";
-    char* p = mkdtemp(&templ[0]);
-    if (p != nullptr) path = p;
-  }
-  ~TempDir() {
-    if (!path.empty()) {
-      std::string cmd = "rm -rf '" + path + "'";
-      if (system(cmd.c_str()) != 0) {}
-    }
-  }
-};
-
 // Builds `dir`/test.cat from the fixture's message file with gencat.
 bool buildCatalog(std::string const& dir) {
   std::string source = std::string(TI_TEST_DATA) + "/msg/test.msg";
@@ -182,9 +168,9 @@ TEST(Message, FallbackTextsNameTheCatalog) {
 
 TEST(MessageCatalog, ReadsACatalogBuiltWithGencat) {
   TempDir dir;
-  ASSERT_FALSE(dir.path.empty());
-  ASSERT_TRUE(buildCatalog(dir.path));
-  std::string name = dir.path + "/test.msg";  // the extension becomes .cat
+  ASSERT_FALSE(dir.path().empty());
+  ASSERT_TRUE(buildCatalog(dir.path()));
+  std::string name = dir.path() + "/test.msg";  // the extension becomes .cat
   CosClMessageCatalog cat(name.c_str());
   ASSERT_TRUE(cat.isOpen());
   EXPECT_STREQ(CosClMessage(cat, 1).getText(), "First message");
@@ -193,12 +179,12 @@ TEST(MessageCatalog, ReadsACatalogBuiltWithGencat) {
   CosClMessage absent(cat, 7);
   EXPECT_FALSE(absent.isLoaded());
   EXPECT_EQ(std::string(absent.getText()),
-            "UNABLE TO LOAD MESSAGE #7 FROM CATALOG: " + dir.path + "/test.cat");
+            "UNABLE TO LOAD MESSAGE #7 FROM CATALOG: " + dir.path() + "/test.cat");
   // An open catalogue wins over a table.
   cat.useStringTable(gs_apszCosMessageTable, COS_MESSAGE_TABLE_COUNT);
   EXPECT_STREQ(CosClMessage(cat, 1).getText(), "First message");
 
-  CosMsgCatHandle h = cosMsgCatOpen((dir.path + "/test.cat").c_str());
+  CosMsgCatHandle h = cosMsgCatOpen((dir.path() + "/test.cat").c_str());
   ASSERT_NE(h, nullptr);
   EXPECT_STREQ(cosMsgCatGet(h, 2), "Hello ???, you are ???");
   EXPECT_STREQ(cosMsgCatGetVar(h, 2, "Bo", (char const*)nullptr),

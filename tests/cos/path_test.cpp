@@ -15,7 +15,7 @@
 #include "cos_file.hpp"
 #include "cos_filename.hpp"
 #include "cos_location.hpp"
-#include "dll/fs_test_util.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 

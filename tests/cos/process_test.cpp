@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cos_process.hpp"
-#include "dll/fs_test_util.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // numbers as text, wildcards and the substring/wildcard matchers.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -15,17 +17,6 @@
 #include "cos_stringmatch.hpp"
 
 namespace {
-
-uint32_t testSeed() {
-    static uint32_t seed = [] {
-        char const* fixed = std::getenv("TEST_SEED");
-        uint32_t s = fixed != nullptr ? static_cast<uint32_t>(std::strtoul(fixed, nullptr, 10))
-                                      : std::random_device{}();
-        std::printf("TEST_SEED=%u\n", s);
-        return s;
-    }();
-    return seed;
-}
 
 int sign(int v) { return (v > 0) - (v < 0); }
 

@@ -4,6 +4,8 @@
 // instance is process-wide).
 
 #include <gtest/gtest.h>
+
+#include "ti_test_util.hpp"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,13 +23,6 @@
 #include "cos_traceformat.hpp"
 
 namespace {
-
-unsigned testSeed() {
-  char const* s = getenv("TEST_SEED");
-  unsigned seed = s ? (unsigned)strtoul(s, nullptr, 10) : std::random_device{}();
-  printf("TEST_SEED=%u\n", seed);
-  return seed;
-}
 
 // A trace key of its own per call, and a trace file name for it.
 std::string newKey() {
@@ -65,13 +60,6 @@ int inChild(std::function<int()> const& body) {
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string readFile(std::string const& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::string hex(uint8_t const* p, size_t n) {

@@ -3,6 +3,8 @@
 // threshold, with and without the key-index table.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -25,14 +27,6 @@
 namespace {
 
 using Key = std::array<uint8_t, 6>;
-
-uint32_t testSeed() {
-    const char* s = getenv("TEST_SEED");
-    uint32_t seed = s != nullptr ? static_cast<uint32_t>(strtoul(s, nullptr, 10))
-                                 : std::random_device{}();
-    printf("seed %u (TEST_SEED replays it)\n", seed);
-    return seed;
-}
 
 // A key file of `d` field-number keys and the fixed keys `f` (sorted,
 // distinct, 2-byte units), opened for reading with its header loaded.

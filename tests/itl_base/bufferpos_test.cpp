@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -15,14 +17,6 @@ namespace {
 
 using Doc = std::pair<uint32_t, std::vector<uint32_t>>;
 using List = std::vector<Doc>;
-
-uint32_t testSeed() {
-    const char* s = std::getenv("TEST_SEED");
-    uint32_t seed = s ? static_cast<uint32_t>(std::strtoul(s, nullptr, 10))
-                      : std::random_device{}();
-    std::printf("TEST_SEED=%u\n", seed);
-    return seed;
-}
 
 // Reference encoder, written from the layout tables only.
 std::vector<uint8_t> Encode(const List& list) {

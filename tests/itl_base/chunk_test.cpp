@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -15,14 +17,6 @@
 namespace {
 
 using List = std::vector<std::pair<uint32_t, std::vector<uint32_t>>>;
-
-uint32_t testSeed() {
-    const char* s = std::getenv("TEST_SEED");
-    uint32_t seed = s ? static_cast<uint32_t>(std::strtoul(s, nullptr, 10))
-                      : std::random_device{}();
-    std::printf("TEST_SEED=%u\n", seed);
-    return seed;
-}
 
 std::vector<uint8_t> Encode(const List& list) {
     std::vector<uint8_t> out;

@@ -2,6 +2,8 @@
 // byte-exact, lists reload, bad numbers and damaged files fail cleanly.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,24 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-uint32_t testSeed() {
-    const char* s = getenv("TEST_SEED");
-    uint32_t seed = s != nullptr ? static_cast<uint32_t>(strtoul(s, nullptr, 10))
-                                 : std::random_device{}();
-    printf("seed %u (TEST_SEED replays it)\n", seed);
-    return seed;
-}
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        std::string t = std::string(TI_BINARY_DIR) + "/deldocsXXXXXX";
-        path = mkdtemp(t.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string file(const char* name) const { return path + "/" + name; }
-};
 
 std::vector<uint32_t> listOf(const CVozDeletedDocs& d) {
     return {d.Numbers(), d.Numbers() + d.Count()};

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -28,46 +30,10 @@
 namespace {
 
 // A fresh directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = std::string(TI_BINARY_DIR) + "/filetestXXXXXX";
-        path_ = mkdtemp(&tmpl[0]);
-    }
-    ~TempDir() {
-        nftw(path_.c_str(),
-             [](const char* p, const struct stat*, int, struct FTW*) {
-                 return remove(p);
-             },
-             16, FTW_DEPTH | FTW_PHYS);
-    }
-    std::string operator/(const std::string& name) const {
-        return path_ + "/" + name;
-    }
-
-private:
-    std::string path_;
-};
-
-uint32_t testSeed() {
-    const char* env = getenv("TEST_SEED");
-    uint32_t seed = env != nullptr ? static_cast<uint32_t>(strtoul(env, nullptr, 0))
-                                   : std::random_device{}();
-    printf("seed %u (replay with TEST_SEED=%u)\n", seed, seed);
-    return seed;
-}
-
 std::string pattern(size_t n, unsigned salt = 0) {
     std::string s(n, '\0');
     for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + salt) % 251);
     return s;
-}
-
-void writeFile(const std::string& path, const std::string& data) {
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(fp, nullptr);
-    fwrite(data.data(), 1, data.size(), fp);
-    fclose(fp);
 }
 
 int64_t fileSize(const std::string& path) {
@@ -141,8 +107,8 @@ TEST(PartitionedFile, ReopenSumsPartsAndTakesPartSizeFromPartZero) {
     std::string path = dir / "f";
     mkdir(path.c_str(), 0770);
     std::string p0 = pattern(1000, 1), p1 = pattern(10, 2);
-    writeFile(path + "/0000", p0);
-    writeFile(path + "/0001", p1);
+    ASSERT_TRUE(writeFile(path + "/0000", p0));
+    ASSERT_TRUE(writeFile(path + "/0001", p1));
     FILE_CONTROL* f = voz_XXopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->logsize, 1010);
@@ -283,7 +249,7 @@ TEST(PartitionedFile, UnreadablePartIsAReadErrorNotEndOfData) {
     TempDir dir;
     const std::string path = dir / "broken";
     mkdir(path.c_str(), 0770);
-    writeFile(path + "/0000", pattern(1000));
+    ASSERT_TRUE(writeFile(path + "/0000", pattern(1000)));
     mkdir((path + "/0001").c_str(), 0770);
     FILE_CONTROL* f = voz_XXopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
@@ -472,7 +438,7 @@ TEST(FileControl, RemoveTakesPartsAndDirectory) {
     FILE_CONTROL* f = voz_XXopen(path.c_str(), "wb");
     ASSERT_TRUE(writeAll(f, "x"));
     voz_XXclose(f);
-    writeFile(path + "/0001", "y");
+    ASSERT_TRUE(writeFile(path + "/0001", "y"));
     EXPECT_EQ(voz_XXremove(path.c_str()), 0);
     EXPECT_EQ(voz_access(path.c_str()), -1);
     EXPECT_NE(voz_XXremove(path.c_str()), 0);
@@ -491,7 +457,7 @@ TEST(NamedFile, EveryFailingCallFillsTheStatus) {
     voz_XXclose(f);
     const std::string notEmpty = dir / "full";
     mkTreeDir((notEmpty + "/sub").c_str());
-    writeFile(notEmpty + "/sub/file", "x");
+    ASSERT_TRUE(writeFile(notEmpty + "/sub/file", "x"));
     std::string longName = dir.operator/("");
     while (longName.size() < 700) longName += "component/";
     longName += "last";

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,27 +24,6 @@
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = std::string(TI_BINARY_DIR) + "/fileiotestXXXXXX";
-        path_ = mkdtemp(&tmpl[0]);
-    }
-    ~TempDir() {
-        nftw(path_.c_str(),
-             [](const char* p, const struct stat*, int, struct FTW*) {
-                 return remove(p);
-             },
-             16, FTW_DEPTH | FTW_PHYS);
-    }
-    std::string operator/(const std::string& name) const {
-        return path_ + "/" + name;
-    }
-
-private:
-    std::string path_;
-};
-
 // Runs `act` and returns the exception it throws (retcode -1 when none).
 CVozException thrown(const std::function<void()>& act) {
     try {
@@ -51,14 +32,6 @@ CVozException thrown(const std::function<void()>& act) {
         return e;
     }
     return CVozException(-1);
-}
-
-uint32_t testSeed() {
-    const char* env = getenv("TEST_SEED");
-    uint32_t seed = env != nullptr ? static_cast<uint32_t>(strtoul(env, nullptr, 0))
-                                   : std::random_device{}();
-    printf("seed %u (replay with TEST_SEED=%u)\n", seed, seed);
-    return seed;
 }
 
 }  // namespace

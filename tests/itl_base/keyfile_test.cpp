@@ -2,6 +2,8 @@
 // and every failure reports the right return code and reason.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -27,22 +29,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // A fresh directory under the build tree, removed afterwards.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        std::string t = std::string(TI_BINARY_DIR) + "/keyfileXXXXXX";
-        path = mkdtemp(t.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
 // One file set "idx" in a temporary directory with its key file.
 struct KeySet {
     TempDir dir;
     std::unique_ptr<IDXINFO> idx{new IDXINFO()};
     GTRSTATUS st{};
     explicit KeySet(int set = 0) {
-        EXPECT_EQ(0, voz_SetFctlForRead(&idx->fctl, "idx", dir.path.c_str(), 0,
+        EXPECT_EQ(0, voz_SetFctlForRead(&idx->fctl, "idx", dir.path().c_str(), 0,
                                         set, "KPLQ", "Full", &st));
     }
     ~KeySet() { close(); }

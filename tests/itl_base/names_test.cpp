@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,28 +19,6 @@
 #include "voz_status.hpp"
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = std::string(TI_BINARY_DIR) + "/namestestXXXXXX";
-        path_ = mkdtemp(&tmpl[0]);
-    }
-    ~TempDir() {
-        nftw(path_.c_str(),
-             [](const char* p, const struct stat*, int, struct FTW*) {
-                 return remove(p);
-             },
-             16, FTW_DEPTH | FTW_PHYS);
-    }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const {
-        return path_ + "/" + name;
-    }
-
-private:
-    std::string path_;
-};
 
 // A descriptor made as the call layer makes it.
 std::unique_ptr<_FCTLHEAD> fileSet(const char* dirSpec, const char* index,

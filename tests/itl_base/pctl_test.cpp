@@ -2,6 +2,8 @@
 // work-area growth, the 32-bit sort and the time log.
 #include <gtest/gtest.h>
 
+#include "ti_test_util.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -23,14 +25,6 @@
 #include "voz_util.hpp"
 
 namespace {
-
-uint32_t testSeed() {
-    const char* s = getenv("TEST_SEED");
-    uint32_t seed = s != nullptr ? static_cast<uint32_t>(strtoul(s, nullptr, 10))
-                                 : std::random_device{}();
-    printf("seed %u (TEST_SEED replays it)\n", seed);
-    return seed;
-}
 
 // A file set whose sequential position file holds `bytes`, open for reading.
 struct PosFile {
