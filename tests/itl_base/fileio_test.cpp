@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ti_test_util.hpp"
+#include "engine_test_util.hpp"
+
 
 #include <algorithm>
 #include <cstdio>
@@ -25,15 +26,6 @@
 namespace {
 
 // Runs `act` and returns the exception it throws (retcode -1 when none).
-CVozException thrown(const std::function<void()>& act) {
-    try {
-        act();
-    } catch (const CVozException& e) {
-        return e;
-    }
-    return CVozException(-1);
-}
-
 }  // namespace
 
 TEST(VozFileIO, RoundTripThroughItsOwnBuffer) {
