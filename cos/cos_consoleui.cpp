@@ -394,7 +394,7 @@ bool CosClConsoleUI::hasArgString(char const* name, char const*& value) {
   if (!arg.positionTo(name)) return false;
   char const* switchText = arg.getAsCString();
   if (!arg.setToNext() || arg.isSwitch())
-    fatal(EXIT_ARG_EXPECTING_VALUE, text(MSG_NO_VALUE).getText(), switchText);
+    fatalArgument(EXIT_ARG_EXPECTING_VALUE, text(MSG_NO_VALUE).getText(), switchText);
   value = arg.getAsCString();
   return true;
 }
@@ -415,12 +415,13 @@ bool CosClConsoleUI::numval(char const* name, int32_t& value) {
   if (!arg.positionTo(name)) return false;
   char const* switchText = arg.getAsCString();
   if (!arg.setToNext() || arg.isSwitch())
-    fatal(EXIT_ARG_EXPECTING_VALUE, text(MSG_NO_NUMERIC_VALUE).getText(), switchText);
+    fatalArgument(EXIT_ARG_EXPECTING_VALUE, text(MSG_NO_NUMERIC_VALUE).getText(),
+                  switchText);
   char const* s = arg.getAsCString();
   if (*s == '\'') ++s;
   if (!isDigit(s[0]) && !(s[0] == '-' && isDigit(s[1])))
-    fatal(EXIT_ARG_VALUE_TYPE_MISMATCH, text(MSG_NON_NUMERIC_VALUE).getText(),
-          switchText, arg.getAsCString());
+    fatalArgument(EXIT_ARG_VALUE_TYPE_MISMATCH, text(MSG_NON_NUMERIC_VALUE).getText(),
+                  switchText, arg.getAsCString());
   value = (int32_t)atol(s);
   return true;
 }
@@ -495,12 +496,19 @@ void CosClConsoleUI::fatalMissingArg(char name) {
   fatalMissingArg(nameText);
 }
 
+void CosClConsoleUI::fatalArgument(uint32_t exitCode, char const* s1,
+                                   char const* s2, char const* s3) {
+  header(std::cerr, text(MSG_FATAL).getText(), true);
+  msg(std::cerr, s1, s2, s3);
+  processExit(exitCode);
+}
+
 // Without a usage text a plain fatal block. With one, the block names the
 // switch, points to the help switch and shows the usage. Both end with the
 // code of a missing argument.
 void CosClConsoleUI::fatalMissingArg(char const* name) {
   if (!params().hasUsage())
-    fatal(EXIT_ARG_MISSING, text(MSG_MISSING_SWITCH).getText(), name);
+    fatalArgument(EXIT_ARG_MISSING, text(MSG_MISSING_SWITCH).getText(), name);
   std::ostream& err = std::cerr;
   header(err, text(MSG_FATAL).getText(), true);
   err << "  " << text(MSG_MISSING_SWITCH).getText() << ": " << name << std::endl;

@@ -145,6 +145,14 @@ bool CosClIniFile::setNewValue(CosClIniFileSectionCursor const& cursor,
   return setNewValue(cursor.getCurrent(), option, value);
 }
 
+bool CosClIniFile::setNewValue(CosClIniFileOptionCursor const& cursor,
+                               char const* value) {
+  CosClIniFileOption* o = cursor.getCurrent();
+  if (o == nullptr || o->isDeleted()) return false;
+  o->setValue(value ? value : "");
+  return true;
+}
+
 bool CosClIniFile::deleteSection(CosClIniFileSection* section) {
   if (section == nullptr) return false;
   for (CosClIniFileOption* o = section->iv_pclFirstOption; o != nullptr;) {
@@ -182,6 +190,13 @@ bool CosClIniFile::deleteOption(char const* section, char const* option) {
 bool CosClIniFile::deleteOption(CosClIniFileSectionCursor const& cursor,
                                 char const* option) {
   return deleteOption(cursor.getCurrent(), option);
+}
+
+bool CosClIniFile::deleteOption(CosClIniFileOptionCursor const& cursor) {
+  CosClIniFileOption* o = cursor.getCurrent();
+  if (o == nullptr || o->isDeleted()) return false;
+  o->clear();
+  return true;
 }
 
 // ---------------------------------------------------------------------------

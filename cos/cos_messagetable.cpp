@@ -158,11 +158,11 @@ char const* const gs_apszCosMessageTable[COS_MESSAGE_TABLE_COUNT + 1] = {
     /* 148 */ "ABORT",
     /* 149 */ "PANIC",
     /* 150 */ "Trace Controller",
-    /* 151 */ "[-key <key>] [-instance <instance>] [-file <trace file>] [-display] "
-              "[-format <format>] [-findent <indentation>] [-fnest] [-fnofhd] "
-              "[-fssfhd] [-fhex] [-fbin] [-fdetail <LOW|MED|HIGH>] "
-              "[-fcompids <component ids>] [-fpid <process id>] "
-              "[-ftid <thread id>] [-verbose]",
+    /* 151 */ "[(-key <key>)] [(-instance <instance>)] [(-file <trace file>)] "
+              "[-display] [(-format <format>)] [(-findent <indentation>)] "
+              "[-fnest] [-fnofhd] [-fssfhd] [-fhex] [-fbin] "
+              "[(-fdetail <LOW|MED|HIGH>)] [(-fcompids <component ids>)] "
+              "[(-fpid <process id>)] [(-ftid <thread id>)] [-verbose]",
     /* 152 */ "-key        trace key (the prefix of the trace environment variables)\n"
               "-instance   trace instance name\n"
               "-file       trace file to read\n"

@@ -150,7 +150,7 @@ CosClTraceFormatter::CosClTraceFormatter(CosClTraceEnvironment& environment,
       iv_uCount(0), iv_iNesting(0),
       iv_pszFormat(environment.getFormatString()), iv_pszIndent(nullptr),
       iv_bShowNesting(false), iv_bShowFunctionRecords(true),
-      iv_bFunctionEveryRecord(true), iv_bShowHex(false) {}
+      iv_bFunctionEveryRecord(true), iv_bShowHex(false), iv_bDataRead(false) {}
 
 CosClTraceFormatter::~CosClTraceFormatter() {
   if (iv_pclMessage != nullptr) {
@@ -254,13 +254,21 @@ bool CosClTraceFormatter::formatEntry(std::istream& in, char const* format) {
     in.ignore(entry.getDataLength());
     return true;
   }
-  bool printFunction = iv_bFunctionEveryRecord || type == 1;
-  if (!printFunction && iv_strLastFunction != entry.getFunctionText()) {
-    printFunction = true;
-    iv_strLastFunction = entry.getFunctionText();
-  }
-  if (format == nullptr || *format == '\0') return true;
+  // A function entry prints its text too, so it becomes the last one
+  // printed: the records that follow in the same function do not repeat it.
+  bool printFunction = iv_bFunctionEveryRecord || type == 1 ||
+                       iv_strLastFunction != entry.getFunctionText();
+  if (printFunction) iv_strLastFunction = entry.getFunctionText();
+  iv_bDataRead = false;
+  if (format != nullptr) walkFormat(in, format, entry, printFunction);
+  // Data that the format did not print: the next record follows it.
+  if (!iv_bDataRead) in.ignore(entry.getDataLength());
+  return true;
+}
 
+void CosClTraceFormatter::walkFormat(std::istream& in, char const* format,
+                                     CosClTraceFileEntry const& entry,
+                                     bool printFunction) {
   std::ostream& out = *iv_pOut;
   for (char const* p = format; *p != '\0'; ++p) {
     if (in.eof()) unexpectedEnd("cos_trace_format:644", 644);
@@ -298,7 +306,6 @@ bool CosClTraceFormatter::formatEntry(std::istream& in, char const* format) {
       default: out << '%'; break;
     }
   }
-  return true;
 }
 
 void CosClTraceFormatter::printHexDump(std::istream& in, uint32_t length) {
@@ -319,6 +326,8 @@ void CosClTraceFormatter::printHexDump(std::istream& in, uint32_t length) {
 
 void CosClTraceFormatter::printData(std::istream& in,
                                     CosClTraceFileEntry const& entry) {
+  if (iv_bDataRead) return;  // a second %d: the data has been printed
+  iv_bDataRead = true;
   if (in.eof()) unexpectedEnd("cos_trace_format:342", 342);
   uint32_t type = entry.getType();
   uint32_t length = entry.getDataLength();

@@ -305,9 +305,12 @@ class CosClConsoleUI {
   CosClMessage callerText(uint32_t id) const;
   CosClConsoleUIParams& params() const;
   bool catalogHasTexts() const;
-  void handleBuiltinSwitches(char const* level, char const* compileDate);
   bool checkArguments();
   bool numval(char const* name, int32_t& value);
+  // The fatal block of a wrong command line, on standard error whatever
+  // the error stream (also in quiet mode), then processExit(exitCode).
+  [[noreturn]] void fatalArgument(uint32_t exitCode, char const* s1,
+                                  char const* s2, char const* s3 = nullptr);
   // The label field of a labelled line.
   void writeLabel(std::ostream& stream, char const* label);
   template <class T>

@@ -28,6 +28,7 @@
 
 class CosClIniFile;
 class CosClIniFileSectionCursor;
+class CosClIniFileOptionCursor;
 
 // Text area of an option: name, zero, value, zero, comment, zero.
 constexpr unsigned COS_INIFILE_TEXT_SIZE = 1024;
@@ -138,11 +139,15 @@ class CosClIniFile : public CosClFile {
   bool setNewValue(char const* section, char const* option, char const* value);
   bool setNewValue(CosClIniFileSectionCursor const& cursor, char const* option,
                    char const* value);
+  // The option cursor's current option.
+  bool setNewValue(CosClIniFileOptionCursor const& cursor, char const* value);
   bool deleteSection(char const* name);
   bool deleteSection(CosClIniFileSectionCursor const& cursor);
   bool deleteOption(char const* section, char const* option);
   bool deleteOption(CosClIniFileSectionCursor const& cursor,
                     char const* option);
+  // The option cursor's current option (the cursor stays on its place).
+  bool deleteOption(CosClIniFileOptionCursor const& cursor);
 
   // Model access for cursors and the writer.
   CosClIniFileSection* getFirstSection() const { return iv_pclFirstSection; }

@@ -8,7 +8,9 @@
 //   %n newline + indentation                %p process id
 //   %s time stamp     %t thread id          %x / %X short / long type name
 // "\n" and "\t" in the format are a newline (with indentation) and a tab.
-// A format prints records correctly only when it holds exactly one %d.
+// The first %d of a format reads and prints the record's data (a further %d
+// prints nothing); data that the format does not print is skipped, so
+// formats without %d, the empty one included, read every record.
 //
 // Every failure (file missing, unexpected end, corrupted data) throws
 // CosClExceptionFatal with TRACEFORMAT_COULD_NOT_OPEN, _UNEXPECTED_EOF or
@@ -97,6 +99,9 @@ class CosClTraceFormatter {
   void printTyped(uint32_t type, uint8_t const* data, uint32_t length);
   void printTypeName(CosClTraceFileEntry const& entry, bool longName);
   bool skipRecord(CosClTraceFileEntry const& entry) const;
+  // Prints one record through `format`.
+  void walkFormat(std::istream& in, char const* format,
+                  CosClTraceFileEntry const& entry, bool printFunction);
 
   CosClTraceEnvironment& iv_rclEnvironment;
   CosClTraceFilter const& iv_rclFilter;
@@ -111,6 +116,7 @@ class CosClTraceFormatter {
   bool iv_bShowFunctionRecords;
   bool iv_bFunctionEveryRecord;
   bool iv_bShowHex;
+  bool iv_bDataRead;  // the current record's data has left the input
   std::string iv_strLastFunction;
 };
 

@@ -303,6 +303,19 @@ TEST(IniFile, ChangesAndCursors) {
   EXPECT_FALSE(oc.setToNext());
   EXPECT_TRUE(oc.setToFirst());
 
+  // Changes through an option cursor act on its current option.
+  EXPECT_TRUE(ini.addOption("one", "d", "4"));
+  ASSERT_TRUE(oc.setTo("d"));
+  EXPECT_TRUE(ini.setNewValue(oc, "44"));
+  EXPECT_EQ(value(ini, "one", "d"), "44");
+  EXPECT_TRUE(ini.deleteOption(oc));
+  EXPECT_FALSE(ini.deleteOption(oc));  // already deleted
+  EXPECT_FALSE(ini.setNewValue(oc, "5"));
+  EXPECT_EQ(value(ini, "one", "d"), "<none>");
+  EXPECT_TRUE(oc.setToFirst());
+  EXPECT_STREQ(oc.getOption(), "b");
+  EXPECT_FALSE(oc.setToNext());
+
   // Quoted characters through the char query.
   char const text[] = "[c]\nq = \"'\\t'\"\nr = z\n";
   CosClIniFile chars("c.ini");

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cos_argv.hpp"
 #include "cos_exception.hpp"
 #include "cos_message.hpp"
 
@@ -88,6 +89,21 @@ TEST(MessageTable, HoldsTheNamesOfEveryErrorValue) {
   EXPECT_NE(std::string(help.getText()).find("%%  percent"), std::string::npos);
   EXPECT_NE(std::string(help.getText()).find("<key>_TRACE_ACTIVE=yes     enables trace"),
             std::string::npos);
+  // The controller's usage line is in the usage notation: the switches
+  // that take a value bind it, so no value is taken for a free argument.
+  CosClMessage usage(t.catalog, 151);
+  char const* argv[] = {"tc", "-key", "abc", "-fdetail", "HIGH", "-findent",
+                        "..", "-fpid", "12", "-display", "-verbose"};
+  int const argc = (int)(sizeof argv / sizeof argv[0]);
+  CosClArgvCheckCursor arg(argc, argv, usage.getText());
+  for (bool ok = arg.setToFirst(); ok; ok = arg.setToNext()) {
+    EXPECT_TRUE(arg.isLegal()) << arg.getAsCString();
+    if (!arg.isSwitch()) {
+      EXPECT_TRUE(arg.isBound()) << arg.getAsCString();
+    }
+  }
+  CosClArgvFreeCursor free(argc, argv, usage.getText());
+  EXPECT_FALSE(free.setToFirst());
 }
 
 TEST(Message, InsertsFollowTheirNumbers) {

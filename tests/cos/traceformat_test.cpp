@@ -198,7 +198,7 @@ TEST(TraceFormat, FlagsShapeTheOutput) {
   EXPECT_EQ(formatBytes(file, "[%f]%m%d%n", [](CosClTraceFormatter& f) {
               f.setShowFunctionOnEveryRecord(false);
             }),
-            "[f1]\n[f1]a\n[]b\n[f2]c\n[f1]\n");
+            "[f1]\n[]a\n[]b\n[f2]c\n[f1]\n");
   // Without function records; with nesting levels and indentation.
   EXPECT_EQ(formatBytes(file, "%m%d%n", [](CosClTraceFormatter& f) {
               f.setShowFunctionRecords(false);
@@ -209,6 +209,16 @@ TEST(TraceFormat, FlagsShapeTheOutput) {
               f.setDisplayIndentation("..");
             }),
             "Nesting level: 1\n..a\n..b\n..c\n..Nesting level: 0\n");
+  // Formats without %d, the empty one too, skip the data of every record;
+  // a second %d prints nothing.
+  uint32_t count = 0;
+  EXPECT_EQ(formatBytes(file, "%m"), "abc");
+  EXPECT_EQ(formatBytes(file, "", nullptr, &count), "");
+  EXPECT_EQ(count, 5u);
+  EXPECT_EQ(formatBytes(raw(15, 0, 0, "", "", bytesOf<int32_t>(-7)) +
+                            raw(3, 0, 0, "z", "", ""),
+                        "%m<%d|%d>"),
+            "<-7|>z<|>");
   // Escapes and unknown placeholders in the format.
   EXPECT_EQ(formatBytes(raw(3, 0, 0, "m", "", ""), "\\t%m\\\\%q%%%d"), "\tm\\%%");
 }
