@@ -193,8 +193,10 @@ bool CosClDirectory::remove() {
   return true;
 }
 
+// A directory that is not there is reported by remove() (not existent),
+// not by the tree removal that could not open it.
 bool CosClDirectory::removeAll(bool withContents) {
-  if (withContents && !removeTree(*this)) return false;
+  if (withContents && !removeTree(*this) && isExistent()) return false;
   return remove();
 }
 
@@ -232,6 +234,9 @@ bool CosClDirectory::setAsCurrent() {
 }
 
 bool CosClDirectory::attachSubDir(CosClLocation const& location) {
+  // An empty path (a failed expansion) would otherwise expand against the
+  // current directory and turn into a valid-looking path.
+  if (refuseBadPath(CosEnErrorId::DIRECTORY_EXPANSION_FAILED)) return false;
   char const* sub = location.getPathProper();
   while (*sub == '/' || *sub == '\\') ++sub;  // no "//" in the result
   size_t length = m_clPath.getLength();

@@ -4,8 +4,9 @@
 // The walker's buffer holds the directory path (at most
 // COS_PATH_MAX_LENGTH characters, a location's limit) followed by the
 // current entry name (at most NAME_MAX characters, what readdir can
-// return), so the full name always fits. A location that was cut to fit
-// is not walked at all.
+// return), so the full name always fits. A location that was cut to fit,
+// or the empty path of a directory that could not be built, is not walked
+// at all (DIRWALK_COULD_NOT_INIT with IO_INVALID_NAME).
 
 #include <dirent.h>
 #include <limits.h>
@@ -21,14 +22,17 @@
 
 class CosClOSSDirectoryWalker {
  public:
-  CosClOSSDirectoryWalker(CosClLocation const& location, _CosStError& error)
+  // `refuse`: the location is not a usable directory path; nothing is
+  // opened.
+  CosClOSSDirectoryWalker(CosClLocation const& location, _CosStError& error,
+                          bool refuse)
       : m_pszEntry(m_szPath),
         m_bValid(false),
         m_rError(error),
         m_pDir(nullptr),
         m_uMode(0) {
     m_szPath[0] = '\0';
-    if (location.isTooLong()) {
+    if (refuse || location.isTooLong()) {
       m_rError.set(CosEnErrorId::DIRWALK_COULD_NOT_INIT,
                    CosEnErrorClass::IO_INVALID_NAME);
       return;
@@ -90,18 +94,21 @@ class CosClOSSDirectoryWalker {
 
 CosClDirectoryWalk::CosClDirectoryWalk(CosClLocation const& location)
     : m_pclWalker(nullptr) {
-  open(location);
+  open(location, false);
 }
 
+// A directory's path is empty only when it could not be built: that walk
+// must not list the current directory (which an empty location means).
 CosClDirectoryWalk::CosClDirectoryWalk(CosClDirectory const& directory)
     : m_pclWalker(nullptr) {
-  open(directory.getLocation());
+  open(directory.getLocation(), directory.getLocation().isEmpty());
 }
 
-void CosClDirectoryWalk::open(CosClLocation const& location) {
+void CosClDirectoryWalk::open(CosClLocation const& location, bool refuse) {
   m_stError.clear();
   void* memory = CosClMemoryManager::allocate(sizeof(CosClOSSDirectoryWalker));
-  m_pclWalker = new (memory) CosClOSSDirectoryWalker(location, m_stError);
+  m_pclWalker =
+      new (memory) CosClOSSDirectoryWalker(location, m_stError, refuse);
 }
 
 CosClDirectoryWalk::~CosClDirectoryWalk() {

@@ -137,8 +137,11 @@ char const* CosClFile::getFileType() const {
 
 bool CosClFile::remove() {
   if (refuseTooLong(CosEnErrorId::FILE_COULD_NOT_REMOVE)) return false;
+  // No chmod before the unlink: unlink does not depend on the file's own
+  // mode here, and chmod would follow a symbolic link and open up the mode
+  // of the file it points to (or leave a file whose removal failed with a
+  // changed mode).
   char const* name = m_clName.getAsCString();
-  chmod(name, 0660);
   if (unlink(name) != 0) {
     m_stError.set(CosEnErrorId::FILE_COULD_NOT_REMOVE,
                   errno == ENOENT ? CosEnErrorClass::IO_NOT_EXISTENT

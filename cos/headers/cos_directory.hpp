@@ -58,7 +58,9 @@ class CosClDirectory : public CosClFileABase {
   // of the creation.
   bool create(unsigned long mode, unsigned long mask);
 
-  // With `withContents`, removeTree(*this) first; then remove().
+  // With `withContents`, removeTree(*this) first; then remove(). A missing
+  // directory fails as remove() says (DIRECTORY_COULD_NOT_REMOVE with
+  // IO_INVALID_NAME).
   bool removeAll(bool withContents);
   // Removes everything inside `directory` (not the directory itself):
   // files and symbolic links are unlinked (a link to a directory is not
@@ -71,7 +73,8 @@ class CosClDirectory : public CosClFileABase {
   bool setAsCurrent();
   // Appends the location's path proper and expands the result ("a/" on
   // "/x/" gives "/x/a/", ".." components resolved). On failure the path
-  // stays as it was: DIRECTORY_EXPANSION_FAILED with IO_INVALID_NAME.
+  // stays as it was: DIRECTORY_EXPANSION_FAILED with IO_INVALID_NAME (also
+  // when the path is empty because it could not be built).
   bool attachSubDir(CosClLocation const& location);
   // Drops the last component ("/a/b/" -> "/a/"). On a root:
   // DIRECTORY_COULD_NOT_DETACH with LOGIC.
@@ -99,6 +102,8 @@ class CosClDirectoryWalk {
   // cannot be opened: the walk is then invalid at once. Throws
   // CosClExceptionFatal only when memory is exhausted.
   explicit CosClDirectoryWalk(CosClLocation const& location);
+  // A directory whose path could not be built (empty) is not walked:
+  // DIRWALK_COULD_NOT_INIT with IO_INVALID_NAME.
   explicit CosClDirectoryWalk(CosClDirectory const& directory);
   CosClDirectoryWalk(CosClDirectoryWalk const&) = delete;
   CosClDirectoryWalk& operator=(CosClDirectoryWalk const&) = delete;
@@ -129,7 +134,8 @@ class CosClDirectoryWalk {
   _CosStError const& getLastError() const { return m_stError; }
 
  private:
-  void open(CosClLocation const& location);
+  // `refuse`: invalid at once, nothing opened.
+  void open(CosClLocation const& location, bool refuse);
 
   CosClOSSDirectoryWalker* m_pclWalker;  // owned (memory manager)
   _CosStError m_stError;                 // written by the walker

@@ -76,7 +76,8 @@ class CosClFile : public CosClFileABase {
   bool isExistent() const override;
   bool isDirectory() const override { return false; }
   bool isFile() const override { return true; }
-  // chmod 0660, then unlink. FILE_COULD_NOT_REMOVE with IO_NOT_EXISTENT
+  // unlink (also of a read-only file; a symbolic link is removed, the file
+  // it points to keeps its mode). FILE_COULD_NOT_REMOVE with IO_NOT_EXISTENT
   // (no such file) or IO_PERMISSION_DENIED (any other reason).
   bool remove() override;
   time_t getDateTimeOfCreation() const override;

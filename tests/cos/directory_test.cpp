@@ -106,6 +106,10 @@ TEST_F(DirectoryTest, RemoveReportsMissingAndNonEmpty) {
   CosClDirectory missing((dir / "missing").c_str());
   EXPECT_FALSE(missing.remove());
   expectError(missing, Id::DIRECTORY_COULD_NOT_REMOVE, Cls::IO_INVALID_NAME);
+  // With contents too: the missing directory, not the tree walk that could
+  // not open it (which used to leave DIRWALK_COULD_NOT_INIT).
+  EXPECT_FALSE(missing.removeAll(true));
+  expectError(missing, Id::DIRECTORY_COULD_NOT_REMOVE, Cls::IO_INVALID_NAME);
 
   CosClDirectory full((dir / "full").c_str());
   ASSERT_TRUE(full.create());
@@ -204,6 +208,26 @@ TEST_F(DirectoryTest, FailedExpansionIsNeverRemoved) {
   EXPECT_FALSE(broken.create());
   EXPECT_FALSE(broken.setAsCurrent());
   EXPECT_TRUE(exists(dir / "precious"));
+}
+
+// Nor is it walked or extended: an empty location walks "./", and an
+// attached sub-directory used to expand against the current directory,
+// leaving a valid-looking path and a cleared error.
+TEST_F(DirectoryTest, FailedExpansionIsNeverWalkedOrAttached) {
+  ASSERT_TRUE(writeFile(dir / "precious", "x"));
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  CosClDirectory broken("/../..");
+  ASSERT_STREQ(broken.getAsCString(), "");
+
+  CosClDirectoryWalk walk(broken);
+  EXPECT_FALSE(walk.isValid());
+  expectError(walk, Id::DIRWALK_COULD_NOT_INIT, Cls::IO_INVALID_NAME);
+
+  EXPECT_FALSE(broken.attachSubDir(CosClLocation("sub")));
+  expectError(broken, Id::DIRECTORY_EXPANSION_FAILED, Cls::IO_INVALID_NAME);
+  EXPECT_STREQ(broken.getAsCString(), "");
+  EXPECT_FALSE(broken.create());
+  EXPECT_FALSE(exists(dir / "sub"));
 }
 
 // ---------------------------------------------------------------------------

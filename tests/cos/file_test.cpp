@@ -115,6 +115,18 @@ TEST_F(FileTest, RemoveReportsMissingAndRefusedFiles) {
   EXPECT_FALSE(notAFile.remove());
   expectError(notAFile, Id::FILE_COULD_NOT_REMOVE, Cls::IO_PERMISSION_DENIED);
 
+  // Removing a symbolic link leaves the mode of the file it points to (a
+  // chmod before the unlink used to open a 0600 file up to 0660).
+  ASSERT_TRUE(writeFile(dir / "secret", "x"));
+  ASSERT_EQ(chmod((dir / "secret").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("secret", (dir / "link").c_str()), 0);
+  CosClFile link = fileAt(dir / "link");
+  EXPECT_TRUE(link.remove());
+  EXPECT_FALSE(exists(dir / "link"));
+  struct stat st;
+  ASSERT_EQ(stat((dir / "secret").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
   ASSERT_TRUE(writeFile(dir / "again", "x"));
   CosClFile again = fileAt(dir / "again");
   EXPECT_FALSE(again.renameAs(CosClFilename((dir / "sub/x/y").c_str())));
