@@ -60,7 +60,7 @@ unsigned int CosClCodePage2CodePageConverter::convertBytes(char* target, unsigne
     m_stError.clear();
     if (m_clSourceCCSID == m_clFromUnicode.getTargetCCSID()) {
         unsigned int k = sourceSize < targetSize ? sourceSize : targetSize;
-        std::memcpy(target, *source, k);
+        if (k != 0) std::memcpy(target, *source, k);  // either may be null when empty
         *source += k;
         if (k < sourceSize)
             setError(CosEnErrorId::CPCONVERTER_TOO_BIG, CosEnErrorClass::DATA_OUT_OF_BOUNDS);
@@ -88,7 +88,10 @@ unsigned int CosClCodePage2CodePageConverter::convertBytes(char* target, unsigne
     unsigned int ucs2Size = CosClCodePage2UnicodeConverter::convertBytes(
         m_pcTempBuffer, m_uiTempBufferSize, source, sourceSize);
     _CosStError first = m_stError;
-    if (first.isError() && first.id != CosEnErrorId::CPCONVERTER_INCOMPLETE) return 0;
+    // The first stage stopped at a failure (an invalid sequence, say) after
+    // converting what came before it: that text still goes to the target,
+    // or the caller, whose source pointer has passed it, would lose it.
+    if (first.isError() && ucs2Size == 0) return 0;
 
     char const* ucs2 = m_pcTempBuffer;
     unsigned int written = m_clFromUnicode.convertBytes(target, targetSize, &ucs2, ucs2Size);
@@ -102,7 +105,7 @@ unsigned int CosClCodePage2CodePageConverter::convertBytes(char* target, unsigne
                                         static_cast<unsigned int>(*source - start), used);
         m_stError = second;
     } else {
-        m_stError = first;  // an incomplete tail stays reported
+        m_stError = first;  // where the first stage stopped, and why
     }
     return written;
 }

@@ -95,7 +95,7 @@ unsigned int cosConvertError(CosStConverterRequest& r) {
 
 unsigned int cosConvertByCopying(CosStConverterRequest& r) {
     unsigned int k = 2 * unitsToConvert(r, 2);
-    std::memcpy(r.pcTarget, *r.ppcSource, k);
+    if (k != 0) std::memcpy(r.pcTarget, *r.ppcSource, k);  // either may be null when empty
     *r.ppcSource += k;
     return k;
 }

@@ -163,6 +163,7 @@ std::unique_ptr<CosClConverterABase> make(uint32_t from, uint32_t to) {
 const CosEnErrorId kOk = CosEnErrorId::NO_ERROR;
 const CosEnErrorId kIncomplete = CosEnErrorId::CPCONVERTER_INCOMPLETE;
 const CosEnErrorId kTooBig = CosEnErrorId::CPCONVERTER_TOO_BIG;
+const CosEnErrorId kInvalid = CosEnErrorId::CPCONVERTER_INVALID_SEQ;
 
 TEST(ConverterCases, GiveTheirOutputConsumptionAndError) {
     const Case cases[] = {
@@ -210,6 +211,10 @@ TEST(ConverterCases, GiveTheirOutputConsumptionAndError) {
         {"954 is 33722", 954, 13488, "\xA4\xA2", ucs2(u"\u3042"), 2, kOk},
         {"18030 four bytes", 18030, 13488, "\x81\x30\x81\x30", ucs2(u"\u0080"), 4, kOk},
         {"to 5488 four bytes", 13488, 5488, ucs2(u"\u0080"), "\x81\x30\x81\x30", 2, kOk},
+        // The first stage stops at the invalid byte: what came before it
+        // still reaches the target.
+        {"invalid 904 byte to UTF-8", 904, 1208, "AB\x81" "C", "AB", 2, kInvalid},
+        {"invalid UTF-8 to 904", 1208, 904, "AB\xE4\xB8\x80" "C", "AB", 2, kInvalid},
     };
     for (Case const& c : cases) {
         auto conv = make(c.from, c.to);
@@ -219,6 +224,22 @@ TEST(ConverterCases, GiveTheirOutputConsumptionAndError) {
         EXPECT_EQ(o.consumed, c.consumed) << c.what;
         EXPECT_EQ(o.error, c.error) << c.what;
         EXPECT_TRUE(o.guardIntact) << c.what;
+    }
+}
+
+// Empty input may come as null pointers: every method writes nothing and
+// reports nothing (and hands no null pointer to memcpy).
+TEST(ConverterCases, EmptyInputWithNullPointers) {
+    const std::pair<uint32_t, uint32_t> pairs[] = {
+        {65501, 13488}, {65500, 13488}, {1208, 13488}, {37, 13488}, {930, 13488}, {943, 13488},
+        {904, 13488}, {13488, 1208}, {13488, 850}, {13488, 819}, {13488, 37}, {13488, 65500},
+        {37, 37}, {37, 1208}, {1208, 943}};
+    for (auto const& p : pairs) {
+        auto conv = make(p.first, p.second);
+        char const* source = nullptr;
+        EXPECT_EQ(conv->convertBytes(nullptr, 0, &source, 0), 0u) << p.first << "->" << p.second;
+        EXPECT_EQ(conv->getError().id, kOk) << p.first << "->" << p.second;
+        EXPECT_EQ(source, nullptr);
     }
 }
 
