@@ -47,7 +47,12 @@ void CVozBufferBase<T>::Extend(int32_t n) {
 template <typename T>
 int32_t CVozBufferBase<T>::Add(const void* bytes, int32_t n) {
     if (n <= 0) return length;
-    if (static_cast<int64_t>(length) + n > capacity) Extend(capacity + n);
+    if (static_cast<int64_t>(length) + n > capacity) {
+        if (static_cast<int64_t>(capacity) + n > INT32_MAX) {
+            throw CVozException(VOZ_RC_MEMORY, errcode);  // beyond 2 GB
+        }
+        Extend(capacity + n);
+    }
     if (static_cast<int64_t>(length) + n > capacity) {
         throw CVozException(VOZ_RC_MEMORY, errcode);  // beyond 2 GB
     }

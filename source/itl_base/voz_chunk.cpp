@@ -117,6 +117,9 @@ int32_t CVozChunk::SkipByPinPoint(uint32_t docid) {
         return 0;
     iv_curDoc = PinDoc(pin);
     iv_nextHeader = static_cast<int32_t>(off);
+    // The document behind a pin is never the leaf's continued first
+    // document: its ordinals start again at 1.
+    iv_continued = 0;
     return 1;
 }
 

@@ -401,6 +401,10 @@ int voz_XXseek64(FILE_CONTROL* f, int64_t offset, int whence) {
         return -1;
     }
     int64_t cur = voz_XXtell64(f);
+    if (whence == 1 && offset > 0 && cur > INT64_MAX - offset) {
+        f->error = EINVAL;  // the target is not representable
+        return -1;
+    }
     target = whence == 1 ? cur + offset : offset;
     if (f->lastop == 'R' && target >= cur && target <= f->physpos) {
         f->bufptr += target - cur;  // still among the unread bytes

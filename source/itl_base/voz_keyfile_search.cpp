@@ -81,6 +81,7 @@ void searchRange(int32_t mode, const uint8_t* key, const IDXINFO* info,
     int64_t last = e + 1 < k.keyIndexEntries ? info->keyIndex[e + 1].firstRecord
                                              : fixed - 1;
     *lo = first > dKind ? first : dKind;
+    if (*lo > fixed) *lo = fixed;  // a damaged entry: past the last key
     *hi = last < fixed - 1 ? last : fixed - 1;
 }
 

@@ -33,10 +33,6 @@ enum : uint8_t {
 
 constexpr uint32_t VOZ_POS_NO_BLOCK = 0xFFFFFFFFu;
 
-// The same record is declared, under the same guard, in
-// voz_sharedblock_posattr.hpp; whichever header comes first defines it.
-#ifndef VOZ_POS_ATTR_DEFINED
-#define VOZ_POS_ATTR_DEFINED
 struct POS_ATTR {
     uint32_t blockID;      // location (see table); VOZ_POS_NO_BLOCK: none
     uint16_t blkOffset;    // slot offset in its block; level 0: offset
@@ -47,7 +43,6 @@ struct POS_ATTR {
     uint32_t lastDocId;    // highest document id, 0xFFFFFFFF when empty
     uint8_t datalengHigh;  // level 0: data length bits 32-39; else 0
 };
-#endif
 
 // A run of encoded documents for the B-tree level (zero it before use).
 struct POS_DATA {

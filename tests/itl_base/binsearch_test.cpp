@@ -271,3 +271,40 @@ TEST(BinSearchKey, ReadFailureLeavesTheRecordUntouched) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counts from a damaged header never turn into record numbers that the
+// 32-bit reads cannot address (a negative number means "the next record").
+TEST(BinSearchKey, DamagedCountsAreRefusedOrClamped) {
+    std::mt19937 rng(5);
+    FixedKeyFile f(0, randomKeys(100, 3, rng));
+    // A fixed-key count beyond 0x7FFFFFFF: those records cannot exist.
+    f.useTable(false);
+    f.idx->info.fixedKeys = 0xFFFFFFF0u;
+    KEY_REC rec;
+    memset(&rec, 0x5A, sizeof rec);
+    int32_t number = -7;
+    GTRSTATUS st{};
+    EXPECT_EQ(-1, voz_BinSearchPatt(f.fkeys[50].data(), f.idx.get(), &rec,
+                                    &number, &st));
+    EXPECT_EQ(19, st.retcode);
+    EXPECT_EQ(207, st.errcode);
+    EXPECT_EQ(-7, number);
+    EXPECT_EQ(0x5A, rec.key[0]);
+    // A table entry pointing past the fixed keys answers "beyond the last".
+    f.idx->info.fixedKeys = 100;
+    f.useTable(true);
+    ASSERT_GE(f.idx->info.keyIndexEntries, 2u);
+    uint32_t last = f.idx->info.keyIndexEntries - 1;
+    f.idx->keyIndex[last].firstRecord = 0x90000000u;
+    Key probe = f.fkeys.back();
+    st = GTRSTATUS{};
+    int rc = voz_BinSearchPatt(probe.data(), f.idx.get(), &rec, &number, &st);
+    EXPECT_EQ(0, st.retcode) << st.errcode;
+    EXPECT_GE(rc, 0);
+    EXPECT_GE(number, 0);
+    EXPECT_LE(number, 100);
+}
+
+}  // namespace

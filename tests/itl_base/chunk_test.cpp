@@ -197,6 +197,30 @@ TEST(PosChunk, PinPointsSkipForwardAndNeverBack) {
     EXPECT_EQ(doc, 707u);
 }
 
+TEST(PosChunk, JumpFromAContinuedLeafStartsOrdinalsAgain) {
+    List list;
+    for (int d = 0; d < 100; ++d) list.push_back({uint32_t(d * 5), {7, 9}});
+    Leaf leaf;
+    auto stream = Encode(list);
+    leaf.image.insert(leaf.image.end(), stream.begin(), stream.end());
+    CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
+    leaf.pins = lump.CreatePinpoint(100 / 32, leaf.image.data());
+    POS_BLOCK block{};
+    block.numPinpoints = uint8_t(leaf.pins);
+    block.poslen = leaf.DataLen();
+    block.carriedCount = 5;
+    block.data = leaf.image.data() + VOZ_PINTABLE_SIZE;
+    CVozChunk chunk;
+    chunk.Setup(block, 0xFFFFFFFF, 0);
+    ASSERT_EQ(chunk.SkipByPinPoint(200), 1);
+    uint32_t doc;
+    int32_t len, pos, ord;
+    ASSERT_EQ(chunk.ExtractVvg(&doc, &len), VOZ_CHUNK_OK);
+    ASSERT_EQ(chunk.ExtractPos(0, &pos, &ord), VOZ_CHUNK_OK);
+    EXPECT_EQ(pos, 7);
+    EXPECT_EQ(ord, 1) << "document " << doc << " is not the continued one";
+}
+
 TEST(PosChunk, EmptyLeafAndContinuedFirstDocument) {
     Leaf empty;
     POS_BLOCK block{};

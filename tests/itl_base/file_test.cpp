@@ -408,6 +408,23 @@ TEST(FileControl, SwitchingBetweenReadAndWriteKeepsThePosition) {
     }
 }
 
+// A relative seek whose target does not fit 64 bits is refused, never
+// computed with an overflow.
+TEST(FileControl, RelativeSeekPastTheLargestPositionIsRefused) {
+    TempDir dir;
+    for (int partition : {0, 1}) {
+        const std::string path = dir / ("far" + std::to_string(partition));
+        FILE_CONTROL* f = voz_XXopenEx(path.c_str(), "wb+", partition);
+        ASSERT_NE(f, nullptr);
+        ASSERT_TRUE(writeAll(f, "0123456789"));
+        EXPECT_EQ(voz_XXseek64(f, INT64_MAX, 1), -1);
+        EXPECT_EQ(f->error, EINVAL);
+        voz_XXclearerror(f);
+        EXPECT_EQ(voz_XXtell64(f), 10);
+        ASSERT_EQ(voz_XXclose(f), 0);
+    }
+}
+
 TEST(FileControl, CallerBufferAndEof) {
     TempDir dir;
     const std::string path = dir / "buf";

@@ -154,6 +154,19 @@ TEST(ByteBuffer, GrowthRule) {
     EXPECT_EQ(u.capacity, 165536 + 165536 + 65536);
 }
 
+// A buffer near 2 GB refuses to grow past it instead of overflowing the
+// capacity it would ask for.
+TEST(ByteBuffer, GrowthPastTwoGigabytesIsRefused) {
+    CVozBufferByte1 b;
+    b.errcode = 3053;
+    b.capacity = b.length = INT32_MAX - 10;  // as if filled; no bytes touched
+    CVozException e = thrown([&] { b.Add("0123456789abcdef", 16); });
+    EXPECT_EQ(e.retcode, 11);
+    EXPECT_EQ(e.errcode, 3053);
+    EXPECT_EQ(b.length, INT32_MAX - 10);
+    b.capacity = b.length = 0;  // nothing was allocated
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 TEST(ByteBuffer, FailedGrowthThrowsItsErrcodeAndKeepsTheBytes) {
     // The allocator is made to refuse in a child with a small address
