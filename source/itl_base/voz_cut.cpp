@@ -109,6 +109,14 @@ int32_t vozCutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
         return 0;
     }
     const int64_t w = width;
+    if (end - start < w) {
+        // Only a partial unit is left: nothing to test without reading past
+        // the end. An empty stretch, and the walk is over.
+        *partStart = start;
+        *partEnd = start;
+        *next = end;
+        return 0;
+    }
     // p + w <= end is tested as end - p >= w: a trailing partial unit is
     // never looked at.
     uint8_t* p = start;

@@ -27,7 +27,8 @@ typedef int32_t (*VOZ_CUT_FN)(uint8_t* start, uint8_t* end, int16_t width,
                               uint8_t** next);
 
 // General cut. With end not above start only *partEnd is set (to start); a
-// width below 2 gives the whole stretch. Units of width 3 with Turkish I
+// width below 2 gives the whole stretch; less than one whole unit gives an
+// empty stretch at start and *next = end. Units of width 3 with Turkish I
 // letters are rewritten in place (see voz_cut.cpp).
 int32_t vozCutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
                        uint8_t** partStart, uint8_t** partEnd, uint8_t** next,

@@ -183,7 +183,10 @@ void vozCHpointFirstBlank(VOZ_CPINFO cp, const uint8_t* units,
     uint8_t blank[6];
     int32_t len = 0;
     int32_t o = *offset;
-    if (!unitOfChar(cp, ' ', nullptr, blank, &len)) {
+    // The blank character of the page: 0x20 is a control byte in EBCDIC,
+    // whose unit would never be the blank unit.
+    const uint8_t blankChar = vozCPisEbcdic(cp.code) ? 0x40 : ' ';
+    if (!unitOfChar(cp, blankChar, nullptr, blank, &len)) {
         *offset = o < end ? end : o;
         return;
     }
@@ -196,8 +199,11 @@ void vozPointFirstBlankKOKR(const uint8_t* units, int32_t* offset,
     int32_t o = *offset;
     for (; o < end; o += 2) {
         const uint8_t* u = units + o;
-        if ((u[0] == 0x20 && u[1] == VOZ_MARK_BLANK) ||
-            (u[0] >= 0x50 && u[0] <= 0x69))
+        if (u[0] == 0x20 && u[1] == VOZ_MARK_BLANK) break;
+        // A joined syllable stands for the blank it replaced. Its trail byte
+        // tells it from the ASCII letters P..Z, whose units share the first
+        // bytes 0x50..0x5A but carry a mark.
+        if (u[0] >= 0x50 && u[0] <= 0x69 && u[1] >= 0x41 && u[1] <= 0xFE)
             break;
     }
     *offset = o;

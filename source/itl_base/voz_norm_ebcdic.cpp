@@ -145,7 +145,10 @@ int32_t vozConvert_SBCSEbcdic(const uint8_t (*table)[2], const uint8_t* src,
 char vozPointNextChar_SBCSEbcdic(const uint8_t (*table)[2],
                                  const uint8_t* text, const uint8_t** next,
                                  const uint8_t* end, uint8_t ctlAsBlank) {
-    (void)end;
+    if (text >= end) {            // nothing left: never read at end
+        *next = end;
+        return VOZ_CLASS_OTHER;
+    }
     *next = text + 1;
     uint8_t b = *text;
     if (b == VOZ_EBCDIC_BLANK) return VOZ_CLASS_BLANK;

@@ -115,6 +115,10 @@ char vozPointNextCharEbcdicKOKR(const uint8_t* text, const uint8_t** next,
                                 const uint8_t* end, VOZ_CONTTEXT* cont,
                                 uint8_t ctlAsBlank, const GTRCREATEPARM*,
                                 uint8_t* state) {
+    if (text >= end) {            // nothing left: never read at end
+        *next = end;
+        return VOZ_CLASS_OTHER;
+    }
     VOZ_EBCDIC_STEP s;
     vozEbcdicMixedStep(&korean, text, end, cont, ctlAsBlank, state, &s);
     *next = text + s.len;

@@ -143,6 +143,10 @@ int32_t convertMixed(const VOZ_EBCDIC_MIXED* page, const uint8_t* src,
 char nextCharMixed(const VOZ_EBCDIC_MIXED* page, const uint8_t* text,
                    const uint8_t** next, const uint8_t* end,
                    VOZ_CONTTEXT* cont, uint8_t ctlAsBlank, uint8_t* state) {
+    if (text >= end) {            // nothing left: never read at end
+        *next = end;
+        return VOZ_CLASS_OTHER;
+    }
     VOZ_EBCDIC_STEP s;
     vozEbcdicMixedStep(page, text, end, cont, ctlAsBlank, state, &s);
     *next = text + s.len;

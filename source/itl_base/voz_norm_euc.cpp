@@ -138,6 +138,10 @@ int32_t convertEuc(EUC_CHAR_FN one, const uint8_t* src, const uint8_t* srcEnd,
 
 char nextCharEuc(EUC_CHAR_FN one, const uint8_t* text, const uint8_t** next,
                  const uint8_t* end, VOZ_CONTTEXT* cont, uint8_t ctlAsBlank) {
+    if (text >= end) {            // nothing left: never read at end
+        *next = end;
+        return VOZ_CLASS_OTHER;
+    }
     uint8_t u[2];
     *next = text + one(text, end, cont, ctlAsBlank, u);
     if (u[1] == VOZ_MARK_BLANK && u[0] == 0x20) return VOZ_CLASS_BLANK;

@@ -288,6 +288,10 @@ char vozPointNextCharUTF8(const uint8_t* text, const uint8_t** next,
                           const uint8_t* end, VOZ_CONTTEXT* cont,
                           uint8_t ctlAsBlank, const GTRCREATEPARM* cparm,
                           uint8_t*) {
+    if (text >= end) {            // nothing left: never read at end
+        *next = end;
+        return VOZ_CLASS_OTHER;
+    }
     VOZ_UTF8CHAR ch;
     vozUTF8unit(text, end, cont, ctlAsBlank, cparm, &ch);
     *next = text + ch.srcLen;
@@ -365,7 +369,7 @@ int32_t vozUnnormalizeUTF8(const uint8_t* units, const uint8_t* unitsEnd,
             *written = n;
             return VOZ_CH_FULL;
         }
-        memcpy(out + n, t, len);
+        if (len > 0) memcpy(out + n, t, len);  // out may be null at 0 room
         n += len;
     }
     *written = n;

@@ -116,6 +116,15 @@ TEST(Cut, DegenerateStretches) {
     EXPECT_EQ(1, vozCHcutIntoPartAlpha(u.data(), u.data() + 3, 2, &ps, &pe,
                                        &next));
     EXPECT_EQ(u.data() + 2, pe);
+    // Nothing but a partial unit: its missing mark byte is never read (the
+    // unit test looked one byte past the end) and the walk ends.
+    Bytes half(1, 'a');
+    ps = pe = next = nullptr;
+    EXPECT_EQ(0, vozCHcutIntoPartAlpha(half.data(), half.data() + 1, 2, &ps,
+                                       &pe, &next));
+    EXPECT_EQ(half.data(), ps);
+    EXPECT_EQ(half.data(), pe);
+    EXPECT_EQ(half.data() + 1, next);
 }
 
 TEST(Cut, AsIsCutKeepsBlanksAndStopsAtItemMarks) {
@@ -279,6 +288,37 @@ TEST(Blanks, FirstBlankUnit) {
     off = 0;
     vozCHpointFirstBlank(cpOf(13), ekokr, &off, 6);
     EXPECT_EQ(2, off);
+}
+
+// Korean: ASCII letters P..Z fold to the first bytes 0x50..0x5A of joined
+// syllables; only a syllable (trail 0x41..0xFE) stands for a blank.
+TEST(Blanks, FirstBlankUnitOfKoreanSkipsLettersPtoZ) {
+    const uint8_t text[] = {'A', 'P', 'z', ' ', 'B'};
+    uint8_t out[10];
+    int32_t len = sizeof out;
+    uint8_t state = 0;
+    ASSERT_EQ(VOZ_CH_DONE, vozCHconvert(cpOf(3), text, text + 5, nullptr, 0,
+                                        out, &len, nullptr, nullptr, &state));
+    int32_t off = 0;
+    vozCHpointFirstBlank(cpOf(3), out, &off, len);
+    EXPECT_EQ(6, off);
+}
+
+// EBCDIC's blank is 0x40; 0x20 there is a control byte whose unit is never
+// the blank unit, so looking for the unit of ' ' found no blank at all.
+TEST(Blanks, FirstBlankUnitOfEbcdicPages) {
+    const uint8_t text[] = {0xC1, 0xC2, 0x40, 0xC3};  // "AB C"
+    for (uint8_t code : {15, 26, 11}) {
+        uint8_t out[8];
+        int32_t len = sizeof out;
+        uint8_t state = 0;
+        ASSERT_EQ(VOZ_CH_DONE, vozCHconvert(cpOf(code), text, text + 4, nullptr,
+                                            0, out, &len, nullptr, nullptr,
+                                            &state));
+        int32_t off = 0;
+        vozCHpointFirstBlank(cpOf(code), out, &off, len);
+        EXPECT_EQ(4, off) << "code " << int(code);
+    }
 }
 
 // ---- one character --------------------------------------------------------------

@@ -396,6 +396,14 @@ TEST(NormUtf8, UnnormalizerNeverWritesPastItsCapacity) {
         EXPECT_EQ(std::string((char*)out.data(), written), full.substr(0, written)) << cap;
         for (int32_t k = cap; k < cap + 8; ++k) ASSERT_EQ(out[k], 0xCC) << cap;
     }
+    // Units that stand for no text need no room at all, not even a buffer
+    // (copying their empty text to a null buffer was undefined).
+    const uint8_t none[] = {0xFF, 0xFF, 0xFF, 0xFA, 0xB0, 0x80};
+    int32_t written = -1;
+    uint8_t state = 0;
+    EXPECT_EQ(vozUnnormalizeUTF8(none, none + 6, 1, nullptr, 0, &written, &state),
+              VOZ_CH_DONE);
+    EXPECT_EQ(written, 0);
 }
 
 TEST(NormUtf8, ConverterStopsWhenTheOutputIsFull) {
