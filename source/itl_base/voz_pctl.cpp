@@ -9,12 +9,8 @@
 #include "voz_bufferpos.hpp"
 #include "voz_file.hpp"
 #include "voz_names.hpp"
+#include "voz_posstore.hpp"
 #include "voz_status.hpp"
-
-// The position store frees its readers; it is linked in with the engine.
-// Until a reader can be made (the position store's skip calls), no record
-// holds one, so an engine built without the store never calls this.
-void vozFreePos(CVozPos* reader, GTRSTATUS* st) __attribute__((weak));
 
 namespace {
 
@@ -60,7 +56,7 @@ void voz_TermPctl(PCTLHEAD* p, GTRSTATUS* st) {
         p->readBufferSize = 0;
     }
     if (p->reader != nullptr) {
-        if (vozFreePos != nullptr) vozFreePos(p->reader, st);
+        vozFreePos(p->reader, st);
         p->reader = nullptr;
     }
 }
@@ -89,6 +85,53 @@ void posFileFail(const _FCTLHEAD* fs, GTRSTATUS* st, int32_t rc, int32_t ec,
         fs->posFile == nullptr && fs->sharedFrom != nullptr ? fs->sharedFrom : fs;
     voz_IDXgetFname(name, owner, VOZ_FT_POS);
     voz_setStatus(st, rc, ec, name, sysErrno);
+}
+
+// Reads n bytes at `off` of the sequential position file through the
+// position-file calls of the set's broker, which keep fs->posOffset in step
+// with the broker's own file. Their failures keep the return code and text
+// and take the reason 216 (seek) or 217 (read). 0 or -1.
+int brokerReadAt(_FCTLHEAD* fs, int64_t off, uint8_t* buf, uint32_t n,
+                 GTRSTATUS* st) {
+    GTRSTATUS why{};
+    if (static_cast<int64_t>(fs->posOffset) != off) {
+        voz_fseek_POSFILE(fs, off, &why);
+        if (why.retcode != 0) {
+            voz_setStatus(st, why.retcode, 216, why.errfname1, why.system_errno);
+            return -1;
+        }
+    }
+    voz_fread_POSFILE(buf, static_cast<int32_t>(n), fs, &why);
+    if (why.retcode != 0) {
+        voz_setStatus(st, why.retcode, 217, why.errfname1, why.system_errno);
+        return -1;
+    }
+    return 0;
+}
+
+// The same through the position file that the set opened itself (or the
+// set it shares it with), for a set without a broker. 0 or -1.
+int fileReadAt(_FCTLHEAD* fs, int64_t off, uint8_t* buf, uint32_t n,
+               GTRSTATUS* st) {
+    FILE_CONTROL* f = fs->posFile != nullptr || fs->sharedFrom == nullptr
+                          ? fs->posFile : fs->sharedFrom->posFile;
+    if (f == nullptr) {
+        posFileFail(fs, st, VOZ_RC_SEEK, 216, EBADF);
+        return -1;
+    }
+    if (static_cast<int64_t>(fs->posOffset) != off) {
+        if (voz_XXseek64(f, off, 0) != 0) {
+            posFileFail(fs, st, VOZ_RC_SEEK, 216, errno);
+            return -1;
+        }
+        fs->posOffset = off;
+    }
+    if (voz_XXread(buf, 1, n, f) != n) {
+        posFileFail(fs, st, VOZ_RC_READ, 217, f->error > 0 ? f->error : 0);
+        return -1;
+    }
+    fs->posOffset += n;
+    return 0;
 }
 
 // Keeps at least kRefillBelow unparsed bytes in the buffer while the key has
@@ -122,24 +165,10 @@ int refill(_FCTLHEAD* fs, PCTLHEAD* p, GTRSTATUS* st) {
     uint32_t n = p->dataLeft < room ? p->dataLeft : room;
     int64_t off = static_cast<int64_t>(
         (static_cast<uint64_t>(p->fileOffsetHigh) << 32) | p->fileOffset);
-    FILE_CONTROL* f = fs->posFile != nullptr || fs->sharedFrom == nullptr
-                          ? fs->posFile : fs->sharedFrom->posFile;
-    if (f == nullptr) {
-        posFileFail(fs, st, VOZ_RC_SEEK, 216, EBADF);
-        return -1;
-    }
-    if (static_cast<int64_t>(fs->posOffset) != off) {
-        if (voz_XXseek64(f, off, 0) != 0) {
-            posFileFail(fs, st, VOZ_RC_SEEK, 216, errno);
-            return -1;
-        }
-        fs->posOffset = off;
-    }
-    if (voz_XXread(p->readBuffer + unparsed, 1, n, f) != n) {
-        posFileFail(fs, st, VOZ_RC_READ, 217, f->error > 0 ? f->error : 0);
-        return -1;
-    }
-    fs->posOffset += n;
+    int rc = fs->posBroker != nullptr
+                 ? brokerReadAt(fs, off, p->readBuffer + unparsed, n, st)
+                 : fileReadAt(fs, off, p->readBuffer + unparsed, n, st);
+    if (rc != 0) return -1;
     uint64_t next = static_cast<uint64_t>(off) + n;
     p->fileOffset = static_cast<uint32_t>(next);
     p->fileOffsetHigh = static_cast<uint32_t>(next >> 32);

@@ -82,9 +82,13 @@ void voz_ReadInfo3Term(PCTLHEAD* pctl);
 // Reads the key's start-position list (pairs of document delta and start
 // position delta in the position code) from the sequential position file
 // of `fs` until curId >= document and curPos >= position; at the end of the
-// list endOfPos becomes 'Y'. Seek 6/216, read 4/217 (with the position
-// file's name and errno); inconsistent buffer or an entry cut by the end of
-// the data 17/220; no memory for the read buffer 11/219. 0 or -1.
+// list endOfPos becomes 'Y'. The file is read through the position-file
+// calls of the set's broker (voz_fseek_POSFILE, voz_fread_POSFILE), or,
+// for a set without a broker, through the position file it opened itself.
+// Seek failures carry the reason 216, read failures 217 (with the file's
+// name; errno when the set's own file failed); inconsistent buffer or an
+// entry cut by the end of the data 17/220; no memory for the read buffer
+// 11/219. 0 or -1.
 int voz_PointDocStartposSkip(_FCTLHEAD* fs, PCTLHEAD* pctl, int32_t document,
                              int32_t position, GTRSTATUS* st);
 

@@ -20,6 +20,7 @@
 #include "voz_names.hpp"
 #include "voz_pagedarray.hpp"
 #include "voz_pctl.hpp"
+#include "voz_posstore.hpp"
 #include "voz_status.hpp"
 #include "voz_timelog.hpp"
 #include "voz_util.hpp"
@@ -165,6 +166,46 @@ TEST(Pctl, LongListsRefillAndTwoKeysShareTheFile) {
     EXPECT_EQ(0u, pa.dataLeft);
     voz_TermPctl(&pa, &st);
     voz_TermPctl(&pb, &st);
+}
+
+// An opened index half reads its sequential position file through its
+// broker; the start-position reader goes through the same position-file
+// calls, so it works without a file of the set's own and keeps posOffset
+// right for the broker's file.
+TEST(Pctl, StartPositionsAreReadThroughTheSetsBroker) {
+    std::vector<uint8_t> a, b;
+    uint8_t code[5];
+    for (uint32_t v : {3u, 64u, 1u, 0x3FFFFFu, 2u, 5u})
+        a.insert(a.end(), code, code + voz_PosCodeEncode(code, v));
+    for (uint32_t v : {7u, 1u, 1u, 16384u})
+        b.insert(b.end(), code, code + voz_PosCodeEncode(code, v));
+    std::vector<uint8_t> file = a;
+    file.insert(file.end(), b.begin(), b.end());
+    PosFile pf(file);
+    _FCTLHEAD* fs = pf.fs.get();
+    voz_XXclose(fs->posFile);
+    fs->posFile = nullptr;
+    GTRSTATUS st{};
+    fs->posBroker = vozAllocatePosBroker(fs, "rb", &st);
+    ASSERT_NE(nullptr, fs->posBroker) << st.retcode << "/" << st.errcode;
+    PCTLHEAD pa{}, pb{};
+    KEY_REC ka = keyAt(0, static_cast<uint32_t>(a.size()));
+    KEY_REC kb = keyAt(static_cast<uint32_t>(a.size()), static_cast<uint32_t>(b.size()));
+    voz_InitPctl(&pa, &ka, 0, 'Y', &st);
+    voz_InitPctl(&pb, &kb, 0, 'Y', &st);
+    ASSERT_EQ(0, voz_PointDocStartposSkip(fs, &pb, 6, 0, &st)) << st.errcode;
+    EXPECT_EQ(std::make_pair(6, 1), std::make_pair(pb.curId, pb.curPos));
+    ASSERT_EQ(0, voz_PointDocStartposSkip(fs, &pa, 2, 0, &st)) << st.errcode;
+    EXPECT_EQ(std::make_pair(2, 64), std::make_pair(pa.curId, pa.curPos));
+    EXPECT_EQ(static_cast<int64_t>(a.size()), static_cast<int64_t>(fs->posOffset));
+    ASSERT_EQ(0, voz_PointDocStartposSkip(fs, &pa, 100, 0, &st));
+    EXPECT_EQ('Y', pa.endOfPos);
+    EXPECT_EQ(std::make_pair(5, 0x3FFFFF + 64 + 5), std::make_pair(pa.curId, pa.curPos));
+    voz_TermPctl(&pa, &st);
+    voz_TermPctl(&pb, &st);
+    vozFreePosBroker(fs->posBroker, &st);
+    fs->posBroker = nullptr;
+    EXPECT_EQ(0, st.retcode) << st.errcode;
 }
 
 TEST(Pctl, CutEntryAndMissingFileAreReported) {
