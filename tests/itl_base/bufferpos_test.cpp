@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ti_test_util.hpp"
+#include "engine_test_util.hpp"
 
 #include <cstdlib>
 #include <map>
@@ -15,35 +15,12 @@
 
 namespace {
 
-using Doc = std::pair<uint32_t, std::vector<uint32_t>>;
-using List = std::vector<Doc>;
-
-// Reference encoder, written from the layout tables only.
-std::vector<uint8_t> Encode(const List& list) {
-    std::vector<uint8_t> out;
-    uint32_t prevDoc = 0xFFFFFFFF;
-    for (const auto& [doc, pos] : list) {
-        std::vector<uint8_t> data;
-        uint32_t prev = 0;
-        for (uint32_t p : pos) {
-            uint8_t code[5];
-            uint32_t n = voz_PosCodeEncode(code, p - prev);
-            data.insert(data.end(), code, code + n);
-            prev = p;
-        }
-        uint8_t head[16];
-        uint32_t h = voz_PosHeaderEncode(head, doc - prevDoc,
-                                         static_cast<uint32_t>(data.size()));
-        out.insert(out.end(), head, head + h);
-        out.insert(out.end(), data.begin(), data.end());
-        prevDoc = doc;
-    }
-    return out;
-}
+using Doc = PosList::value_type;
+using List = PosList;
 
 void Load(CVozBufferPos& b, const List& list) {
     b.Clear();
-    auto bytes = Encode(list);
+    auto bytes = encodePositionList(list);
     b.AppendRawData(bytes.data(), static_cast<uint32_t>(bytes.size()));
     b.iv_docCount = static_cast<uint32_t>(list.size());
     b.iv_curDoc = -1;
@@ -89,12 +66,12 @@ List RandomList(std::mt19937& rng, int docs, int maxPos) {
 
 TEST(PosEncoding, GoldenStreamOfTwoDocuments) {
     // Document 0 with positions 5 and 70, then document 300 with 20000.
-    auto bytes = Encode({{0, {5, 70}}, {300, {20000}}});
+    auto bytes = encodePositionList({{0, {5, 70}}, {300, {20000}}});
     std::vector<uint8_t> want{0x13, 0xC5, 0x80, 0x41, 0x00,
                               0x12, 0xC3, 0x40, 0x4E, 0x20};
     EXPECT_EQ(bytes, want);
     // A delta of 3 and two one-byte codes share the header byte.
-    EXPECT_EQ(Encode({{2, {1, 2}}}), (std::vector<uint8_t>{0x32, 0xC1, 0xC1}));
+    EXPECT_EQ(encodePositionList({{2, {1, 2}}}), (std::vector<uint8_t>{0x32, 0xC1, 0xC1}));
 }
 
 TEST(PosEncoding, HeaderFormsSwitchAtTheirBounds) {
@@ -250,7 +227,7 @@ TEST(PosBuffer, CorruptCodeLengthIsReported) {
 TEST(PosBuffer, TruncatedEntrySetsNeedMoreData) {
     std::vector<uint32_t> many;
     for (uint32_t p = 0; p < 30; ++p) many.push_back(p);
-    auto bytes = Encode({{0, {1}}, {5, many}});
+    auto bytes = encodePositionList({{0, {1}}, {5, many}});
     CVozBufferPos b;
     b.AppendRawData(bytes.data(), static_cast<uint32_t>(bytes.size() - 3));
     b.iv_morePending = 1;
@@ -283,8 +260,8 @@ TEST(PosBuffer, DeletedDocumentsAreSkipped) {
 
 TEST(PosBuffer, AppendRebasesTheRun) {
     List all{{3, {1, 2}}, {10, {5}}, {12, {7, 9}}, {40, {0}}};
-    auto bytes = Encode(all);
-    auto head = Encode({all[0]});
+    auto bytes = encodePositionList(all);
+    auto head = encodePositionList({all[0]});
     // The run of documents 10..40 cut from the stream.
     CVozBufferPos b;
     Load(b, {{0, {4}}});
@@ -335,7 +312,7 @@ TEST(PosBuffer, AppendPosMergesSourcesOfOneDocument) {
             FAIL() << "round " << round << ": " << e.retcode << "/" << e.errcode;
         }
         EXPECT_EQ(std::vector<uint8_t>(out.Data(), out.Data() + out.Used()),
-                  Encode({{doc, merged}}))
+                  encodePositionList({{doc, merged}}))
             << "round " << round;
     }
 }

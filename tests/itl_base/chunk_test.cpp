@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ti_test_util.hpp"
+#include "engine_test_util.hpp"
 
 #include <cstdlib>
 #include <map>
@@ -16,28 +16,7 @@
 
 namespace {
 
-using List = std::vector<std::pair<uint32_t, std::vector<uint32_t>>>;
-
-std::vector<uint8_t> Encode(const List& list) {
-    std::vector<uint8_t> out;
-    uint32_t prevDoc = 0xFFFFFFFF;
-    for (const auto& [doc, pos] : list) {
-        std::vector<uint8_t> data;
-        uint32_t prev = 0;
-        for (uint32_t p : pos) {
-            uint8_t code[5];
-            data.insert(data.end(), code, code + voz_PosCodeEncode(code, p - prev));
-            prev = p;
-        }
-        uint8_t head[16];
-        uint32_t h = voz_PosHeaderEncode(head, doc - prevDoc,
-                                         static_cast<uint32_t>(data.size()));
-        out.insert(out.end(), head, head + h);
-        out.insert(out.end(), data.begin(), data.end());
-        prevDoc = doc;
-    }
-    return out;
-}
+using List = PosList;
 
 // One leaf as the B-tree stores it: 256 bytes of pins, then the data.
 struct Leaf {
@@ -131,7 +110,7 @@ TEST(PosLump, CuttingIntoLeavesAndReadingBackKeepsTheList) {
     std::mt19937 rng(testSeed());
     for (int round = 0; round < 30; ++round) {
         List list = RandomList(rng, 1 + rng() % 400);
-        auto stream = Encode(list);
+        auto stream = encodePositionList(list);
         int32_t capacity = 120 + rng() % 4000;
         auto leaves = CutIntoLeaves(stream, capacity);
         std::vector<int32_t> ordinals;
@@ -152,7 +131,7 @@ TEST(PosLump, PinPointsAreEveryKthDocumentUpTo32) {
     for (const auto& c : cases) {
         List list;
         for (int d = 0; d < c.docs; ++d) list.push_back({uint32_t(d * 10), {1}});
-        auto stream = Encode(list);
+        auto stream = encodePositionList(list);
         CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
         EXPECT_EQ(lump.GetNumDocs(), c.docs);
         uint8_t table[VOZ_PINTABLE_SIZE] = {};
@@ -171,7 +150,7 @@ TEST(PosChunk, PinPointsSkipForwardAndNeverBack) {
     List list;
     for (int d = 0; d < 200; ++d) list.push_back({uint32_t(d * 7), {uint32_t(d)}});
     Leaf leaf;
-    auto stream = Encode(list);
+    auto stream = encodePositionList(list);
     leaf.image.insert(leaf.image.end(), stream.begin(), stream.end());
     CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
     leaf.pins = lump.CreatePinpoint(200 / 32, leaf.image.data());
@@ -201,7 +180,7 @@ TEST(PosChunk, JumpFromAContinuedLeafStartsOrdinalsAgain) {
     List list;
     for (int d = 0; d < 100; ++d) list.push_back({uint32_t(d * 5), {7, 9}});
     Leaf leaf;
-    auto stream = Encode(list);
+    auto stream = encodePositionList(list);
     leaf.image.insert(leaf.image.end(), stream.begin(), stream.end());
     CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
     leaf.pins = lump.CreatePinpoint(100 / 32, leaf.image.data());
@@ -232,7 +211,7 @@ TEST(PosChunk, EmptyLeafAndContinuedFirstDocument) {
     EXPECT_EQ(chunk.ExtractVvg(&doc, &len), VOZ_CHUNK_LEAF_END);
 
     Leaf leaf;
-    auto stream = Encode({{9, {4, 8}}, {12, {1}}});
+    auto stream = encodePositionList({{9, {4, 8}}, {12, {1}}});
     leaf.image.insert(leaf.image.end(), stream.begin(), stream.end());
     block.poslen = leaf.DataLen();
     block.carriedCount = 5;
@@ -253,7 +232,7 @@ TEST(PosChunk, EmptyLeafAndContinuedFirstDocument) {
 }
 
 TEST(PosLump, StepDocTakesAFirstPositionEvenWithoutRoom) {
-    auto stream = Encode({{3, {1, 2, 3, 4, 5, 6}}});
+    auto stream = encodePositionList({{3, {1, 2, 3, 4, 5, 6}}});
     int32_t written = 100;
     CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
     lump.iv_roomLimit = 110;  // 10 bytes left: below the 26 kept free
@@ -271,7 +250,7 @@ TEST(PosLump, StepDocTakesAFirstPositionEvenWithoutRoom) {
 }
 
 TEST(PosLump, StepDocLimitTakesWholeDocumentsBelowTheLimit) {
-    auto stream = Encode({{1, {1}}, {5, {2, 3}}, {9, {4}}, {20, {5}}});
+    auto stream = encodePositionList({{1, {1}}, {5, {2, 3}}, {9, {4}}, {20, {5}}});
     CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
     lump.iv_roomLimit = 1000;
     uint32_t last;
@@ -301,7 +280,7 @@ TEST(PosLump, StepDocLimitTakesWholeDocumentsBelowTheLimit) {
 }
 
 TEST(PosLump, PullOutHandsOverFirstRestAndLast) {
-    auto stream = Encode({{4, {10, 70, 80}}});
+    auto stream = encodePositionList({{4, {10, 70, 80}}});
     CVozLump lump(stream.data(), int32_t(stream.size()), 0xFFFFFFFF, 0);
     uint8_t* rest;
     int32_t restLen, first, last;
@@ -313,7 +292,7 @@ TEST(PosLump, PullOutHandsOverFirstRestAndLast) {
 }
 
 TEST(PosLump, TruncatedStreamIsReported) {
-    auto stream = Encode({{4, {10, 70, 80}}});
+    auto stream = encodePositionList({{4, {10, 70, 80}}});
     CVozLump lump(stream.data(), int32_t(stream.size()) - 2, 0xFFFFFFFF, 0);
     EXPECT_THROW(lump.GetNumDocs(), CVozException);
     lump.iv_roomLimit = 1000;

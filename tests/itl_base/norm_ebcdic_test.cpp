@@ -3,6 +3,8 @@
 // letters, and the round trip text -> units -> text for every character
 // that ICU defines on each page.
 #include <gtest/gtest.h>
+
+#include "engine_test_util.hpp"
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
@@ -17,6 +19,8 @@
 #include "voz_status.hpp"
 
 namespace {
+
+std::string hex(const std::vector<uint8_t>& b) { return hexGroups(b, 0); }
 
 typedef std::vector<uint8_t> Bytes;
 
@@ -50,28 +54,6 @@ Bytes text(uint8_t code, const Bytes& u, uint8_t flag = 0, uint8_t* endState = n
     if (endState) *endState = state;
     else if (state) out.push_back(0x0F);
     return out;
-}
-
-Bytes fromHex(const char* h) {
-    Bytes b;
-    for (const char* p = h; *p;) {
-        if (*p == ' ') { ++p; continue; }
-        unsigned v;
-        sscanf(p, "%2x", &v);
-        b.push_back((uint8_t)v);
-        p += 2;
-    }
-    return b;
-}
-
-std::string hex(const Bytes& b) {
-    std::string s;
-    char buf[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        snprintf(buf, sizeof buf, "%02X", b[i]);
-        s += buf;
-    }
-    return s;
 }
 
 // Units as text, two bytes a group.

@@ -2,6 +2,8 @@
 // half-width kana voicing, the round trip text -> units -> text for every
 // character that ICU's converters define, and the output limits.
 #include <gtest/gtest.h>
+
+#include "engine_test_util.hpp"
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/unorm2.h>
@@ -15,6 +17,8 @@
 #include "voz_norm_euc.hpp"
 
 namespace {
+
+std::string hex(const std::vector<uint8_t>& b) { return hexGroups(b, 2); }
 
 typedef std::vector<uint8_t> Bytes;
 
@@ -40,28 +44,6 @@ Bytes text(uint8_t code, const Bytes& u) {
               VOZ_CH_DONE);
     out.resize(written);
     return out;
-}
-
-Bytes fromHex(const char* h) {
-    Bytes b;
-    for (const char* p = h; *p;) {
-        if (*p == ' ') { ++p; continue; }
-        unsigned v;
-        sscanf(p, "%2x", &v);
-        b.push_back((uint8_t)v);
-        p += 2;
-    }
-    return b;
-}
-
-std::string hex(const Bytes& b) {
-    std::string s;
-    char buf[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        snprintf(buf, sizeof buf, i && i % 2 == 0 ? " %02X" : "%02X", b[i]);
-        s += buf;
-    }
-    return s;
 }
 
 TEST(NormEuc, UnitsOfTexts) {

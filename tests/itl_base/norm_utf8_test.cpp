@@ -4,6 +4,8 @@
 // text -> units -> text for every character of the BMP, and the output
 // limits of both directions.
 #include <gtest/gtest.h>
+
+#include "engine_test_util.hpp"
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
@@ -20,6 +22,8 @@
 #include "voz_status.hpp"
 
 namespace {
+
+std::string hex(const std::vector<uint8_t>& b) { return hexGroups(b, 3); }
 
 typedef std::vector<uint8_t> Bytes;
 
@@ -53,16 +57,6 @@ std::string text(const Bytes& u, uint8_t flag = 0) {
               VOZ_CH_DONE);
     out.resize(written);
     return out;
-}
-
-std::string hex(const Bytes& b) {
-    std::string s;
-    char buf[4];
-    for (size_t i = 0; i < b.size(); ++i) {
-        snprintf(buf, sizeof buf, "%02X", b[i]);
-        s += (i && i % 3 == 0 ? " " : "") + std::string(buf);
-    }
-    return s;
 }
 
 std::string utf8(UChar32 c) {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ti_test_util.hpp"
+#include "engine_test_util.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -39,27 +39,11 @@ struct Doc {
 using List = std::vector<Doc>;
 using Model = std::map<uint32_t, List>;  // key number -> list
 
-inline std::vector<uint8_t> Encode(const List& l) {
-    std::vector<uint8_t> out;
-    uint32_t prev = 0xFFFFFFFFu;
-    for (const Doc& d : l) {
-        std::vector<uint8_t> codes;
-        uint32_t last = 0;
-        for (int32_t p : d.pos) {
-            uint8_t c[5];
-            uint32_t n = voz_PosCodeEncode(c, static_cast<uint32_t>(p) - last);
-            codes.insert(codes.end(), c, c + n);
-            last = static_cast<uint32_t>(p);
-        }
-        uint8_t h[14];
-        uint32_t hn = voz_PosHeaderEncode(h, d.id - prev,
-                                          static_cast<uint32_t>(codes.size()));
-        out.insert(out.end(), h, h + hn);
-        out.insert(out.end(), codes.begin(), codes.end());
-        prev = d.id;
-    }
-    return out;
-}
+inline uint32_t docIdOf(const Doc& d) { return d.id; }
+inline const std::vector<int32_t>& positionsOf(const Doc& d) { return d.pos; }
+
+// The encoded stream of a list (the reference encoder of the layout).
+inline std::vector<uint8_t> Encode(const List& l) { return encodePositionList(l); }
 
 // A list of about `bytes` encoded bytes; documents from `first` on.
 inline List MakeList(std::mt19937& rng, size_t bytes, uint32_t first,
