@@ -123,7 +123,7 @@ void BM_Sbcs850ToUcs2(benchmark::State& state) {
     runOurs(state, c, sbcsText(), "ours 850 -> UCS-2");
 }
 void BM_IcuSbcs850ToUcs2(benchmark::State& state) {
-    runIcu(state, "UTF-16LE", "ibm-850", sbcsText(), "ICU ibm-850 -> UTF-16LE");
+    runIcu(state, "UTF-16LE", "cp850", sbcsText(), "ICU cp850 -> UTF-16LE");
 }
 
 }  // namespace

@@ -18,19 +18,23 @@
 
 namespace {
 
-// ICU's names for the code pages that do not open by number as wanted:
-// the converters with the substitution and private-use-area options.
+// ICU's names (from its alias table) for the code pages that do not open
+// by number as wanted: the variant converters of 942 and 943 with the
+// substitution and private-use-area options, and GB18030. Every other
+// CCSID, 65502 among them, opens with ucnv_openCCSID.
 struct IcuName {
     uint32_t ccsid;
     char const* name;
 };
 const IcuName kIcuNames[] = {
-    {932, "ibm-942_VSUB_VPUA"},
-    {942, "ibm-942_VSUB_VPUA"},
-    {943, "ibm-943_VSUB_VPUA"},
+    {932, "sjis78"},
+    {942, "sjis78"},
+    {943, "cp943c"},
     {1392, "gb18030"},
-    {65502, "ibm-65502"},
 };
+
+// ICU's platform value 0: the platform whose CCSIDs this library uses.
+constexpr UConverterPlatform kCcsidPlatform = static_cast<UConverterPlatform>(0);
 
 void mapStatus(CosStConverterRequest& r, UErrorCode status) {
     if (U_FAILURE(status))
@@ -48,7 +52,7 @@ void* cosGetICUConverter(uint32_t ccsid, _CosStError& error) {
     if (name != nullptr)
         converter = ucnv_open(name, &status);
     else
-        converter = ucnv_openCCSID(static_cast<int32_t>(ccsid), UCNV_IBM, &status);
+        converter = ucnv_openCCSID(static_cast<int32_t>(ccsid), kCcsidPlatform, &status);
     if (U_FAILURE(status)) {
         if (converter != nullptr) ucnv_close(converter);
         CosClIcuInterface::mapIcuError(error, status);

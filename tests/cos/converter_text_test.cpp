@@ -56,9 +56,9 @@ struct Target {
 };
 
 const Target kTargets[] = {
-    {943, "ibm-943_VSUB_VPUA"},
-    {1386, "ibm-1386_P100-2001"},
-    {37, "ibm-37_P100-1995"},
+    {943, "cp943c"},
+    {1386, "cp1386"},
+    {37, "cp37"},
 };
 
 const char* const kFiles[] = {"help.ja.txt", "help.zh_CN.txt", "help.de.txt", "help.ru.txt",

@@ -74,7 +74,7 @@ struct UnitCase {
 
 const char* converterOf(uint8_t code) {
     switch (code) {
-        case 6: return "ibm-850";
+        case 6: return "cp850";
         case 7: return "ISO-8859-1";
         case 8: return "windows-1252";
         case 16: return "windows-1250";
@@ -89,7 +89,7 @@ const char* converterOf(uint8_t code) {
         case 1: return "Shift_JIS";
         case 2: return "Big5";
         case 3: return "windows-949";
-        case 4: return "ibm-1383";
+        case 4: return "cp1383";
         case 9: return "windows-936";
         default: return nullptr;
     }

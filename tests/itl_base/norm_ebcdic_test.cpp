@@ -252,9 +252,9 @@ bool sameUnit(const Bytes& a, const Bytes& b) {
 
 TEST(NormEbcdic, RoundTripOfEverySingleBytePageCharacter) {
     const struct { uint8_t code; const char* icu; } pages[] = {
-        {15, "ibm-500"}, {25, "ibm-838"}, {26, "ibm-870"}, {27, "ibm-1025"},
-        {28, "ibm-1026"}, {29, "ibm-875"}, {30, "ibm-424"}, {31, "ibm-420"},
-        {32, "ibm-1112"}, {33, "ibm-1122"},
+        {15, "CP500"}, {25, "cp838"}, {26, "CP870"}, {27, "cp1025"},
+        {28, "CP1026"}, {29, "cp875"}, {30, "cp424"}, {31, "cp420"},
+        {32, "cp1112"}, {33, "cp1122"},
     };
     for (const auto& p : pages) {
         UErrorCode ec = U_ZERO_ERROR;
@@ -289,7 +289,7 @@ TEST(NormEbcdic, RoundTripOfEverySingleBytePageCharacter) {
 
 TEST(NormEbcdic, RoundTripOfEveryMixedPageCharacter) {
     const struct { uint8_t code; const char* icu; } pages[] = {
-        {10, "ibm-930"}, {11, "ibm-939"}, {12, "ibm-937"}, {13, "ibm-933"}, {14, "ibm-935"},
+        {10, "cp930"}, {11, "cp939"}, {12, "cp937"}, {13, "cp933"}, {14, "cp935"},
     };
     for (const auto& p : pages) {
         UErrorCode ec = U_ZERO_ERROR;

@@ -286,7 +286,7 @@ std::vector<int> alt850Upper() {
 }  // namespace
 
 int main() {
-    static Page p850{"ibm-850"}, p88591{"ISO-8859-1"}, p1252{"windows-1252"},
+    static Page p850{"cp850"}, p88591{"ISO-8859-1"}, p1252{"windows-1252"},
         p1250{"windows-1250"}, p1251{"windows-1251"}, p1253{"windows-1253"},
         p1254{"windows-1254"}, p1255{"windows-1255"}, p1256{"windows-1256"},
         p1257{"windows-1257"}, p1258{"windows-1258"}, p874{"windows-874"};
