@@ -296,6 +296,9 @@ void CVozBufferPos::Realloc(uint32_t n) {
 
 uint8_t* CVozBufferPos::Request(uint32_t n) {
     uint32_t kept = Unread();
+    // A length read from a damaged record must not wrap the 32-bit sum and
+    // hand out room that the buffer does not have.
+    if (uint64_t(kept) + n > 0xFFFFFFFEu) Throw(VOZ_RC_MEMORY, 3302);
     if (iv_read != iv_data) std::memmove(iv_data, iv_read, kept);
     iv_read = iv_end = iv_data;
     Realloc(kept + n);
@@ -430,8 +433,11 @@ uint32_t CVozBufferPos::SkipDoc(uint32_t target) {
     if (iv_pinCount > 0 && target != 0 && iv_delLeft == 0) {
         uint16_t i = 0;
         while (i < iv_pinCount && iv_pinIds[i] < target) ++i;
+        // A pin is taken only forward, over loaded bytes: a damaged table
+        // never sends the reader back over documents it has passed.
         if (i > 0 && iv_pinIds[i - 1] > static_cast<uint32_t>(iv_curDoc) &&
-            iv_pinOffsets[i - 1] <= Used()) {
+            iv_pinOffsets[i - 1] <= Used() &&
+            iv_data + iv_pinOffsets[i - 1] >= iv_read) {
             iv_curDoc = static_cast<int32_t>(iv_pinIds[i - 1]);
             iv_read = iv_data + iv_pinOffsets[i - 1];
         }
@@ -619,6 +625,13 @@ uint8_t* CVozBufferPos::CreatePinPoint(uint16_t& size) {
         iv_pinCount = 0;
     };
     rewind();
+    // The table describes every entry of the stream: deleted ids pending
+    // for the readers must neither stop the walk nor lower the document
+    // count, and they are still pending afterwards.
+    const uint32_t* delIds = iv_delIds;
+    uint32_t delLeft = iv_delLeft;
+    iv_delIds = nullptr;
+    iv_delLeft = 0;
     uint32_t written = 0;
     uint32_t prevLast = 0;
     for (int32_t p = 0; p < pins; ++p) {
@@ -643,6 +656,8 @@ uint8_t* CVozBufferPos::CreatePinPoint(uint16_t& size) {
     voz_putBE16(iv_pinTable, static_cast<uint16_t>(written));
     size = static_cast<uint16_t>(2 + 6 * written);
     rewind();
+    iv_delIds = delIds;
+    iv_delLeft = delLeft;
     return iv_pinTable;
 }
 

@@ -8,6 +8,8 @@
 // (5, 3084) forcing the data to disk failed.
 #include "voz_extentmgr.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +69,14 @@ void CVozExtentMgr::DestroyExtentMgr(CVozExtentMgr* mgr) {
 
 void CVozExtentMgr::Rename(const char* source, const char* target,
                            uint32_t n1, uint32_t n2) {
+    // A file renamed onto itself (under any spelling of its name) stays as
+    // it is: removing the target first would remove the only copy.
+    struct stat src, dst;
+    if (source != nullptr && target != nullptr && stat(source, &src) == 0 &&
+        stat(target, &dst) == 0 && src.st_dev == dst.st_dev &&
+        src.st_ino == dst.st_ino) {
+        return;
+    }
     voz_XXremove(target);
     if (rename(source, target) == 0) return;
     Copy(source, target, n1, n2);

@@ -247,6 +247,18 @@ TEST(VozExtentMgr, RenameReplacesTheTargetCopyAndRemove) {
     EXPECT_STREQ(e.errfname2, (dir / "d").c_str());
 }
 
+TEST(VozExtentMgr, RenameOntoItselfKeepsTheFile) {
+    TempDir dir;
+    const std::string a = dir / "a";
+    CVozExtentMgr::DestroyExtentMgr(makeFile(a, 3));
+    const std::string before = onDisk(a);
+    CVozExtentMgr::Rename(a.c_str(), a.c_str(), 0, 0);
+    EXPECT_EQ(onDisk(a), before);
+    const std::string other = dir.path() + "/./a";  // another spelling
+    CVozExtentMgr::Rename(a.c_str(), other.c_str(), 0, 0);
+    EXPECT_EQ(onDisk(a), before);
+}
+
 TEST(VozExtentMgr, ReplaceFileKeepsAPartitionedLayoutAndLeavesNoTemporary) {
     TempDir dir;
     const std::string name = dir / "ctl";

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test_util.hpp"
+#include "voz_bigendian.hpp"
 
 #include <cstdlib>
 #include <map>
@@ -256,6 +257,65 @@ TEST(PosBuffer, DeletedDocumentsAreSkipped) {
     // there and tells the caller so.
     EXPECT_EQ(b.SkipDoc(5), 9u);
     EXPECT_EQ(b.iv_delAhead, 1);
+}
+
+TEST(PosBuffer, PinTableIgnoresPendingDeletedIds) {
+    List list;
+    for (uint32_t d = 0; d < 150; ++d) list.push_back({d, {d}});
+    const uint32_t deleted[] = {5, 10, 140};
+    CVozBufferPos b;
+    Load(b, list);
+    b.iv_delIds = deleted;
+    b.iv_delLeft = 3;
+    uint16_t size = 0;
+    const uint8_t* table = b.CreatePinPoint(size);
+    ASSERT_EQ(size, 8);
+    EXPECT_EQ(b.iv_docCount, 150u) << "building pins drops no document";
+    EXPECT_EQ(b.iv_delAhead, 0);
+    EXPECT_EQ(b.iv_delLeft, 3u) << "the deleted ids stay pending";
+    EXPECT_EQ(b.iv_delIds, deleted);
+    // The one pin is a true pair: its offset is that of the entry after
+    // the pinned document (here the end of the stream, after 2-document
+    // strides).
+    uint32_t pinDoc = voz_getBE32(table + 2);
+    uint16_t off = voz_getBE16(table + 6);
+    if (off == b.Used()) {
+        EXPECT_EQ(pinDoc, list.back().first);
+    } else {
+        uint32_t delta = 0, len = 0;
+        ASSERT_NE(voz_PosHeaderDecode(b.iv_data + off, b.Used() - off,
+                                      &delta, &len), 0u);
+        EXPECT_EQ(pinDoc + delta, list[pinDoc + 1].first);
+    }
+}
+
+TEST(PosBuffer, APinBehindTheReaderIsNotTaken) {
+    List list;
+    for (uint32_t d = 0; d < 20; ++d) list.push_back({d * 10, {d}});
+    CVozBufferPos b;
+    Load(b, list);
+    // A damaged table: a pin far ahead by id whose offset is the stream
+    // start.
+    uint8_t table[6];
+    voz_putBE32(table, 120);
+    voz_putBE16(table + 4, 0);
+    b.SetPinPoint(1, table);
+    ASSERT_EQ(b.SkipDoc(50), 50u);
+    EXPECT_EQ(b.SkipDoc(150), 150u) << "the reader went back over its bytes";
+}
+
+TEST(PosBuffer, RequestRefusesALengthThatWrapsTheBuffer) {
+    CVozBufferPos b;
+    const uint8_t bytes[] = {0x11, 0xC1};
+    b.AppendRawData(bytes, sizeof bytes);
+    try {
+        b.Request(0xFFFFFFFFu);
+        FAIL() << "a wrapping request was granted";
+    } catch (const CVozException& e) {
+        EXPECT_EQ(e.retcode, VOZ_RC_MEMORY);
+        EXPECT_EQ(e.errcode, 3302);
+    }
+    EXPECT_EQ(b.Unread(), 2u);
 }
 
 TEST(PosBuffer, AppendRebasesTheRun) {
