@@ -15,13 +15,15 @@ namespace {
     throw CVozException(rc, reason);
 }
 
+constexpr int32_t kMaxBranchDepth = 40;
+
 }  // namespace
 
 CVozBranch::CVozBranch(CVozBlockMgr* leafMgr, CVozBlockMgr* branchMgr,
                        CVozSharedBlockMgr* sharedMgr, POS_ATTR* rootAttrs)
     : CVozNode(VOZ_NODE_BRANCH, leafMgr, branchMgr, sharedMgr, rootAttrs),
       m_sibling(nullptr), m_entries(nullptr), nchilds(0),
-      nodekind_childlayer(VOZ_NODE_LEAF), m_childs() {
+      nodekind_childlayer(VOZ_NODE_LEAF), m_childs(), m_depth(0) {
     int32_t max = (static_cast<int32_t>(branchMgr->GetBlockSize()) -
                    VOZ_BRANCH_HEAD) / VOZ_BRANCH_ENTRY;
     if (max > VOZ_BRANCH_MAX_CHILDREN) max = VOZ_BRANCH_MAX_CHILDREN;
@@ -207,7 +209,13 @@ CVozNode* CVozBranch::LoadChild(int32_t index) {
             CVozLeaf(m_leafMgr, m_branchMgr, m_sharedMgr, m_rootAttrs);
         if (!c) Throw(VOZ_RC_MEMORY, 6310);
     } else if (nodekind_childlayer == VOZ_NODE_BRANCH) {
-        c = CreateBranch();
+        // Every branch has at least two children (the half count is 2 or
+        // more below the root), so 2^31 documents never need this many
+        // branch levels: a deeper chain loops back through damaged blocks.
+        if (m_depth + 1 > kMaxBranchDepth) Throw(VOZ_RC_INCONSISTENT, 6328);
+        CVozBranch* b = CreateBranch();
+        b->m_depth = m_depth + 1;
+        c = b;
     } else {
         Throw(VOZ_RC_INCONSISTENT, 6322);
     }

@@ -78,6 +78,9 @@ public:
                                 const childinfo_struct& sibling);
     // Sets the rightmost flag of every loaded descendant from its place.
     void FixRightmost();
+    // Takes the right sibling that `node` made in a Delete_aux that
+    // reported 5 (kept in its m_sibling) and describes it for the parent.
+    static childinfo_struct TakePending(CVozNode* node);
 
     CVozBranch* m_sibling;       // new right sibling until handed up
     uint8_t* m_entries;          // image + 16
@@ -86,6 +89,9 @@ public:
     CVozNode* m_childs[VOZ_BRANCH_MAX_CHILDREN];  // loaded children, owned
     int16_t m_maxChilds;
     int16_t m_halfChilds;
+    // Branch levels above this one as loaded (0 for the root): a chain of
+    // branches deeper than any tree can grow is a cycle in damaged blocks.
+    int32_t m_depth;
 
 private:
     bool HeadValid() const;
@@ -93,6 +99,8 @@ private:
     void DeleteChildren();
     void RemoveChild(int32_t k, RESULT_OPE* result);
     void InsertEntry(int32_t at, const childinfo_struct& info);
+    void TakeSibling(int32_t i, childinfo_struct& info,
+                     childinfo_struct* sibling, RESULT_OPE* result);
     void SplitWith(int32_t at, const childinfo_struct& info,
                    childinfo_struct* sibling, RESULT_OPE* result);
     void AbsorbNextLeaf(int32_t i, CVozLeaf* s);

@@ -142,6 +142,15 @@ int32_t CVozBranch::Insert_aux(WALKKEY& start, WALKKEY& next, WALKKEY& end,
         ExternalizeLowerChild(i - 1);
         return 1;
     }
+    TakeSibling(i, info, sibling, result);
+    return 1;
+}
+
+// Child i reported a new right sibling `info`: a new leaf takes the next
+// leaf whole when both fit, else the sibling gets an entry at i+1, or this
+// branch splits (result 5, the new branch in `sibling`).
+void CVozBranch::TakeSibling(int32_t i, childinfo_struct& info,
+                             childinfo_struct* sibling, RESULT_OPE* result) {
     if (nodekind_childlayer == VOZ_NODE_LEAF && i + 1 < nchilds) {
         CVozLeaf* s = static_cast<CVozLeaf*>(info.node);
         CVozLeaf* r = static_cast<CVozLeaf*>(LoadChild(i + 1));
@@ -159,16 +168,39 @@ int32_t CVozBranch::Insert_aux(WALKKEY& start, WALKKEY& next, WALKKEY& end,
                 throw;
             }
             ExternalizeLowerChild(i - 1);
-            return 1;
+            return;
         }
     }
     if (nchilds < m_maxChilds) {
         InsertEntry(i + 1, info);
         ExternalizeLowerChild(i);
-        return 1;
+        return;
     }
     SplitWith(i + 1, info, sibling, result);
-    return 1;
+}
+
+childinfo_struct CVozBranch::TakePending(CVozNode* node) {
+    CVozNode* s;
+    if (node->nodekind == VOZ_NODE_LEAF) {
+        CVozLeaf* l = static_cast<CVozLeaf*>(node);
+        s = l->m_sibling;
+        l->m_sibling = nullptr;
+    } else {
+        CVozBranch* b = static_cast<CVozBranch*>(node);
+        s = b->m_sibling;
+        b->m_sibling = nullptr;
+    }
+    if (!s) Throw(VOZ_RC_INCONSISTENT, 6329);
+    childinfo_struct info = childinfo_struct();
+    info.node = s;
+    info.blockID = s->m_block;
+    try {
+        s->Get_DocidStart(info.docid, info.poskey);
+    } catch (...) {
+        delete s;
+        throw;
+    }
+    return info;
 }
 
 CVozBranch* CVozBranch::GrowRoot(CVozNode* oldRoot,
@@ -290,6 +322,17 @@ int32_t CVozBranch::Delete_aux(WALKKEY& start, WALKKEY& end, uint32_t** ids,
     if (ret == VOZ_DEL_CONTINUES && nodekind_childlayer == VOZ_NODE_LEAF)
         start.poskey = childEnd.poskey;
     *result = VOZ_OPE_CHANGED;
+    if (cr == VOZ_OPE_SPLIT) {
+        // The child split while deleting (a follower's header grew): the
+        // sibling is taken in as after an insert, and a split of this
+        // branch is handed up the same way.
+        childinfo_struct info = TakePending(child);
+        childinfo_struct up = childinfo_struct();
+        TakeSibling(i, info, &up, result);
+        if (*result == VOZ_OPE_SPLIT)
+            m_sibling = static_cast<CVozBranch*>(up.node);
+        return ret;
+    }
     int32_t j = i == 0 ? 0 : i - 1;
     if (cr == VOZ_OPE_EMPTY) {
         RemoveChild(i, result);

@@ -117,6 +117,8 @@ void CVozBTree::InsertDocs(POS_DATA& d) {
         start = next;
     }
     m_state = 6;
+    // The reader's leaf may have been rewritten or given back.
+    ResetRead();
 }
 
 // A root branch left with one child hands the root to that child.
@@ -147,6 +149,17 @@ void CVozBTree::DeleteDocs(const uint32_t* ids, uint32_t n) {
         uint32_t before = count;
         WALKKEY from = start;
         m_root->Delete_aux(start, end, &cursor, count, &result);
+        if (result == VOZ_OPE_SPLIT) {
+            // A leaf outgrew its block when a follower's header grew and
+            // the split went up to the root: the tree grows at the top.
+            childinfo_struct sibling = CVozBranch::TakePending(m_root);
+            try {
+                m_root = CVozBranch::GrowRoot(m_root, sibling);
+            } catch (...) {
+                delete sibling.node;
+                throw;
+            }
+        }
         ShrinkRoot();
         // A call that neither consumed an id nor moved on makes no
         // progress: the tree does not hold what its keys promise.
@@ -155,6 +168,7 @@ void CVozBTree::DeleteDocs(const uint32_t* ids, uint32_t n) {
             Throw(VOZ_RC_INCONSISTENT, 6344);
     }
     m_state = 6;
+    ResetRead();
 }
 
 void CVozBTree::Externalize(POS_ATTR& a) {
@@ -195,8 +209,10 @@ void CVozBTree::ResetRead() {
         CVozBranch* b = static_cast<CVozBranch*>(m_root);
         b->ExternalizeLowerChild(b->nchilds);
     }
+    // Not set up over any leaf: no document is current until the next
+    // PointVvgSkip.
+    *m_chunk = CVozChunk();
     m_chunk->iv_state = VOZ_CHUNK_LEAF_END;
-    m_chunk->iv_data = nullptr;  // not set up over any leaf
     m_ended = 0;
     m_lastAsked = 0;
 }
@@ -236,6 +252,10 @@ int32_t CVozBTree::PointVvgSkip(uint32_t target, uint32_t& doc) {
 int32_t CVozBTree::PointPosSkip(int32_t target, int32_t& pos,
                                 int32_t& count) {
     if (m_ended) return kListEnd;
+    if (m_chunk->iv_data == nullptr) {  // no current document
+        pos = VOZ_POS_NO_POS;
+        return -1;
+    }
     while (true) {
         int32_t r = m_chunk->ExtractPos(target, &pos, &count);
         if (r == VOZ_CHUNK_OK) return 0;

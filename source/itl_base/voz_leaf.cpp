@@ -73,6 +73,12 @@ void CVozLeaf::InternalizeNode(POS_ATTR attrs, int32_t isRoot) {
     pos_block.poslen = static_cast<int32_t>(voz_getBE32(img + 16));
     pos_block.carriedCount = static_cast<int32_t>(voz_getBE32(img + 20));
     bool valid = HeadValid();
+    // A carried count belongs to a continued first document, and no
+    // document has 2^28 positions or more (its data would not fit a
+    // header's length): readers count on from it without overflow.
+    if (pos_block.carriedCount < 0 || pos_block.carriedCount >= (1 << 28) ||
+        (pos_block.flg_continued == 0 && pos_block.carriedCount != 0))
+        valid = false;
     // A slot shorter than its head and data is damage as well.
     if (valid && !m_inBlock &&
         m_attrs.dataleng < uint32_t(VOZ_LEAF_HEAD + pos_block.poslen))

@@ -28,6 +28,8 @@
 #ifndef VOZ_LEAF_HPP
 #define VOZ_LEAF_HPP
 
+#include <vector>
+
 #include "voz_node.hpp"
 
 class CVozLeaf : public CVozNode {
@@ -102,7 +104,8 @@ private:
                       int32_t cutAtEnd, int32_t cutInSibling);
     int32_t FindDoc(int32_t& from, uint32_t& prevId, uint32_t target,
                     int32_t& headerOff, uint32_t& foundId);
-    void RemoveDoc(int32_t off, uint32_t prevId, int32_t next);
+    bool RemoveDoc(int32_t off, uint32_t prevId, int32_t next);
+    void SplitRemoving(std::vector<uint8_t>& stream);
 };
 
 // Moves `ids`/`count` past every id below `bound` (binary search).

@@ -10,10 +10,17 @@
 // left of this leaf and the sibling; otherwise the rest of the old content
 // moves into the sibling at once and the call stops (the caller's next
 // call goes on with the new document).
+//
+// A delete rewrites the header of the document behind the deleted one;
+// its delta grows and may need more bytes than the deleted entry gave back
+// (at most one byte per deleted entry).  A full leaf then splits as an
+// insert would, and Delete_aux reports result 5 with the sibling kept in
+// m_sibling; the parent takes it as after an insert.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "voz_bufferpos.hpp"
 #include "voz_leaf.hpp"
@@ -270,7 +277,8 @@ int32_t CVozLeaf::FindDoc(int32_t& from, uint32_t& prevId, uint32_t target,
 
 // Removes the entry at `off` (ending at `next`) that is followed by
 // another one: the follower's header is rewritten against `prevId`.
-void CVozLeaf::RemoveDoc(int32_t off, uint32_t prevId, int32_t next) {
+// Returns true when the leaf had to split (see SplitRemoving).
+bool CVozLeaf::RemoveDoc(int32_t off, uint32_t prevId, int32_t next) {
     uint8_t* d = pos_block.data;
     uint32_t delta0, len0, delta, len;
     voz_PosHeaderDecode(d + off, next - off, &delta0, &len0);
@@ -282,10 +290,53 @@ void CVozLeaf::RemoveDoc(int32_t off, uint32_t prevId, int32_t next) {
     uint32_t hn = voz_PosHeaderEncode(head, nextId - prevId, len);
     int32_t tail = pos_block.poslen - next - static_cast<int32_t>(h);
     int32_t newLen = off + static_cast<int32_t>(hn) + tail;
-    if (newLen > m_leafCapacity) Throw(VOZ_RC_INCONSISTENT, 6350);
+    if (newLen > m_leafCapacity) {
+        // The follower's longer delta outgrows what the deleted entry
+        // gave back (a delta of 4096-65535 and one of 1-15 adding up to
+        // 65536 or more, around an entry of 5 bytes): the leaf splits.
+        std::vector<uint8_t> rest(static_cast<size_t>(newLen));
+        std::memcpy(rest.data(), d, static_cast<size_t>(off));
+        std::memcpy(rest.data() + off, head, hn);
+        std::memcpy(rest.data() + off + hn, d + next + h,
+                    static_cast<size_t>(tail));
+        SplitRemoving(rest);
+        return true;
+    }
     std::memmove(d + off + hn, d + next + h, tail);
     std::memcpy(d + off, head, hn);
     pos_block.poslen = newLen;
+    return false;
+}
+
+// Rewrites the leaf from `stream` (its content after a removal, longer
+// than the capacity): the leaf takes what fits and a new right sibling the
+// rest, with the flags and carried count of a document cut between them,
+// exactly as an insert that fills a leaf.  The sibling stays in m_sibling
+// for the parent (Delete_aux reports result 5).
+void CVozLeaf::SplitRemoving(std::vector<uint8_t>& stream) {
+    uint32_t firstId = pos_block.firstDocid;
+    uint8_t continued = pos_block.flg_continued;
+    int32_t carried = pos_block.carriedCount;
+    pos_block.poslen = 0;
+    pos_block.lastDocid = VOZ_ALL_ONES;
+    CVozLump lump(stream.data(), static_cast<int32_t>(stream.size()),
+                  VOZ_ALL_ONES, 0);
+    WALKKEY from{firstId, 0}, next{0, 0}, to{VOZ_ALL_ONES, 0};
+    childinfo_struct info = childinfo_struct();
+    RESULT_OPE res = VOZ_OPE_NONE;
+    Insert_aux(from, next, to, &lump, &info, VOZ_INSERT_MERGE, &res);
+    CVozLeaf* s = static_cast<CVozLeaf*>(info.node);
+    if (res != VOZ_OPE_SPLIT || !s || !(lump.iv_atDocStart &&
+                                        lump.iv_nextDocOffset >= lump.iv_total)) {
+        delete s;
+        Throw(VOZ_RC_INCONSISTENT, 6350);
+    }
+    // A cut first document goes on from the count carried into this leaf.
+    if (continued && s->pos_block.flg_continued &&
+        s->pos_block.firstDocid == firstId && pos_block.lastDocid == firstId) {
+        s->pos_block.carriedCount += carried;
+    }
+    m_sibling = s;
 }
 
 int32_t CVozLeaf::Delete_aux(WALKKEY& start, WALKKEY& end, uint32_t** ids,
@@ -329,10 +380,18 @@ int32_t CVozLeaf::Delete_aux(WALKKEY& start, WALKKEY& end, uint32_t** ids,
         uint32_t delta, len;
         voz_PosHeaderDecode(pos_block.data + off + entry,
                             pos_block.poslen - off - entry, &delta, &len);
-        RemoveDoc(off, prevId, off + entry);
+        bool split = RemoveDoc(off, prevId, off + entry);
         if (m_rootAttrs) m_rootAttrs->docCount--;
         ret = VOZ_DEL_CONSUMED;
         voz_SkipIdsBelow(ids, count, target + delta);
+        if (split) {
+            // The parent takes the new sibling; the remaining ids are
+            // looked up again from the top, in this leaf or the sibling.
+            *result = VOZ_OPE_SPLIT;
+            start.docid = count > 0 ? (*ids)[0] : VOZ_ALL_ONES;
+            start.poskey = 0;
+            return ret;
+        }
     }
     if (pos_block.poslen == 0) {
         *result = VOZ_OPE_EMPTY;

@@ -63,6 +63,9 @@ enum : int32_t {
     VOZ_OPE_UNDERFULL = 3,   // branch Delete_aux: below the half count
     VOZ_OPE_HALF = 4,        // leaf Delete_aux: data below half capacity
     VOZ_OPE_SPLIT = 5,       // Insert_aux: a new right sibling is reported
+                             // in childinfo_struct; Delete_aux: one is
+                             // kept in the node's m_sibling (a follower's
+                             // longer header overfilled a leaf)
 };
 
 // Return values of Delete_aux.

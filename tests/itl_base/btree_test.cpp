@@ -5,6 +5,8 @@
 // a std::map model with commits and reopening between rounds.
 #include <gtest/gtest.h>
 
+#include "engine_test_util.hpp"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,25 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 typedef std::map<uint32_t, std::vector<uint32_t>> Model;
-
-uint32_t TestSeed() {
-    const char* s = std::getenv("TEST_SEED");
-    uint32_t seed = s ? uint32_t(std::strtoul(s, nullptr, 10))
-                      : uint32_t(std::random_device{}());
-    std::printf("TEST_SEED=%u\n", seed);
-    std::fflush(stdout);
-    return seed;
-}
-
-class TempDir {
-public:
-    TempDir() {
-        std::string t = std::string(TI_BINARY_DIR) + "/btreeXXXXXX";
-        path = mkdtemp(t.data());
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string path;
-};
 
 // The three block files of one index, opened for update.
 class Files {
@@ -167,6 +150,20 @@ POS_ATTR EmptyList() {
     return a;
 }
 
+// Stores `model` as a new list in one committed transaction.
+POS_ATTR StoreCommitted(Files& f, const Model& model) {
+    POS_ATTR a = EmptyList();
+    f.Transaction();
+    {
+        CVozBTree tree(f.branch, f.leaf, f.shared);
+        tree.Internalize(a);
+        Insert(tree, model);
+        tree.Externalize(a);
+    }
+    f.Commit();
+    return a;
+}
+
 std::vector<uint32_t> Positions(std::mt19937& rng, uint32_t n) {
     std::vector<uint32_t> p;
     uint32_t at = rng() % 50;
@@ -211,7 +208,7 @@ void ReadAndCompare(CVozBTree& tree, const Model& model,
 
 TEST(PosBTree, LeafRootIsWrittenByteExactToASlot) {
     TempDir dir;
-    Files f(dir.path, 1024, 80);
+    Files f(dir.path(), 1024, 80);
     POS_ATTR a = EmptyList();
     {
         CVozBTree tree(f.branch, f.leaf, f.shared);
@@ -237,7 +234,7 @@ TEST(PosBTree, LeafRootIsWrittenByteExactToASlot) {
 
 TEST(PosBTree, RootBranchAndLeavesHaveTheirBlockFormats) {
     TempDir dir;
-    Files f(dir.path, 600, 80);  // capacity 320; at most 4 children
+    Files f(dir.path(), 600, 80);  // capacity 320; at most 4 children
     Model model;
     std::mt19937 rng(7);
     for (uint32_t d = 0; d < 120; ++d) model[d * 3] = Positions(rng, 4);
@@ -272,7 +269,7 @@ namespace {
 
 // A leaf image in block `b` of the leaf file with the given head bytes.
 uint32_t WriteLeafBlock(CVozBlockMgr* mgr, uint8_t kind, uint8_t pins,
-                        uint8_t flag, uint32_t poslen) {
+                        uint8_t flag, uint32_t poslen, uint32_t carried = 0) {
     uint32_t b = mgr->CreateNewBlock();
     CVozBlockInfo info;
     mgr->Pin(b, info);
@@ -281,6 +278,7 @@ uint32_t WriteLeafBlock(CVozBlockMgr* mgr, uint8_t kind, uint8_t pins,
     info.data[1] = pins;
     info.data[2] = flag;
     voz_putBE32(info.data + 16, poslen);
+    voz_putBE32(info.data + 20, carried);
     mgr->MarkModified(info);
     mgr->Unpin(b, info);
     return b;
@@ -290,25 +288,33 @@ uint32_t WriteLeafBlock(CVozBlockMgr* mgr, uint8_t kind, uint8_t pins,
 
 TEST(PosBTree, DamagedNodesAreRefusedWithoutPrinting) {
     TempDir dir;
-    Files f(dir.path, 1024, 4096);
+    Files f(dir.path(), 1024, 4096);
     POS_ATTR root = EmptyList();
     struct Case {
         uint8_t kind, pins, flag;
         uint32_t poslen;
         bool leaf;
         int32_t reason;
+        uint32_t carried;  // leaf bytes 20-23
     } cases[] = {
-        {2, 33, 0, 0, true, 6366},     // more than 32 pin points
-        {2, 0, 2, 0, true, 6366},      // a flag byte of 2
-        {2, 0, 0, 745, true, 6366},    // poslen beyond capacity 744
-        {1, 2, 0, 0, false, 6328},     // branch with nchilds 0
-        {1, 2, 0, 256, false, 6328},   // more children than 255
-        {1, 3, 0, 1, false, 6328},     // child layer 3
+        {2, 33, 0, 0, true, 6366, 0},     // more than 32 pin points
+        {2, 0, 2, 0, true, 6366, 0},      // a flag byte of 2
+        {2, 0, 0, 745, true, 6366, 0},    // poslen beyond capacity 744
+        {1, 2, 0, 0, false, 6328, 0},     // branch with nchilds 0
+        {1, 2, 0, 256, false, 6328, 0},   // more children than 255
+        {1, 3, 0, 1, false, 6328, 0},     // child layer 3
+        // A carried count that no document can have (the reader would
+        // count on from it past 2^31), or one without flg_continued.
+        {2, 0, 1, 0, true, 6366, 0x7FFFFFFF},
+        {2, 0, 1, 0, true, 6366, 0x80000000},
+        {2, 0, 0, 0, true, 6366, 5},
+        {2, 0, 1, 0, true, 0, 5},      // sound: the leaf loads
     };
     for (const Case& c : cases) {
         uint32_t b;
         if (c.leaf) {
-            b = WriteLeafBlock(f.leaf, c.kind, c.pins, c.flag, c.poslen);
+            b = WriteLeafBlock(f.leaf, c.kind, c.pins, c.flag, c.poslen,
+                               c.carried);
         } else {
             b = f.branch->CreateNewBlock();
             CVozBlockInfo info;
@@ -358,7 +364,7 @@ TEST(PosBTree, BranchSizeGivesTheChildCountOrIsRefused) {
         {4096, 48, 6391, 0},  {512, 4096, 6390, 0}, {32768, 4096, 6390, 0},
     };
     for (const Case& c : cases) {
-        std::string sub = dir.path + "/" + std::to_string(c.branchSize) + "_" +
+        std::string sub = dir.path() + "/" + std::to_string(c.branchSize) + "_" +
                           std::to_string(c.leafSize);
         fs::create_directory(sub);
         Files f(sub, c.leafSize, c.branchSize);
@@ -377,7 +383,7 @@ TEST(PosBTree, BranchSizeGivesTheChildCountOrIsRefused) {
 
 TEST(PosBTree, LocateSubtreeAndPositionCodeSizes) {
     TempDir dir;
-    Files f(dir.path, 1024, 4096);
+    Files f(dir.path(), 1024, 4096);
     CVozBranch b(f.leaf, f.branch, f.shared, nullptr);
     b.NewBlockSetting(1);
     b.nchilds = 1;
@@ -404,7 +410,7 @@ TEST(PosBTree, LocateSubtreeAndPositionCodeSizes) {
 
 TEST(PosBTree, LongDocumentsRunOverSeveralLeaves) {
     TempDir dir;
-    Files f(dir.path, 600, 80);
+    Files f(dir.path(), 600, 80);
     std::mt19937 rng(11);
     Model model;
     model[5] = Positions(rng, 3);
@@ -455,7 +461,7 @@ TEST(PosBTree, LongDocumentsRunOverSeveralLeaves) {
 
 TEST(PosBTree, InsertingAPresentDocumentFails) {
     TempDir dir;
-    Files f(dir.path, 1024, 4096);
+    Files f(dir.path(), 1024, 4096);
     POS_ATTR a = EmptyList();
     CVozBTree tree(f.branch, f.leaf, f.shared);
     tree.Internalize(a);
@@ -471,19 +477,11 @@ TEST(PosBTree, InsertingAPresentDocumentFails) {
 
 TEST(PosBTree, ResumeKeepsTheCommittedTree) {
     TempDir dir;
-    Files f(dir.path, 600, 80);
+    Files f(dir.path(), 600, 80);
     std::mt19937 rng(5);
     Model model;
     for (uint32_t d = 0; d < 200; ++d) model[d * 2] = Positions(rng, 3);
-    POS_ATTR a = EmptyList();
-    f.Transaction();
-    {
-        CVozBTree tree(f.branch, f.leaf, f.shared);
-        tree.Internalize(a);
-        Insert(tree, model);
-        tree.Externalize(a);
-    }
-    f.Commit();
+    POS_ATTR a = StoreCommitted(f, model);
     // Change nearly everything inside a transaction, then roll it back.
     f.Transaction();
     POS_ATTR b = a;
@@ -510,16 +508,20 @@ TEST(PosBTree, ResumeKeepsTheCommittedTree) {
 // and opened again, the tree is checked whole and read from random
 // documents on.
 void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
-               int rounds);
+               int rounds, bool wide);
 
 TEST(PosBTree, AgreesWithMapModelThroughSplitsMergesAndReopen) {
-    uint32_t seed = TestSeed();
+    uint32_t seed = testSeed();
     // Small nodes give deep trees quickly; 64-byte branches hold an odd
     // maximum (3 children); 4 KB nodes are the sizes of a real index.
-    const uint32_t sizes[][3] = {{600, 80, 32}, {1024, 64, 26}, {4096, 4096, 10}};
+    // The last run appends pairs of ids 8-15 apart, 65528-65535 behind the
+    // pair before: deleting the first of a pair lengthens the header of
+    // the second (its delta passes 65535), which can split a full leaf.
+    const uint32_t sizes[][4] = {{600, 80, 32, 0}, {1024, 64, 26, 0},
+                                 {4096, 4096, 10, 0}, {600, 80, 16, 1}};
     for (auto& sz : sizes) {
         try {
-            RandomRun(seed, sz[0], sz[1], int(sz[2]));
+            RandomRun(seed, sz[0], sz[1], int(sz[2]), sz[3] != 0);
         } catch (const CVozException& e) {
             FAIL() << "seed " << seed << " sizes " << sz[0] << "/" << sz[1]
                    << ": exception (" << e.retcode << ", " << e.errcode << ")";
@@ -528,10 +530,10 @@ TEST(PosBTree, AgreesWithMapModelThroughSplitsMergesAndReopen) {
 }
 
 void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
-               int rounds) {
+               int rounds, bool wide) {
     std::mt19937 rng(seed);
     TempDir dir;
-    Files f(dir.path, leafSize, branchSize);
+    Files f(dir.path(), leafSize, branchSize);
     Model model;
     POS_ATTR a = EmptyList();
     uint32_t maxLevel = 0;
@@ -544,16 +546,27 @@ void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
             CVozBTree tree(f.branch, f.leaf, f.shared);
             tree.Internalize(a);
             int ops = 1 + rng() % 3;
+            // The last round deletes everything: the tree shrinks back to
+            // an empty leaf whatever the seed did before.
+            bool clearAll = round == rounds;
+            if (clearAll) ops = 1;
             for (int op = 0; op < ops; ++op) {
                 bool grow = round < rounds / 2 ? rng() % 4 != 0 : rng() % 3 == 0;
-                if (grow || model.empty()) {
+                if (clearAll) grow = false;
+                if (grow || (model.empty() && !clearAll)) {
                     Model batch;
                     int n = 1 + rng() % (rng() % 4 == 0 ? 400 : 40);
                     uint32_t span = model.empty() ? 5000 : model.rbegin()->first + 3000;
+                    uint32_t walk = wide ? span : rng() % span;  // wide: append
                     for (int i = 0; i < n; ++i) {
                         uint32_t id = rng() % span;
+                        if (wide) {
+                            walk += i % 2 ? 8 + rng() % 8 : 65528 + rng() % 8;
+                            id = walk;
+                        }
                         if (model.count(id)) continue;
                         uint32_t np = rng() % 20 == 0 ? 100 + rng() % 500 : 1 + rng() % 8;
+                        if (wide && np < 100) np = 1;  // entries of 5 and 2 bytes
                         batch[id] = Positions(rng, np);
                     }
                     Insert(tree, batch);
@@ -561,8 +574,15 @@ void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
                 } else {
                     std::vector<uint32_t> ids;
                     uint32_t frac = 1 + rng() % (rng() % 3 == 0 ? 2 : 8);
-                    for (auto& d : model)
-                        if (rng() % frac == 0) ids.push_back(d.first);
+                    for (auto it = model.begin(); it != model.end(); ++it) {
+                        auto nx = std::next(it);
+                        // Wide runs delete mostly the first of close pairs.
+                        bool pair = wide && nx != model.end() &&
+                                    nx->first - it->first < 16;
+                        if (clearAll || pair ||
+                            (!wide && rng() % frac == 0))
+                            ids.push_back(it->first);
+                    }
                     for (int i = 0; i < 10; ++i) ids.push_back(rng() % 20000);
                     std::sort(ids.begin(), ids.end());
                     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
@@ -597,7 +617,8 @@ void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
         ReadAndCompare(tree, model, targets);
         tree.ExternalizeFree();
     }
-    if (branchSize > 128) return;  // 255 children: no deep trees here
+    // 255 children give no deep trees; the wide run only appends.
+    if (branchSize > 128 || wide) return;
     EXPECT_EQ(maxLevel, 8u);
     EXPECT_TRUE(sawShrink) << "no root shrinkage happened";
     EXPECT_TRUE(sawThreeLevels) << "the tree never grew a third level";
@@ -607,20 +628,20 @@ void RandomRun(uint32_t seed, uint32_t leafSize, uint32_t branchSize,
 // report a fault or read what is there, but never run off a block or
 // crash (the sanitizer build watches the reads).
 TEST(PosBTree, DamagedLeafFileIsReportedNotFollowed) {
-    uint32_t seed = TestSeed();
+    uint32_t seed = testSeed();
     std::mt19937 rng(seed);
     TempDir dir;
     Model model;
     for (uint32_t d = 0; d < 600; ++d) model[d * 7] = Positions(rng, 1 + rng() % 6);
     POS_ATTR a = EmptyList();
     {
-        Files f(dir.path, 600, 80);
+        Files f(dir.path(), 600, 80);
         CVozBTree tree(f.branch, f.leaf, f.shared);
         tree.Internalize(a);
         Insert(tree, model);
         tree.Externalize(a);
     }
-    std::string lf = dir.path + "/LF/0000";  // the one part of the file
+    std::string lf = dir.path() + "/LF/0000";  // the one part of the file
     std::vector<uint8_t> clean;
     {
         FILE* fp = std::fopen(lf.c_str(), "rb");
@@ -637,7 +658,7 @@ TEST(PosBTree, DamagedLeafFileIsReportedNotFollowed) {
         FILE* fp = std::fopen(lf.c_str(), "wb");
         std::fwrite(bad.data(), 1, bad.size(), fp);
         std::fclose(fp);
-        Files f(dir.path, 600, 80, false);
+        Files f(dir.path(), 600, 80, false);
         if (!f.Check(a).empty()) ++faults;
         try {
             CVozBTree tree(f.branch, f.leaf, f.shared);
@@ -661,7 +682,7 @@ TEST(PosBTree, DamagedLeafFileIsReportedNotFollowed) {
 // one's entries are appended to the left.
 TEST(PosBTree, BranchChildrenAreRebalancedOrMerged) {
     TempDir dir;
-    Files f(dir.path, 1024, 80);
+    Files f(dir.path(), 1024, 80);
     struct Case {
         int32_t nl, nr, merged, left, right;
     } cases[] = {{2, 3, 0, 2, 3}, {1, 4, 0, 2, 3}, {4, 1, 0, 2, 3},
@@ -696,4 +717,130 @@ TEST(PosBTree, BranchChildrenAreRebalancedOrMerged) {
         }
         parent.ExternalizeNodeFree(0);
     }
+}
+
+// Deleting a document can make its follower's header longer: a document
+// 65530 ids behind its predecessor with one small position (5 bytes)
+// followed by one 10 ids later (2 bytes) becomes one entry of 8 bytes.  A
+// leaf filled with such pairs grows past its capacity when the first of
+// each pair is deleted; it must split instead of refusing the delete.
+TEST(PosBTree, DeleteThatLengthensAHeaderSplitsTheLeaf) {
+    const uint32_t sizes[][2] = {{1024, 4096}, {1024, 64}};
+    for (auto& sz : sizes) {
+        for (int pairs : {100, 400}) {  // a leaf root, and a deeper tree
+            SCOPED_TRACE(std::to_string(sz[1]) + "/" + std::to_string(pairs));
+            TempDir dir;
+            Files f(dir.path(), sz[0], sz[1]);
+            Model model;
+            std::vector<uint32_t> ids;
+            for (int k = 0; k < pairs; ++k) {
+                uint32_t x = 1000 + uint32_t(k) * 65540;
+                model[x] = {7};
+                model[x + 10] = {3};
+                if (k > 0) ids.push_back(x);
+            }
+            POS_ATTR a = StoreCommitted(f, model);
+            ASSERT_EQ(f.Check(a), "");
+            EXPECT_EQ(a.level, pairs == 100 ? VOZ_POS_LEVEL_HIGH_LEAF
+                                            : VOZ_POS_LEVEL_HIGH_BRANCH);
+            f.Transaction();
+            try {
+                CVozBTree tree(f.branch, f.leaf, f.shared);
+                tree.Internalize(a);
+                tree.DeleteDocs(ids.data(), uint32_t(ids.size()));
+                tree.Externalize(a);
+            } catch (const CVozException& e) {
+                FAIL() << "delete failed (" << e.retcode << ", " << e.errcode
+                       << ")";
+            }
+            f.Commit();
+            f.Reopen();
+            for (uint32_t id : ids) model.erase(id);
+            EXPECT_EQ(a.level, VOZ_POS_LEVEL_HIGH_BRANCH);  // the root split
+            Model back;
+            ASSERT_EQ(f.Check(a, &back), "");
+            EXPECT_EQ(back, model);
+            CVozBTree tree(f.branch, f.leaf, f.shared);
+            tree.Internalize(a);
+            ReadAndCompare(tree, model, {0, 1010, 65540u * 50, 65540u * 89});
+            tree.ExternalizeFree();
+        }
+    }
+}
+
+// A branch block whose entry leads back to itself (or to a branch above
+// it) must be refused, not followed until the stack runs out.
+TEST(PosBTree, BranchCycleIsRefused) {
+    TempDir dir;
+    Files f(dir.path(), 1024, 4096);
+    uint32_t b = f.branch->CreateNewBlock();
+    CVozBlockInfo info;
+    f.branch->Pin(b, info);
+    std::memset(info.data, 0, 4096);
+    info.data[0] = VOZ_NODE_BRANCH;
+    info.data[1] = VOZ_NODE_BRANCH;            // children are branches
+    voz_putBE32(info.data + 2, 1);
+    voz_putBE32(info.data + 16 + 12, b);       // entry 0: this block
+    f.branch->MarkModified(info);
+    f.branch->Unpin(b, info);
+    std::vector<uint8_t> root(32, 0);
+    root[0] = VOZ_NODE_BRANCH;
+    root[1] = VOZ_NODE_BRANCH;
+    voz_putBE32(root.data() + 2, 1);
+    voz_putBE32(root.data() + 16 + 12, b);
+    POS_ATTR a = POS_ATTR();
+    a.dataleng = 32;
+    a.level = VOZ_POS_LEVEL_HIGH_BRANCH;
+    a.docCount = 1;
+    f.shared->WriteOnBuffer(a, root.data());
+    int32_t reason = 0;
+    try {
+        CVozBTree tree(f.branch, f.leaf, f.shared);
+        tree.Internalize(a);
+        uint32_t doc;
+        tree.PointVvgSkip(0, doc);
+    } catch (const CVozException& e) {
+        EXPECT_EQ(e.retcode, VOZ_RC_INCONSISTENT);
+        reason = e.errcode;
+    }
+    EXPECT_EQ(reason, 6328);
+    EXPECT_NE(f.Check(a), "");
+}
+
+// Reading, changing the list, and reading on: the reader must not keep
+// pointing into a leaf image that the change rewrote or gave back.
+TEST(PosBTree, ReadingAfterAChangeSeesTheChangedList) {
+    TempDir dir;
+    Files f(dir.path(), 600, 80);
+    std::mt19937 rng(3);
+    Model model;
+    for (uint32_t d = 0; d < 300; ++d) model[d * 4] = Positions(rng, 3);
+    POS_ATTR a = StoreCommitted(f, model);
+    CVozBTree tree(f.branch, f.leaf, f.shared);
+    tree.Internalize(a);
+    uint32_t doc;
+    ASSERT_EQ(tree.PointVvgSkip(8, doc), 0);
+    ASSERT_EQ(doc, 8u);
+    Model more;
+    for (uint32_t d = 1; d < 1200; d += 4) more[d] = Positions(rng, 4);
+    Insert(tree, more);
+    model.insert(more.begin(), more.end());
+    std::vector<uint32_t> ids;
+    for (uint32_t d = 0; d < 1200; d += 8) ids.push_back(d);
+    tree.DeleteDocs(ids.data(), uint32_t(ids.size()));
+    for (uint32_t id : ids) model.erase(id);
+    // Reading goes on forward from where it was, over the changed list.
+    int32_t pos, cnt;
+    for (uint32_t target : {9u, 401u, 1101u}) {
+        ASSERT_EQ(tree.PointVvgSkip(target, doc), 0);
+        ASSERT_EQ(doc, model.lower_bound(target)->first);
+        std::vector<uint32_t> got;
+        while (tree.PointPosSkip(0, pos, cnt) == 0) got.push_back(uint32_t(pos));
+        EXPECT_EQ(got, model[doc]);
+    }
+    ReadAndCompare(tree, model, {9, 100, 1100});
+    tree.Externalize(a);
+    Model back;
+    ASSERT_EQ(f.Check(a, &back), "");
+    EXPECT_EQ(back, model);
 }
