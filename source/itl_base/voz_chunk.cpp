@@ -134,17 +134,23 @@ CVozLump::CVozLump(uint8_t* stream, int32_t length, uint32_t baseDocid,
 
 CVozLump::~CVozLump() = default;
 
+// Decodes the header of the entry at `off`; returns its size.  The whole
+// entry must lie inside the stream: (17, 6210) / (17, 6220) otherwise.
+uint32_t CVozLump::EntryAt(int32_t off, uint32_t* delta, uint32_t* len) const {
+    uint32_t h = voz_PosHeaderDecode(iv_start + off,
+                                     static_cast<size_t>(iv_total - off), delta,
+                                     len);
+    if (h == 0) Corrupt(6210);
+    if (uint64_t(h) + *len > uint64_t(iv_total - off)) Corrupt(6220);
+    return h;
+}
+
 int32_t CVozLump::GetNumDocs() const {
     int32_t n = 0;
     int32_t off = 0;
     while (off < iv_total) {
         uint32_t delta, len;
-        uint32_t h = voz_PosHeaderDecode(iv_start + off,
-                                         static_cast<size_t>(iv_total - off),
-                                         &delta, &len);
-        if (h == 0) Corrupt(6210);
-        if (uint64_t(h) + len > uint64_t(iv_total - off)) Corrupt(6220);
-        off += static_cast<int32_t>(h + len);
+        off += static_cast<int32_t>(EntryAt(off, &delta, &len) + len);
         ++n;
     }
     return n;
@@ -156,11 +162,7 @@ int32_t CVozLump::CreatePinpoint(int32_t every, uint8_t* table) const {
     uint32_t id = kAllOnes;
     while (off < iv_total && pins < VOZ_LEAF_PINPOINTS) {
         uint32_t delta, len;
-        uint32_t h = voz_PosHeaderDecode(iv_start + off,
-                                         static_cast<size_t>(iv_total - off),
-                                         &delta, &len);
-        if (h == 0) Corrupt(6210);
-        if (uint64_t(h) + len > uint64_t(iv_total - off)) Corrupt(6220);
+        uint32_t h = EntryAt(off, &delta, &len);
         if (k % every == 1) {
             voz_putBE32(table + pins * VOZ_PINPOINT_SIZE, id);
             voz_putBE32(table + pins * VOZ_PINPOINT_SIZE + 4,

@@ -164,6 +164,7 @@ public:
     int32_t iv_resBytesAfter;    // bytes of the positions after the first
 
 private:
+    uint32_t EntryAt(int32_t off, uint32_t* delta, uint32_t* len) const;
     int32_t Room() const;
     void ReadHeader();
     uint32_t TakeCode();

@@ -3,6 +3,8 @@
 // units and the letter tests at the edges of a line.
 #include <gtest/gtest.h>
 
+#include "engine_test_util.hpp"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,13 +15,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-VOZ_CPINFO cpOf(uint8_t code) {
-    VOZ_CPINFO cp{};
-    cp.code = code;
-    vozCHsetCPInfo(&cp);
-    return cp;
-}
 
 Bytes units1252(const std::string& text) {
     Bytes out(text.size() * 2);

@@ -7,13 +7,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "ti_test_util.hpp"
 #include "voz_bufferpos.hpp"
+#include "voz_cpinfo.hpp"
 #include "voz_exception.hpp"
 
 // Runs `act` and returns the exception it throws (retcode -1 when none).
@@ -36,6 +40,19 @@ inline std::string slurp(const std::string& path) {
     return text == "<missing>" ? std::string() : text;
 }
 
+// The code-page record of internal code `code`, filled by the engine.
+inline VOZ_CPINFO cpOf(uint8_t code) {
+    VOZ_CPINFO cp{};
+    cp.code = code;
+    vozCHsetCPInfo(&cp);
+    return cp;
+}
+
+// Converting the hexadecimal text `hex` (at least three characters) into
+// a 5-byte output stops with "full" after two units and writes nothing
+// beyond them.
+inline void expectConverterStopsWhenFull(uint8_t code, const char* hex);
+
 // Reads hexadecimal bytes ("C1 42F0"; blanks are ignored).
 inline std::vector<uint8_t> fromHex(const char* text) {
     std::vector<uint8_t> bytes;
@@ -50,6 +67,21 @@ inline std::vector<uint8_t> fromHex(const char* text) {
         p += 2;
     }
     return bytes;
+}
+
+inline void expectConverterStopsWhenFull(uint8_t code, const char* hex) {
+    std::vector<uint8_t> in = fromHex(hex);
+    VOZ_CPINFO cp{0, code, {}, 0, 0};
+    uint8_t out[8];
+    std::memset(out, 0xCC, sizeof out);
+    int32_t len = 5;
+    uint8_t state = 0;
+    EXPECT_EQ(vozCHconvert(cp, in.data(), in.data() + in.size(), nullptr, 0, out,
+                           &len, nullptr, nullptr, &state),
+              VOZ_CH_FULL)
+        << "code " << int(code);
+    EXPECT_EQ(len, 4) << "code " << int(code);
+    EXPECT_EQ(out[4], 0xCC) << "code " << int(code);
 }
 
 // Upper-case hexadecimal of `bytes`, a blank between groups of `group`

@@ -3,6 +3,8 @@
 // the output-full rule, half-/full-width equality, Shift-JIS kana and
 // Korean joining.
 #include <gtest/gtest.h>
+
+#include "engine_test_util.hpp"
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 
@@ -18,13 +20,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-VOZ_CPINFO cpOf(uint8_t code) {
-    VOZ_CPINFO cp{};
-    cp.code = code;
-    vozCHsetCPInfo(&cp);
-    return cp;
-}
 
 Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
 

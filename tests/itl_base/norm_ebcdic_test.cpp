@@ -331,18 +331,7 @@ TEST(NormEbcdic, RoundTripOfEveryMixedPageCharacter) {
 namespace {
 
 TEST(NormEbcdic, ConverterStopsWhenTheOutputIsFull) {
-    for (uint8_t code : {11, 13, 15}) {
-        Bytes in = fromHex("C1 C2 C3");
-        VOZ_CPINFO cp{0, code, {}, 0, 0};
-        uint8_t out[8];
-        memset(out, 0xCC, sizeof out);
-        int32_t len = 5;
-        uint8_t state = 0;
-        EXPECT_EQ(vozCHconvert(cp, in.data(), in.data() + in.size(), nullptr, 0, out,
-                               &len, nullptr, nullptr, &state), VOZ_CH_FULL);
-        EXPECT_EQ(len, 4);
-        EXPECT_EQ(out[4], 0xCC);
-    }
+    for (uint8_t code : {11, 13, 15}) expectConverterStopsWhenFull(code, "C1 C2 C3");
 }
 
 TEST(NormEbcdic, KoreanJoiningMovesPositionMapEntries) {

@@ -214,18 +214,8 @@ TEST(NormEuc, UnnormalizerNeverWritesPastItsCapacity) {
 namespace {
 
 TEST(NormEuc, ConverterStopsWhenTheOutputIsFull) {
-    for (uint8_t code : {VOZ_CP_EUCJP, VOZ_CP_EUCTW}) {
-        Bytes in = fromHex("41 C6FC 42");
-        VOZ_CPINFO cp{0, code, {}, 0, 0};
-        uint8_t out[8];
-        memset(out, 0xCC, sizeof out);
-        int32_t len = 5;
-        uint8_t state = 0;
-        EXPECT_EQ(vozCHconvert(cp, in.data(), in.data() + in.size(), nullptr, 0, out,
-                               &len, nullptr, nullptr, &state), VOZ_CH_FULL);
-        EXPECT_EQ(len, 4);
-        EXPECT_EQ(out[4], 0xCC);
-    }
+    for (uint8_t code : {VOZ_CP_EUCJP, VOZ_CP_EUCTW})
+        expectConverterStopsWhenFull(code, "41 C6FC 42");
 }
 
 }  // namespace
