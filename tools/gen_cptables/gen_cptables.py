@@ -9,8 +9,9 @@ byte sequence -> Unicode, with round-trip flags) and, for CCSID 1394
   cos_cptables_sbcs.cpp       the 49 single-byte tables to UCS-2
   cos_cptables_reverse.cpp    UCS-2 to code pages 850 and 500
   cos_cptables_dbcs.cpp       the 11 double-byte table entries
-  cos_cptables_dbcs_N.cpp     the wards of a group of double-byte tables
-                              that share most of them (N = first CCSID)
+  cos_cptables_dbcs_N.cpp     the ward lists of a group of double-byte tables
+                              that share most of their wards (N = first CCSID)
+  cos_cptables_dbcs_N_pK.cpp  part K of that group's distinct wards
 
 Rules:
   - Only rows flagged 0 (round trip) or 3 (code page to Unicode only)
@@ -307,9 +308,16 @@ def dbcs_rows(indir, ccsid):
     return read_tsv(os.path.join(indir, "ccsid-%d.tsv" % ccsid))
 
 
+# Wards per generated source file: each ward takes 18 lines, so a part
+# stays under about 1500 lines.
+WARDS_PER_PART = 80
+
+
 def write_dbcs_group(outdir, group, tables):
-    """One file per group of tables that share most of their wards: the
-    group's distinct wards once, and per table its list of ward pointers."""
+    """The wards of a group of tables that share most of them: the group's
+    distinct wards once, in parts of at most WARDS_PER_PART wards (one
+    file each, cos_cptables_dbcs_G_pK.cpp), and per table its list of ward
+    pointers (cos_cptables_dbcs_G.cpp)."""
     pool, where = [], {}
     for ccsid in group:
         for ward in tables[ccsid][1][1:]:
@@ -317,28 +325,47 @@ def write_dbcs_group(outdir, group, tables):
             if key not in where:
                 where[key] = len(pool)
                 pool.append(ward)
-    pool_name = "s_ausWardPool_%d" % group[0]
-    body = "\n".join("    { // pool ward %d\n%s\n    }," % (
-        i, fmt_values(w, "0x%04X", 16, "        ")) for i, w in enumerate(pool))
-    lists = []
-    for ccsid in group:
-        refs = ["gs_ausDBCSUndefinedWard"] + ["%s[%d]" % (pool_name, where[tuple(w)])
-                                            for w in tables[ccsid][1][1:]]
-        lists.append("extern const uint16_t* const gs_apusDBCSWards_%d[%d] = {\n%s\n};" % (
-            ccsid, len(refs), fmt_values(refs, "%s", 6, "    ")))
+    parts = [pool[i:i + WARDS_PER_PART] for i in range(0, len(pool), WARDS_PER_PART)]
+    part_names = ["gs_ausWardPool_%d_p%d" % (group[0], k) for k in range(len(parts))]
     sources = ", ".join("the C library's iconv (SHIFT_JISX0213)" if c == 1394 else
                         "tools/codepages/ccsid-%d.tsv" % c for c in group)
+    codepages = ", ".join(str(c) for c in group)
+    for k, part in enumerate(parts):
+        body = "\n".join("    { // pool ward %d\n%s\n    }," % (
+            k * WARDS_PER_PART + i, fmt_values(w, "0x%04X", 16, "        "))
+            for i, w in enumerate(part))
+        text = HEADER.format(
+            source=sources.replace(", ", ",\n//   "),
+            what="Part %d of the distinct wards of the double-byte code pages %s\n"
+                 "// (256 UCS-2 values by second byte each; the single bytes of a\n"
+                 "// mixed code page are the ward of first byte 0x00).  The code\n"
+                 "// pages' ward lists are in cos_cptables_dbcs_%d.cpp." % (
+                     k, codepages, group[0]))
+        text += ('\n#include "cos_converter_tables.hpp"\n\n'
+                 "extern const uint16_t %s[%d][256] = {\n%s\n};\n" % (
+                     part_names[k], len(part), body))
+        write(outdir, "cos_cptables_dbcs_%d_p%d.cpp" % (group[0], k), text)
+
+    def ref(ward):
+        i = where[tuple(ward)]
+        return "%s[%d]" % (part_names[i // WARDS_PER_PART], i % WARDS_PER_PART)
+
+    lists = []
+    for ccsid in group:
+        refs = ["gs_ausDBCSUndefinedWard"] + [ref(w) for w in tables[ccsid][1][1:]]
+        lists.append("extern const uint16_t* const gs_apusDBCSWards_%d[%d] = {\n%s\n};" % (
+            ccsid, len(refs), fmt_values(refs, "%s", 6, "    ")))
+    decls = "\n".join("extern const uint16_t %s[%d][256];" % (name, len(part))
+                      for name, part in zip(part_names, parts))
     text = HEADER.format(
         source=sources.replace(", ", ",\n//   "),
-        what="Wards of the double-byte code pages %s, which share most of them:\n"
-             "// each distinct ward once (256 UCS-2 values by second byte; the single\n"
-             "// bytes of a mixed code page are the ward of first byte 0x00), then per\n"
-             "// code page the list of its wards, ward 1 being the undefined ward." %
-             ", ".join(str(c) for c in group))
+        what="Ward lists of the double-byte code pages %s, which share most of\n"
+             "// their wards: per code page the list of its wards, ward 1 being the\n"
+             "// undefined ward.  The distinct wards are in\n"
+             "// cos_cptables_dbcs_%d_pK.cpp." % (codepages, group[0]))
     text += ('\n#include "cos_converter_tables.hpp"\n\n'
-             "extern const uint16_t gs_ausDBCSUndefinedWard[256];\n\n"
-             "static const uint16_t %s[%d][256] = {\n%s\n};\n\n%s\n" % (
-                 pool_name, len(pool), body, "\n\n".join(lists)))
+             "extern const uint16_t gs_ausDBCSUndefinedWard[256];\n%s\n\n%s\n" % (
+                 decls, "\n\n".join(lists)))
     write(outdir, "cos_cptables_dbcs_%d.cpp" % group[0], text)
     return len(pool)
 
