@@ -151,44 +151,18 @@ uint32_t CVozBufferMgr::TakeVictim() {
     throw CVozException(VOZ_RC_MEMORY, 3053);
 }
 
-int CVozBufferMgr::GetBuffer(uint32_t page, CVozBufferInfo& out, int read) {
-    Grow();
-    auto it = m_where.find(page);
-    if (it != m_where.end()) {
-        VOZ_BUFDESC& d = m_desc[it->second];
-        if (m_caching != 0 || d.pins > 0) {
-            Pin(d, out);
-            return 1;
-        }
-        // Write-through: an unpinned page is taken from the file again.
-        if (d.dirty != 0) {
-            IoDesc(d, true);
-            d.dirty = 0;
-        }
-        if (read != 0) {
-            try {
-                IoDesc(d, false);
-            } catch (const CVozException&) {
-                Forget(d);
-                throw;
-            }
-        }
-        m_hand = d.index;
-        Pin(d, out);
-        return 0;
-    }
-    VOZ_BUFDESC& d = m_desc[TakeVictim()];
+// Writes a dirty buffer's page back.  On failure the buffer keeps its
+// page, still dirty.
+void CVozBufferMgr::WriteBack(VOZ_BUFDESC& d) {
     if (d.dirty != 0) {
-        IoDesc(d, true);  // failure: the buffer keeps its page, still dirty
+        IoDesc(d, true);
         d.dirty = 0;
     }
-    Forget(d);
-    try {
-        m_where.emplace(page, d.index);
-    } catch (const std::bad_alloc&) {
-        throw CVozException(VOZ_RC_MEMORY, 3053);
-    }
-    d.page = page;
+}
+
+// Reads the buffer's page from the file when `read` is set (a buffer whose
+// read fails forgets its page), then pins it; the clock hand moves to it.
+int CVozBufferMgr::LoadAndPin(VOZ_BUFDESC& d, CVozBufferInfo& out, int read) {
     if (read != 0) {
         try {
             IoDesc(d, false);
@@ -200,6 +174,31 @@ int CVozBufferMgr::GetBuffer(uint32_t page, CVozBufferInfo& out, int read) {
     m_hand = d.index;
     Pin(d, out);
     return 0;
+}
+
+int CVozBufferMgr::GetBuffer(uint32_t page, CVozBufferInfo& out, int read) {
+    Grow();
+    auto it = m_where.find(page);
+    if (it != m_where.end()) {
+        VOZ_BUFDESC& d = m_desc[it->second];
+        if (m_caching != 0 || d.pins > 0) {
+            Pin(d, out);
+            return 1;
+        }
+        // Write-through: an unpinned page is taken from the file again.
+        WriteBack(d);
+        return LoadAndPin(d, out, read);
+    }
+    VOZ_BUFDESC& d = m_desc[TakeVictim()];
+    WriteBack(d);
+    Forget(d);
+    try {
+        m_where.emplace(page, d.index);
+    } catch (const std::bad_alloc&) {
+        throw CVozException(VOZ_RC_MEMORY, 3053);
+    }
+    d.page = page;
+    return LoadAndPin(d, out, read);
 }
 
 void CVozBufferMgr::ReleaseBuffer(CVozBufferInfo& info) {

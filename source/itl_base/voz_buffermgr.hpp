@@ -151,6 +151,8 @@ private:
     void AddGroup(uint32_t n);
     uint32_t TakeVictim();
     void Forget(VOZ_BUFDESC& d);
+    void WriteBack(VOZ_BUFDESC& d);
+    int LoadAndPin(VOZ_BUFDESC& d, CVozBufferInfo& out, int read);
     void Pin(VOZ_BUFDESC& d, CVozBufferInfo& out);
     void IoDesc(const VOZ_BUFDESC& d, bool write);
     void SeekPage(uint32_t page);
