@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "voz_extentmgr.hpp"
+#include "blocks/voz_extentmgr.hpp"
 
 namespace {
 

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "voz_file.hpp"
-#include "voz_keyfile.hpp"
-#include "voz_keywrite.hpp"
-#include "voz_names.hpp"
-#include "voz_status.hpp"
+#include "files/voz_file.hpp"
+#include "files/voz_keyfile.hpp"
+#include "files/voz_keywrite.hpp"
+#include "files/voz_names.hpp"
+#include "files/voz_status.hpp"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "voz_cpinfo.hpp"
-#include "voz_cut.hpp"
-#include "voz_norm_utf8.hpp"
+#include "characters/voz_cpinfo.hpp"
+#include "characters/voz_cut.hpp"
+#include "characters/voz_norm_utf8.hpp"
 
 namespace {
 

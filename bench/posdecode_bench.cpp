@@ -16,7 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "voz_bufferpos.hpp"
+#include "postings/voz_bufferpos.hpp"
 
 namespace {
 

@@ -52,12 +52,17 @@ private:
     bool m_had;
 };
 
-// A fresh directory under the tests' build directory, removed with its
-// contents (permissions restored first) at the end of the scope.
+// A fresh directory under the tests' build directory (or a given parent),
+// removed with its contents (permissions restored first) at the end of the
+// scope.
 class TempDir {
 public:
-    explicit TempDir(const char* tag = "ti_test") {
-        std::string tmpl = std::string(TI_BINARY_DIR) + "/" + tag + ".XXXXXX";
+    explicit TempDir(const char* tag = "ti_test") : TempDir(tag, TI_BINARY_DIR) {}
+    // A fresh directory under `parent`. Tests that lower their user take one
+    // under the system's temporary folder: the build tree may lie under a
+    // directory that other users cannot enter.
+    TempDir(const char* tag, const std::string& parent) {
+        std::string tmpl = parent + "/" + tag + ".XXXXXX";
         const char* made = mkdtemp(&tmpl[0]);
         m_path = made != nullptr ? made : "";
     }
@@ -89,6 +94,12 @@ private:
 };
 
 // Writes `text` into a new file `path`.
+// The system's temporary folder: $TMPDIR when set, else /tmp.
+inline std::string systemTempDir() {
+    const char* t = std::getenv("TMPDIR");
+    return t != nullptr && *t != '\0' ? t : "/tmp";
+}
+
 inline bool writeFile(const std::string& path, const std::string& text) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;

@@ -161,6 +161,9 @@ TEST_F(DirectoryTest, RemoveTreeReportsWhatStoppedIt) {
 // ignores permissions, so as root the check runs in a child process that
 // has given up root for the "nobody" user.
 TEST_F(DirectoryTest, RemoveTreeReportsARefusedFile) {
+  // The lowered user must reach the tree: it lies under the system's
+  // temporary folder, not in the build tree (whose parents may be closed).
+  TempDir dir("ti_refused", systemTempDir());
   std::string locked = dir / "t/locked";
   ASSERT_EQ(mkdir((dir / "t").c_str(), 0755), 0);
   ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);

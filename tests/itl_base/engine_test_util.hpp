@@ -16,9 +16,9 @@
 #include <gtest/gtest.h>
 
 #include "ti_test_util.hpp"
-#include "voz_bufferpos.hpp"
-#include "voz_cpinfo.hpp"
-#include "voz_exception.hpp"
+#include "postings/voz_bufferpos.hpp"
+#include "characters/voz_cpinfo.hpp"
+#include "files/voz_exception.hpp"
 
 // Runs `act` and returns the exception it throws (retcode -1 when none).
 inline CVozException thrown(const std::function<void()>& act) {

@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "voz_bigendian.hpp"
-#include "voz_bufferpos.hpp"
-#include "voz_deldocs.hpp"
-#include "voz_idxset.hpp"
-#include "voz_keyfile.hpp"
-#include "voz_keywrite.hpp"
-#include "voz_posbroker.hpp"
-#include "voz_posstore.hpp"
+#include "files/voz_bigendian.hpp"
+#include "postings/voz_bufferpos.hpp"
+#include "files/voz_deldocs.hpp"
+#include "postings/voz_idxset.hpp"
+#include "files/voz_keyfile.hpp"
+#include "files/voz_keywrite.hpp"
+#include "postings/voz_posbroker.hpp"
+#include "postings/voz_posstore.hpp"
 
 namespace posfix {
 
