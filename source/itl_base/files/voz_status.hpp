@@ -9,6 +9,19 @@
 // a later failure (typically a close in a cleanup path) never hides the
 // first one.
 //
+// Two rules, by the kind of function:
+//  1. Storage and inner engine functions (every layer below the calls)
+//     leave the record untouched on success and keep a first failure, as
+//     above.
+//  2. Public engine calls (the calls layer) clear all 1064 bytes on entry,
+//     before they check anything, so that a call that succeeds leaves every
+//     byte zero. The exceptions leave the caller's record as they find it
+//     and write it only where they fail: GTRcreateIndexLast,
+//     GTRcreateIndexTerm and GTRdeleteDocFinish; GTRreleaseSelectivity
+//     tests its handle variable before it clears the record, and the
+//     searches into a result file check their own arguments before the
+//     search clears it.
+//
 // The record is 1064 bytes with a fixed layout, because the engine's call
 // trace writes it byte for byte and the storage classes' exception
 // CVozException (voz_exception.hpp) has exactly the same fields and is
@@ -80,6 +93,7 @@ enum : int32_t {
     VOZ_RC_VERSION = 23,
     VOZ_RC_DOCNO_RANGE = 30,    // errcode holds the document number
     VOZ_RC_PATH_TOO_LONG = 35,
+    VOZ_RC_CHARNORM = 101,      // "Character normalization error."
     VOZ_RC_WORK_TOO_LARGE = 129,
     VOZ_RC_WORK_TOO_LARGE2 = 130,
     VOZ_RC_NO_TEMP_DIR = 140,   // no temporary or index directory made
