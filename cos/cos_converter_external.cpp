@@ -165,8 +165,12 @@ unsigned int cosConvertByUsingIconv(CosStConverterRequest& r) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* source = const_cast<char*>(*r.ppcSource);
     size_t sourceLeft = r.uiSourceSize;
-    char* target = r.pcTarget;
-    size_t targetLeft = r.uiTargetSize;
+    // iconv aborts on a null output buffer, even one of size 0: an empty
+    // target is given as an empty buffer of its own.
+    char empty = 0;
+    char* const base = r.pcTarget != nullptr ? r.pcTarget : &empty;
+    char* target = base;
+    size_t targetLeft = r.pcTarget != nullptr ? r.uiTargetSize : 0;
     errno = 0;
     size_t rc = iconv(cd, &source, &sourceLeft, &target, &targetLeft);
     if (rc != static_cast<size_t>(-1) && sourceLeft == 0)
@@ -189,5 +193,5 @@ unsigned int cosConvertByUsingIconv(CosStConverterRequest& r) {
         r.converter.setError(CosEnErrorId::CPCONVERTER_INVALID_SEQ, CosEnErrorClass::USER_DATA_ERROR);
         break;
     }
-    return static_cast<unsigned int>(target - r.pcTarget);
+    return static_cast<unsigned int>(target - base);
 }

@@ -25,13 +25,23 @@ CosClIniFileSave::~CosClIniFileSave() {
   }
 }
 
+// A file stream that is not open yet (the object's own, or one the caller
+// passes in) is opened on the ini file's name, created or truncated. Any
+// other stream is written as it stands. The opened flag belongs to the own
+// stream alone, so writing into a caller's stream never keeps a later
+// save() from opening the file.
 void CosClIniFileSave::ensureOpen(std::ostream& out) {
-  if (iv_bOpened) return;
-  if (&out == static_cast<std::ostream*>(&iv_clStream) && !iv_clStream.is_open())
-    iv_clStream.open(getAsCString(),
-                     std::ios::in | std::ios::out | std::ios::trunc |
-                         std::ios::binary);
-  iv_bOpened = true;
+  bool own = &out == static_cast<std::ostream*>(&iv_clStream);
+  if (own && iv_bOpened) return;
+  std::filebuf* file = dynamic_cast<std::filebuf*>(out.rdbuf());
+  if (file != nullptr && !file->is_open()) {
+    if (file->open(getAsCString(), std::ios::in | std::ios::out |
+                                       std::ios::trunc | std::ios::binary))
+      out.clear();
+    else
+      out.setstate(std::ios::failbit);
+  }
+  if (own) iv_bOpened = true;
 }
 
 bool CosClIniFileSave::needsQuotes(char const* value) {
@@ -46,11 +56,18 @@ bool CosClIniFileSave::needsQuotes(char const* value) {
   return false;
 }
 
-bool CosClIniFileSave::save() { return save(iv_clStream); }
+// Each save() leaves the file holding the model once: a stream left open
+// by an earlier save or by piece-by-piece writing is closed and the file
+// is written anew.
+bool CosClIniFileSave::save() {
+  if (iv_clStream.is_open()) iv_clStream.close();
+  iv_clStream.clear();
+  iv_bOpened = false;
+  return save(iv_clStream);
+}
 
 bool CosClIniFileSave::save(std::ostream& out) {
   ensureOpen(out);
-  iv_bOpened = true;
   for (CosClIniFileSection* s = getFirstSection(); s; s = s->iv_pclNext) {
     if (s->isDeleted()) continue;
     out << "\n[" << s->getName() << "]\n";

@@ -23,6 +23,12 @@ namespace {
 // this many bytes.
 uint32_t const kTypedMax = 128;
 
+// The nesting level of a function record counts the traced calls active at
+// once, so its size is bounded by what call stacks hold. A level beyond
+// this bound (either sign) marks a damaged file; accepting it would print
+// the indentation that many times at every newline.
+int32_t const kNestingMax = 65536;
+
 _CosStTraceFormatDescription const kTypes[] = {
     {0, "", ""},
     {1, "FE", "FUNCTION ENTRY"},
@@ -64,6 +70,12 @@ _CosStTraceFormatDescription const kTypes[] = {
 [[noreturn]] void corrupted(char const* location, int line) {
   fail("Trace file corrupted: invalid data found", location, line,
        CosEnErrorId::TRACEFORMAT_FILE_CORRUPTED, CosEnErrorClass::INVALID_DATA);
+}
+
+// The indentation: `text` once per nesting level (none below level 1).
+void printIndentation(std::ostream& out, char const* text, int32_t level) {
+  if (text == nullptr) return;
+  for (int32_t i = 0; i < level; ++i) out << text;
 }
 
 // Reads exactly n bytes; false when the input ends first.
@@ -214,8 +226,7 @@ void CosClTraceFormatter::format(std::ostream& out) {
 void CosClTraceFormatter::newline() {
   std::ostream& out = *iv_pOut;
   out << '\n';
-  if (iv_pszIndent != nullptr)
-    for (int32_t i = 0; i < iv_iNesting; ++i) out << iv_pszIndent;
+  printIndentation(out, iv_pszIndent, iv_iNesting);
 }
 
 bool CosClTraceFormatter::skipRecord(CosClTraceFileEntry const& e) const {
@@ -317,8 +328,7 @@ void CosClTraceFormatter::printHexDump(std::istream& in, uint32_t length) {
     uint32_t n = length - offset;
     if (n > CosClStrepHexDump::BYTES_PER_LINE) n = CosClStrepHexDump::BYTES_PER_LINE;
     if (!readExactly(in, line, n)) unexpectedEnd("cos_trace_format:277", 277);
-    if (iv_pszIndent != nullptr)
-      for (int32_t i = 0; i < iv_iNesting; ++i) out << iv_pszIndent;
+    printIndentation(out, iv_pszIndent, iv_iNesting);
     out << CosClStrepHexDump(offset, line, n).getAsCString();
     if (n == CosClStrepHexDump::BYTES_PER_LINE) out << '\n';
   }
@@ -369,16 +379,20 @@ void CosClTraceFormatter::printTyped(uint32_t type, uint8_t const* data,
   std::ostream& out = *iv_pOut;
   switch (type) {
     case 1:
-    case 2:
+    case 2: {
       if (length != 4)
         corrupted(type == 1 ? "cos_trace_format:398" : "cos_trace_format:416",
                   type == 1 ? 398 : 416);
-      iv_iNesting = valueOf<int32_t>(data, 4);
+      int32_t level = valueOf<int32_t>(data, 4);
+      if (level > kNestingMax || level < -kNestingMax)
+        corrupted("cos_trace_format:nesting", __LINE__);
+      iv_iNesting = level;
       if (iv_bShowNesting) {
         char const* text = type == 1 ? getMessage(192) : "Nesting level: ";
         out << (text ? text : "") << iv_iNesting;
       }
       return;
+    }
     case 3:
       if (length != 0) corrupted("cos_trace_format:433", 433);
       return;

@@ -18,6 +18,7 @@
 #define COS_CCSID_HPP
 
 #include <cstdint>
+#include <type_traits>
 
 // One row of the CCSID table.
 struct _CosStCCSIDEntry {
@@ -27,6 +28,16 @@ struct _CosStCCSIDEntry {
 };
 
 class CosClCCSID {
+    // Enables the comparisons of a CCSID (C, deduced, so that no other
+    // operand is converted into one) with a number T: an integer type other
+    // than bool, or an enumeration.
+    template <class C, class T>
+    using IfNumber = std::enable_if_t<
+        std::is_same<C, CosClCCSID>::value &&
+            ((std::is_integral<T>::value && !std::is_same<T, bool>::value) ||
+             std::is_enum<T>::value),
+        bool>;
+
 public:
     // The number. Named values for the CCSIDs with a fixed role; any other
     // 32-bit value may be held as well.
@@ -74,11 +85,29 @@ public:
     // The row's name; "???" for a CCSID the table does not hold.
     char const* getName() const;
 
-    // Compares numbers; on each side 65501 counts as 13488.
+    // Comparisons: a CCSID with a CCSID, or with a number of any integer or
+    // enumeration type (CosEnCCSID included) on either side. Numbers are
+    // compared; on each side 65501 counts as 13488. A number outside the
+    // 32-bit unsigned range equals no CCSID. The number overloads match
+    // their operand types exactly, so none competes with the built-in
+    // comparison reached through the conversion to CosEnCCSID, and none
+    // takes part in comparisons of plain numbers with CosEnCCSID values.
     bool operator==(uint32_t other) const;
-    bool operator==(CosClCCSID const& other) const { return *this == static_cast<uint32_t>(other.m_eCCSID); }
     bool operator!=(uint32_t other) const { return !(*this == other); }
-    bool operator!=(CosClCCSID const& other) const { return !(*this == other); }
+    friend bool operator==(CosClCCSID const& a, CosClCCSID const& b) {
+        return a == static_cast<uint32_t>(b.m_eCCSID);
+    }
+    friend bool operator!=(CosClCCSID const& a, CosClCCSID const& b) {
+        return !(a == b);
+    }
+    template <class C, class T, IfNumber<C, T> = true>
+    friend bool operator==(C const& a, T b) { return a.equalsNumber(b); }
+    template <class C, class T, IfNumber<C, T> = true>
+    friend bool operator==(T a, C const& b) { return b.equalsNumber(a); }
+    template <class C, class T, IfNumber<C, T> = true>
+    friend bool operator!=(C const& a, T b) { return !a.equalsNumber(b); }
+    template <class C, class T, IfNumber<C, T> = true>
+    friend bool operator!=(T a, C const& b) { return !b.equalsNumber(a); }
 
     // Flag tests of the row (false for an unknown CCSID).
     bool isASCII() const { return hasFlag(FLAG_ASCII); }
@@ -108,6 +137,19 @@ public:
 
 private:
     bool hasFlag(uint32_t flag) const;
+
+    // Any integer or enumeration value compared through its numeric value.
+    template <class T>
+    bool equalsNumber(T value) const {
+        if constexpr (std::is_enum<T>::value) {
+            return equalsNumber(static_cast<std::underlying_type_t<T>>(value));
+        } else {
+            if constexpr (std::is_signed<T>::value)
+                if (value < 0) return false;
+            if (static_cast<std::make_unsigned_t<T>>(value) > UINT32_MAX) return false;
+            return *this == static_cast<uint32_t>(value);
+        }
+    }
 
     CosEnCCSID m_eCCSID;
     mutable _CosStCCSIDEntry const* m_pstEntry;  // null until determined

@@ -29,13 +29,19 @@ class CosClIniFileSave : public CosClIniFile {
   // truncated) by the first write into it.
   std::ostream& getStream() { return iv_clStream; }
 
-  // Writes the whole model into the object's own stream.
+  // Writes the whole model into the ini file: the own stream is (re)opened
+  // on the file's name, truncating it, so the file holds the model once
+  // however often save() runs. Returns the stream's good state.
   bool save();
-  // Writes the whole model into `out` (which must be open); flushes.
+  // Writes the whole model into `out`; flushes. Returns out's good state.
   bool save(std::ostream& out);
 
-  // Each writes into `out`: when `out` is the object's own stream and not
-  // opened yet, it is opened first. Each returns the stream's good state.
+  // Each of these and save(out) writes into `out`, the caller's stream or
+  // the own one: a file stream that is not open yet (std::ofstream,
+  // std::fstream) is first opened on the ini file's name, created or
+  // truncated; any other stream is written as it stands. Writing into a
+  // caller's stream leaves the own stream untouched. Each returns the
+  // stream's good state.
   bool saveSection(std::ostream& out, char const* name,
                    char const* comment = nullptr);
   bool saveOption(std::ostream& out, char const* name, char const* value,

@@ -99,6 +99,42 @@ TEST(CCSIDEquality, FoldsOnly65501Onto13488) {
     EXPECT_TRUE(CosClCCSID(37u) != 500u);
 }
 
+// Fault mended: comparing with a CosEnCCSID value or an int was ambiguous
+// (an error under clang and -pedantic-errors), and a number on the left
+// compared through the built-in operator without the 65501 folding.
+enum class OtherNumbering : short { ebcdic37 = 37 };
+
+TEST(CCSIDEquality, EveryOperandTypeOnEitherSideFolds) {
+    CosClCCSID const le(65501u);
+    CosClCCSID const ucs2(CosClCCSID::CCSID_UCS2);
+    EXPECT_TRUE(le == CosClCCSID::CCSID_UCS2);
+    EXPECT_TRUE(CosClCCSID::CCSID_UCS2 == le);
+    EXPECT_FALSE(le != CosClCCSID::CCSID_UCS2);
+    EXPECT_FALSE(CosClCCSID::CCSID_UCS2 != le);
+    EXPECT_TRUE(ucs2 == 65501);
+    EXPECT_TRUE(65501 == ucs2);
+    EXPECT_TRUE(13488L == le);
+    EXPECT_TRUE(le == (unsigned long long)13488);
+    EXPECT_TRUE(uint32_t(65501) == ucs2);
+    EXPECT_TRUE(le == ucs2);
+    EXPECT_TRUE(CosClCCSID(37u) == OtherNumbering::ebcdic37);
+    EXPECT_TRUE(CosClCCSID(1200u) != CosClCCSID::CCSID_UCS2);
+    EXPECT_TRUE(CosClCCSID::CCSID_UCS2_1200 != ucs2);
+    // Numbers outside the 32-bit unsigned range equal no CCSID.
+    EXPECT_FALSE(CosClCCSID(0xFFFFFFFFu) == -1);
+    EXPECT_FALSE(CosClCCSID(0u) == 0x100000000LL);
+    EXPECT_TRUE(-1 != CosClCCSID(0xFFFFFFFFu));
+    // The conversion to the number still serves switches and sorting.
+    switch (le) {
+        case CosClCCSID::CCSID_UCS2_LITTLE_ENDIAN: break;
+        default: ADD_FAILURE() << "switch on the number";
+    }
+    EXPECT_TRUE(ucs2 < le);
+    // Plain numbers against named values keep the built-in comparison.
+    uint32_t n = 65501;
+    EXPECT_FALSE(n == CosClCCSID::CCSID_UCS2);
+}
+
 TEST(CCSIDFlags, RowsGiveTheirProperties) {
     struct { uint32_t n; bool ascii, ebcdic, sbcs, dbcs, ucs2; } const cases[] = {
         {37, false, true, true, false, false},

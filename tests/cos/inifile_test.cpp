@@ -427,6 +427,50 @@ TEST(IniFileSave, RandomModelsRoundTrip) {
   remove(name.c_str());
 }
 
+// Fault mended: the writer used to write nothing into a file stream that
+// the caller passed in unopened, and once any caller's stream had been
+// written a later save() wrote nothing either.
+TEST(IniFileSave, WritesIntoTheCallersStreamAndSavesLater) {
+  std::string name = tempName("inicaller");
+  remove(name.c_str());
+  CosClIniFileSave w(name.c_str());
+  w.addSection("s");
+  w.addOption("s", "a", "1;2");
+  w.addOption("s", "b", " x ");
+  Model const expected = {{"s", {{"a", "1;2", ""}, {"b", " x ", ""}}}};
+
+  // An open stream of the caller: the text read back is the model.
+  std::ostringstream text;
+  ASSERT_TRUE(w.save(text));
+  CosClIniFile fromText("t.ini");
+  std::string written = text.str();
+  ASSERT_TRUE(fromText.loadFromBuffer(written.data(), (unsigned)written.size(),
+                                      '\n', true, true));
+  EXPECT_EQ(dumpModel(fromText), expected);
+
+  // A file stream not yet open is opened on the ini file's name.
+  auto readFile = [&] {
+    CosClIniFile r(name.c_str());
+    EXPECT_TRUE(r.load(true));
+    return dumpModel(r);
+  };
+  {
+    std::ofstream file;
+    ASSERT_TRUE(w.saveSection(file, "piece", "c"));
+    ASSERT_TRUE(w.saveOption(file, "n", 5));
+    ASSERT_TRUE(file.is_open());
+  }
+  EXPECT_EQ(readFile(), (Model{{"piece", {{"n", "5", ""}}}}));
+
+  // save() still writes the file, and a second save() rewrites it whole.
+  ASSERT_TRUE(w.save());
+  EXPECT_EQ(readFile(), expected);
+  w.addOption("s", "c", "3");
+  ASSERT_TRUE(w.save());
+  EXPECT_EQ(readFile(), (Model{{"s", {{"a", "1;2", ""}, {"b", " x ", ""}, {"c", "3", ""}}}}));
+  remove(name.c_str());
+}
+
 TEST(IniFile, MissingFileLoadsNothing) {
   CosClIniFile ini("/nonexistent/dir/none.ini");
   EXPECT_FALSE(ini.load(true));

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -291,4 +293,29 @@ TEST(TraceFormat, RefusesCorruptedFiles) {
     EXPECT_EQ(e.getErrorClass(), CosEnErrorClass::IO_PERMISSION_DENIED);
     EXPECT_STREQ(e.getLocation(), "cos_trace_format:837");
   }
+}
+
+// The nesting level comes from the file: one beyond what traced calls can
+// reach is refused, not printed as that many indentations per line.
+TEST(TraceFormat, RefusesANestingLevelNoTraceCanReach) {
+  std::string entry = raw(1, 0, 0, "", "f", bytesOf<int32_t>(0x7FFFFFFF));
+  ASSERT_EQ(entry.size(), 25u);
+  auto indented = [](CosClTraceFormatter& f) { f.setDisplayIndentation(".."); };
+  try {
+    formatBytes(entry, "%d%n", indented);
+    ADD_FAILURE() << "level 0x7FFFFFFF accepted";
+  } catch (CosClExceptionFatal const& e) {
+    EXPECT_EQ(e.getErrorId(), CosEnErrorId::TRACEFORMAT_FILE_CORRUPTED);
+    EXPECT_EQ(e.getErrorClass(), CosEnErrorClass::INVALID_DATA);
+  }
+  EXPECT_EQ(failureOf(raw(2, 0, 0, "", "f", bytesOf<int32_t>(INT32_MIN))),
+            "1000703 cos_trace_format:nesting");
+  EXPECT_EQ(failureOf(raw(1, 0, 0, "", "f", bytesOf<int32_t>(65537))),
+            "1000703 cos_trace_format:nesting");
+  // The deepest level accepted indents; a negative one (an exit without its
+  // entry) indents nothing.
+  std::string deep = formatBytes(raw(1, 0, 0, "", "f", bytesOf<int32_t>(65536)) +
+                                     raw(2, 0, 0, "", "f", bytesOf<int32_t>(-3)),
+                                 "%d%n", indented);
+  EXPECT_EQ(deep, "\n" + std::string(2 * 65536, '.') + "\n");
 }

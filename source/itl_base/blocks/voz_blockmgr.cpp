@@ -32,7 +32,8 @@ CVozBlockInfo::~CVozBlockInfo() = default;
 CVozBlockMgr::CVozBlockMgr()
     : m_blockSize(0), m_committed(nullptr), m_working(nullptr),
       m_released(nullptr), m_inTransaction(0), m_extent(nullptr),
-      m_hasControl(0), m_newBlock(VOZ_NO_BLOCK), m_unsynced(0) {
+      m_hasControl(0), m_newBlock(VOZ_NO_BLOCK), m_unsynced(0),
+      m_group(nullptr) {
     m_ctlName.errcode = 3052;
     m_committed = new (std::nothrow) CVozBlockCtrl();
     if (m_committed == nullptr) throw CVozException(VOZ_RC_MEMORY, 3051);
@@ -87,7 +88,13 @@ void CVozBlockMgr::NeedControl() {
 // that refers to them.  A failure before the control leaves the old one.
 void CVozBlockMgr::SyncCommitted() {
     if (m_extent != nullptr) m_extent->Sync();
-    if (m_ctlName.length > 0) m_committed->Externalize(text(m_ctlName));
+    if (m_ctlName.length > 0 && m_committed->Flag() == 1) {
+        if (m_group != nullptr) {
+            m_group->Add(text(m_ctlName), m_committed->Encode());
+        } else {
+            m_committed->Externalize(text(m_ctlName));
+        }
+    }
     m_unsynced = 0;
 }
 

@@ -44,7 +44,12 @@
 //     last durable point.  Each writes every changed page and forces the
 //     block file to disk, and only then replaces C atomically.  A failure
 //     while writing pages leaves the old C in place.
-//  4. States: closed -OpenBlockFile-> open -Transaction-> in transaction
+//  4. With a control group (SetControlGroup) a durable point forces the
+//     pages as in 3 but hands the control's new content to the group
+//     instead of replacing C; the group's owner replaces the controls of
+//     all its managers in one step (voz_ctlgroup.hpp).  Until it does, C
+//     is the old control.
+//  5. States: closed -OpenBlockFile-> open -Transaction-> in transaction
 //     -Commit/Resume-> open -CloseBlockFile-> closed.  Outside a
 //     transaction changes go in place and are durable at the next durable
 //     point; a kill before it may leave some of them half done.
@@ -58,6 +63,7 @@
 #include <cstdint>
 
 #include "blocks/voz_blockctrl.hpp"
+#include "blocks/voz_ctlgroup.hpp"
 #include "blocks/voz_extentmgr.hpp"
 
 // One pinned block as the B-tree sees it.
@@ -111,6 +117,9 @@ public:
     virtual uint32_t GetBlockSize();
 
     bool InTransaction() const { return m_inTransaction != 0; }
+    // From now on durable points hand the control to `group` (null: write
+    // it directly).  The group is not owned.
+    void SetControlGroup(CVozControlGroup* group) { m_group = group; }
     // The committed control (never null).
     CVozBlockCtrl& CommittedControl() { return *m_committed; }
     // The extent manager, null until the file was first used.
@@ -137,6 +146,7 @@ private:
     CVozBufferByte1 m_blockName;
     uint8_t m_unsynced;          // changes outside a transaction since the
                                  // last durable point
+    CVozControlGroup* m_group;   // not owned; null: control written directly
 };
 
 #endif  // VOZ_BLOCKMGR_HPP

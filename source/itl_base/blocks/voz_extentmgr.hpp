@@ -102,10 +102,18 @@ int voz_BLKsyncPath(const char* path);
 // the target, are forced to disk, and the temporary file is renamed over
 // the target.  A partitioned file (a directory) gets its single part
 // "0000" replaced this way; a missing file is created partitioned, as
-// voz_XXopen would.  Throws (3, 3351) when the temporary file cannot be
-// made, (5, 3354) when writing it fails, (5, 3357) when forcing it to disk
-// fails and (9, 3358) when the rename fails; `path` as text.  REQUIRES:
-// n < 2 GB (one part).
+// voz_XXopen would, with every missing directory level above it (each new
+// level forced into its parent).  Throws (3, 3351) when a directory or the
+// temporary file cannot be made, (5, 3354) when writing it fails, (5, 3357)
+// when forcing it to disk fails and (9, 3358) when the rename fails; `path`
+// as text.  REQUIRES: n < 2 GB (one part).
 void voz_BLKreplaceFile(const char* path, const uint8_t* bytes, size_t n);
+// As voz_BLKreplaceFile, but `path` is always a plain file (never made
+// partitioned); missing directories above it are made.
+void voz_BLKreplacePlainFile(const char* path, const uint8_t* bytes,
+                             size_t n);
+// Removes plain file `path` and forces its directory; a missing file is
+// no failure (and nothing is forced).  (8, 3091) / (5, 3357) with `path`.
+void voz_BLKremoveFile(const char* path);
 
 #endif  // VOZ_EXTENTMGR_HPP

@@ -27,7 +27,8 @@ void checkBlockSize(uint32_t blockSize, const char* name) {
 
 CVozSharedBlockMgr::CVozSharedBlockMgr()
     : m_committed(nullptr), m_working(nullptr), m_vacated(nullptr),
-      m_inTransaction(0), m_extent(nullptr), m_blockSize(0), m_unsynced(0) {
+      m_inTransaction(0), m_extent(nullptr), m_blockSize(0), m_unsynced(0),
+      m_group(nullptr) {
     m_ctlName.errcode = 3151;
 }
 
@@ -107,7 +108,12 @@ void CVozSharedBlockMgr::EndCurrentUnits(int modified) {
 void CVozSharedBlockMgr::SyncCommitted() {
     m_extent->Sync();
     if (m_ctlName.length > 0) {
-        m_committed->Externalize(reinterpret_cast<const char*>(m_ctlName.data));
+        const char* name = reinterpret_cast<const char*>(m_ctlName.data);
+        if (m_group != nullptr) {
+            m_group->Add(name, m_committed->Encode());
+        } else {
+            m_committed->Externalize(name);
+        }
     }
     m_unsynced = 0;
 }

@@ -40,6 +40,7 @@
 
 #include <cstdint>
 
+#include "blocks/voz_ctlgroup.hpp"
 #include "blocks/voz_sharedblock_ctrl.hpp"
 #include "blocks/voz_posattr.hpp"  // POS_ATTR
 
@@ -77,6 +78,10 @@ public:
     void Resume();
 
     bool InTransaction() const { return m_inTransaction != 0; }
+    // From now on durable points force the pages and hand the control to
+    // `group` instead of replacing the control file (null: replace it
+    // directly; see voz_blockmgr.hpp).  The group is not owned.
+    void SetControlGroup(CVozControlGroup* group) { m_group = group; }
     // The committed control, null without a control file.
     CVozClassedBlockCtrl* CommittedControl() { return m_committed; }
     const CVozSharedBlockInfo& ClassEntry(int cls) const {
@@ -106,6 +111,7 @@ private:
     uint32_t m_blockSize;
     uint8_t m_unsynced;  // writes outside a transaction since the last
                          // durable point
+    CVozControlGroup* m_group;  // not owned; null: control written directly
 };
 
 #endif  // VOZ_SHAREDBLOCK_HPP

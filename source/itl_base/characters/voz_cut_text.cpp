@@ -190,7 +190,9 @@ void vozCHpointFirstBlank(VOZ_CPINFO cp, const uint8_t* units,
         *offset = o < end ? end : o;
         return;
     }
-    while (o < end && !sameUnit(cp, units + o, blank, len)) o += w;
+    // A unit cut off by `end` is no blank and is never read whole.
+    while (o < end && (end - o < len || !sameUnit(cp, units + o, blank, len)))
+        o += w;
     *offset = o;
 }
 
@@ -198,6 +200,7 @@ void vozPointFirstBlankKOKR(const uint8_t* units, int32_t* offset,
                             int32_t end) {
     int32_t o = *offset;
     for (; o < end; o += 2) {
+        if (end - o < 2) continue;  // a cut-off unit is no blank
         const uint8_t* u = units + o;
         if (u[0] == 0x20 && u[1] == VOZ_MARK_BLANK) break;
         // A joined syllable stands for the blank it replaced. Its trail byte
@@ -213,6 +216,7 @@ void vozPointFirstBlankEbcdicKOKR(const uint8_t* units, int32_t* offset,
                                   int32_t end) {
     int32_t o = *offset;
     for (; o < end; o += 2) {
+        if (end - o < 2) continue;  // a cut-off unit is no blank
         const uint8_t* u = units + o;
         if (u[0] == 0x20 && u[1] == VOZ_MARK_BLANK) break;
         const bool joinedLead = (u[0] >= 0x21 && u[0] <= 0x3F) ||
@@ -227,6 +231,7 @@ void vozPointFirstBlankUTF8(const uint8_t* units, int32_t* offset,
                             int32_t end) {
     int32_t o = *offset;
     for (; o < end; o += 3) {
+        if (end - o < 3) continue;  // a cut-off unit is no blank
         const uint8_t* u = units + o;
         if ((u[1] == 0x20 && u[2] == VOZ_MARK_BLANK) ||
             (u[0] >= 0xFA && u[0] <= 0xFE))

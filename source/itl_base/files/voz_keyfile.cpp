@@ -59,13 +59,31 @@ static bool versionOk(const KEYINFO_0* rec) {
     return memcmp(rec->version, VOZ_KEYFILE_VERSION, 4) == 0;
 }
 
+// The reason a header no writer makes is refused for, or 0.  The header
+// comes from disk: every field that sizes or indexes something is checked.
+static int32_t geometryFault(const KEYINFO_0* rec) {
+    if (rec->unitWidth == 0 || rec->unitWidth > VOZ_KEYIDX_UNIT_BYTES) return 240;
+    uint32_t cmpLen = uint32_t(rec->fixedKeyUnits) * uint32_t(rec->unitWidth);
+    if (cmpLen == 0 || cmpLen > VOZ_KEY_HEAD_BYTES) return 241;
+    if (rec->dKindRecords > rec->fixedKeys || rec->fixedKeys > rec->fixedRecords ||
+        rec->varKeys > rec->varRecords || rec->keyIndexEntries > rec->fixedRecords ||
+        rec->specialLength > sizeof rec->specialLetters)
+        return 242;
+    return 0;
+}
+
 int voz_SetIndexBasic(IDXINFO* info, const KEYINFO_0* rec, GTRSTATUS* st) {
     if (!versionOk(rec)) {
         voz_setStatus(st, VOZ_RC_VERSION, 232);
         return -1;
     }
+    if (int32_t reason = geometryFault(rec)) {
+        voz_setStatus(st, VOZ_RC_INCONSISTENT, reason);
+        return -1;
+    }
     info->info = *rec;
-    info->keyCmpLen = static_cast<uint16_t>(rec->fixedKeyUnits * rec->unitWidth);
+    info->keyCmpLen = static_cast<uint16_t>(uint32_t(rec->fixedKeyUnits) *
+                                            uint32_t(rec->unitWidth));
     return 0;
 }
 

@@ -35,7 +35,13 @@ enum : int32_t {
 const char* VOZ_getPgmVersion();
 
 // Takes `rec` as the index's basic information: refuses a version other
-// than "V4_0" (23/232), copies it into info->info and sets info->keyCmpLen.
+// than "V4_0" (23/232) and a header that no writer makes: a unit width of
+// 0 or above 4 (17/240); a key compare length (units x width, computed in
+// 32 bits) of 0 or above the 6 key bytes of a KEY_REC (17/241); counts that
+// cannot belong together ('D' records > fixed keys > fixed records, 'V'
+// keys > their records, key-index entries > fixed records) or a special
+// length above 16 (17/242).  Copies it into info->info and sets
+// info->keyCmpLen.  *info is left alone on a refusal.
 int voz_SetIndexBasic(IDXINFO* info, const KEYINFO_0* rec, GTRSTATUS* st);
 
 // Checks that record `b` fits index `a` (version 23/233; key geometry

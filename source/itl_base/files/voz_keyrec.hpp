@@ -50,6 +50,14 @@ constexpr char VOZ_KIND_FIXED = 'F';   // fixed key
 constexpr char VOZ_KIND_DFIXED = 'D';  // fixed key counted in dKindRecords
 constexpr char VOZ_KIND_CONT = 'C';    // continuation of a 'V' chain
 
+// Header key slots (KEYINFO_0::slots): the key record of the control code
+// or mark s. Slots 0-32 hold the boundary keys (0 the sentence end, 1-32
+// the delimiters of those numbers), slot 38 the '&' key that lists every
+// document, slot 40 the VVG key; the others stay empty.
+constexpr int VOZ_SLOT_BOUNDARY_LAST = 32;
+constexpr int VOZ_SLOT_DOCLIST = 38;   // '&'
+constexpr int VOZ_SLOT_VVG = 40;
+
 // indexFlags bit: positions lie in the B-tree block files.
 constexpr uint8_t VOZ_IDXFLAG_BTREE = 0x01;
 

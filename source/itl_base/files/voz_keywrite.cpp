@@ -133,7 +133,9 @@ int voz_WriteKey(_FCTLHEAD* fs, KEYINFO_0* rec, const KEY_REC* records,
             return -1;
         rec->varRecords += static_cast<uint32_t>(more);
     }
-    if (records[0].lastDoc > rec->highestDoc) rec->highestDoc = records[0].lastDoc;
+    // Signed: a key without postings has lastDoc -1 and must not raise it.
+    if (static_cast<int32_t>(records[0].lastDoc) > static_cast<int32_t>(rec->highestDoc))
+        rec->highestDoc = records[0].lastDoc;
     return 0;
 }
 

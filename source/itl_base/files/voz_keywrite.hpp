@@ -40,9 +40,10 @@ int voz_WriteKeyInfo(_FCTLHEAD* fs, const KEYINFO_0* rec, GTRSTATUS* st);
 // callback is given, is asked with ('X', key bytes, options[3],
 // xIndexUnitWidth) and a non-zero answer counts the key as filtered).
 // Failures: other kinds 17/501; a continuation not of kind 'C' 17/503
-// (found before anything is counted or written); more than 0x7FFFFFFF
+// (found before anything is counted or written); more than 0x7FFFFFFE
 // fixed or variable records 157/526, 157/527; write 5/502 (head), 5/504
-// (continuations). rec->highestDoc follows the head's lastDoc.
+// (continuations). rec->highestDoc rises to the head's lastDoc, compared
+// signed: the -1 of a key without postings leaves it alone.
 int voz_WriteKey(_FCTLHEAD* fs, KEYINFO_0* rec, const KEY_REC* records,
                  uint8_t type, VOZ_KEYCALLBACK_FN callback, GTRSTATUS* st);
 

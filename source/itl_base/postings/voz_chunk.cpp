@@ -223,7 +223,10 @@ uint32_t CVozLump::TakeCode() {
     if (static_cast<int32_t>(size) > iv_remainingPos ||
         static_cast<int32_t>(size) > iv_remainingStream)
         Corrupt(6220);
-    iv_curPos += static_cast<int32_t>(voz_PosCodeDecode(iv_cursor));
+    // Deltas from a damaged stream can add up past any position.
+    const int64_t pos = static_cast<int64_t>(iv_curPos) + voz_PosCodeDecode(iv_cursor);
+    if (pos > INT32_MAX) Corrupt(6220);
+    iv_curPos = static_cast<int32_t>(pos);
     iv_posCount++;
     iv_cursor += size;
     iv_remainingPos -= static_cast<int32_t>(size);

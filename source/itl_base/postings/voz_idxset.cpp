@@ -12,6 +12,7 @@
 
 #include "files/voz_file.hpp"
 #include "files/voz_keyfile.hpp"
+#include "postings/voz_posbroker.hpp"
 #include "postings/voz_posstore.hpp"
 #include "files/voz_status.hpp"
 
@@ -228,8 +229,20 @@ static void RmdirIfThere(_FCTLHEAD* fs, uint16_t type) {
     if (PathExists(name)) rmdir(name);
 }
 
+int voz_IDXdiscardPosJournal(_FCTLHEAD* fs, GTRSTATUS* st) {
+    try {
+        CVozPosBrokerMulti::DiscardJournal(fs);
+    } catch (const CVozException& e) {
+        if (e.retcode == VOZ_RC_PATH_TOO_LONG) return 0;  // names no file
+        voz_StatusFromException(st, e);
+        return -1;
+    }
+    return 0;
+}
+
 int voz_IDXremove(_FCTLHEAD* fs, GTRSTATUS* st) {
     if (fs->indexName[0] == '\0') return 0;
+    if (voz_IDXdiscardPosJournal(fs, st) != 0) return -1;
     static const struct { uint16_t type; int32_t reason; } kFiles[] = {
         {VOZ_FT_POS, 2305},
         {VOZ_FT_CONTROL | VOZ_FT_SHARED, 2306},

@@ -49,9 +49,15 @@ int voz_IDXcloseKey(_FCTLHEAD* fs, GTRSTATUS* st);
 int voz_IDXsetvbuf(_FCTLHEAD* fs, char** cursor, char* limit, int32_t size);
 
 // Removes the set's position file (8/2305), control files (2306, 2307,
-// 2331) and key file (2304), each when it exists, then the half's
-// directory (half kinds below 6).  0 or -1.
+// 2331) with the journal of an unfinished commit of them, and key file
+// (2304), each when it exists, then the half's directory (half kinds below
+// 6).  0 or -1.
 int voz_IDXremove(_FCTLHEAD* fs, GTRSTATUS* st);
+// Drops the journal of an unfinished commit of the set's control files
+// (voz_posbroker.hpp) without replaying it, for controls replaced or
+// removed from outside (voz_IDXcopy onto the set, voz_IDXremove).  The
+// failure's status; 0 or -1.
+int voz_IDXdiscardPosJournal(_FCTLHEAD* fs, GTRSTATUS* st);
 // voz_IDXremove, and for a main half also the block files, the stop-word
 // file (2113) and the deleted-document list (2116); then the
 // deleted-documents directory and the index directory when empty.

@@ -169,11 +169,16 @@ int voz_IDXcopy(_FCTLHEAD* from, _FCTLHEAD* to, GTRSTATUS* st) {
     char pos[VOZ_FNAME_LEN];
     voz_IDXgetFname(pos, from, VOZ_FT_POS);
     if (!PathExists(pos)) {
+        // The controls copied must be those of one commit, never a mix.
+        vozRecoverPosControls(from, st);
+        if (voz_Failed(st)) return -1;
         vozCopyPosFiles(from, to, st);
         if (voz_Failed(st)) return -1;
         static const uint16_t kCtl[] = {VOZ_FT_CONTROL | VOZ_FT_SHARED,
                                         VOZ_FT_CONTROL | VOZ_FT_BRANCH,
                                         VOZ_FT_CONTROL | VOZ_FT_LEAF};
+        // A journal left in the target belongs to controls replaced now.
+        if (voz_IDXdiscardPosJournal(to, st) != 0) return -1;
         for (uint16_t t : kCtl) {
             if (CopyOne(from, to, t, 2317, st) != 0) return -1;
         }

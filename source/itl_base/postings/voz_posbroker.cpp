@@ -47,6 +47,15 @@ T* Make(int32_t reason, A... args) {
 
 bool Exists(const std::string& name) { return voz_access(name.c_str()) == 0; }
 
+std::string Journal(const std::string& sharedControl) {
+    return sharedControl + ".jnl";
+}
+
+void DropJournal(const std::string& journal) {
+    voz_BLKremoveFile((journal + ".tmp").c_str());
+    voz_BLKremoveFile(journal.c_str());
+}
+
 }  // namespace
 
 void voz_KeyToPosAttr(const KEY_REC& k, POS_ATTR& a) {
@@ -93,7 +102,7 @@ void CVozPosBroker::Add(CVozPos& list) {
 CVozPosBrokerMulti::CVozPosBrokerMulti()
     : m_threshold(0), m_shared(nullptr), m_branch(nullptr), m_leaf(nullptr),
       m_low(nullptr), m_med(nullptr), m_high(nullptr), m_readOnly(1),
-      m_inTransaction(0) {}
+      m_inTransaction(0), m_commitFailed(0) {}
 
 CVozPosBrokerMulti::~CVozPosBrokerMulti() {
     DeleteLevels();
@@ -123,9 +132,24 @@ void CVozPosBrokerMulti::Open(_FCTLHEAD* files, const char* mode) {
         ctlRead[i] = Fname(files, CtlRead(files, kSharedKinds[i]));
         ctlWrite[i] = Fname(files, CtlWrite(kSharedKinds[i]));
     }
+    if (!m_readOnly) {
+        // An interrupted commit is finished before any control is read.
+        voz_BLKrecoverJournal(Journal(ctlRead[0]).c_str());
+        m_journal = Journal(ctlWrite[0]);
+        for (int i = 0; i < 3; ++i) m_ctlWrite[i] = ctlWrite[i];
+        if (ctlWrite[0] != ctlRead[0]) {
+            voz_BLKrecoverJournal(m_journal.c_str());
+        }
+    }
+    m_commitFailed = 1;  // until the open is complete: Close writes nothing
     m_shared = Make<CVozSharedBlockMgr>(3515);
     m_branch = Make<CVozBlockMgr>(3515);
     m_leaf = Make<CVozBlockMgr>(3515);
+    if (!m_readOnly) {
+        m_shared->SetControlGroup(&m_group);
+        m_branch->SetControlGroup(&m_group);
+        m_leaf->SetControlGroup(&m_group);
+    }
     const char* w[3];
     for (int i = 0; i < 3; ++i) {
         w[i] = m_readOnly ? nullptr : ctlWrite[i].c_str();
@@ -143,26 +167,58 @@ void CVozPosBrokerMulti::Open(_FCTLHEAD* files, const char* mode) {
     m_med = Make<CVozPosMed>(3515, m_shared);
     m_high = Make<CVozPosHigh>(3515, m_branch, m_leaf, m_shared);
     m_current = m_low;
+    m_commitFailed = 0;
 }
 
 void CVozPosBrokerMulti::Close() {
     DeleteLevels();
     CVozException first;
     bool failed = false;
-    auto step = [&](auto* mgr) {
-        if (mgr == nullptr) return;
+    auto step = [&](auto act) {
         try {
-            mgr->CloseBlockFile();
+            act();
         } catch (const CVozException& e) {
             if (!failed) first = e;
             failed = true;
         }
     };
-    step(m_shared);
-    step(m_branch);
-    step(m_leaf);
+    auto close = [&](auto* mgr) {
+        if (mgr != nullptr) step([&] { mgr->CloseBlockFile(); });
+    };
+    bool write = !m_readOnly && m_commitFailed == 0 && m_shared != nullptr &&
+                 m_branch != nullptr && m_leaf != nullptr;
+    // The committed controls as they stand (a manager whose file was never
+    // used writes none of its own at close).
+    if (write) step([&] { AddControls(); });
+    close(m_shared);
+    close(m_branch);
+    close(m_leaf);
+    if (write && !failed) {
+        step([&] { m_group.Write(m_journal.c_str()); });
+    }
+    m_group.Clear();
     m_inTransaction = 0;
     if (failed) throw first;
+}
+
+void CVozPosBrokerMulti::AddControls() {
+    CVozClassedBlockCtrl* slots = m_shared->CommittedControl();
+    if (slots != nullptr) m_group.Add(m_ctlWrite[0].c_str(), slots->Encode());
+    CVozBlockMgr* mgr[2] = {m_branch, m_leaf};
+    for (int i = 0; i < 2; ++i) {
+        CVozBlockCtrl& c = mgr[i]->CommittedControl();
+        if (c.Flag() == 1) m_group.Add(m_ctlWrite[i + 1].c_str(), c.Encode());
+    }
+}
+
+void CVozPosBrokerMulti::WriteGroup() {
+    try {
+        AddControls();
+        m_group.Write(m_journal.c_str());
+    } catch (const CVozException&) {
+        m_group.Clear();
+        throw;
+    }
 }
 
 CVozPos* CVozPosBrokerMulti::Internalize() {
@@ -241,18 +297,33 @@ void CVozPosBrokerMulti::Externalize(KEY_REC& k) {
 
 void CVozPosBrokerMulti::Transaction() {
     if (m_readOnly) return;
-    m_shared->Transaction();
-    m_branch->Transaction();
-    m_leaf->Transaction();
+    try {
+        m_shared->Transaction();
+        m_branch->Transaction();
+        m_leaf->Transaction();
+    } catch (const CVozException&) {
+        m_group.Clear();
+        throw;
+    }
+    // Changes made outside a transaction became durable pages above; their
+    // controls are written together.
+    if (!m_group.Empty()) WriteGroup();
     m_inTransaction = 1;
 }
 
 void CVozPosBrokerMulti::Commit() {
     if (m_readOnly || !m_inTransaction) return;
     m_inTransaction = 0;
-    m_shared->Commit();
-    m_branch->Commit();
-    m_leaf->Commit();
+    try {
+        m_shared->Commit();
+        m_branch->Commit();
+        m_leaf->Commit();
+        WriteGroup();
+    } catch (const CVozException&) {
+        m_group.Clear();
+        m_commitFailed = 1;
+        throw;
+    }
 }
 
 void CVozPosBrokerMulti::Resume() {
@@ -272,6 +343,9 @@ void CVozPosBrokerMulti::CreateFirstIndex(_FCTLHEAD* files) {
         name[i] = Fname(files, kSharedKinds[i]);
         ctl[i] = Fname(files, CtlWrite(kSharedKinds[i]));
     }
+    // A journal of an older commit there must not be replayed over the
+    // new, empty controls.
+    DropJournal(Journal(ctl[0]));
     CVozSharedBlockMgr shared;
     shared.Initialize(name[0].c_str(), ctl[0].c_str(), sizes[0]);
     CVozBlockMgr branch;
@@ -313,10 +387,23 @@ int CVozPosBrokerMulti::RemovePosFiles(_FCTLHEAD* files) {
     return 0;
 }
 
+std::string CVozPosBrokerMulti::JournalName(_FCTLHEAD* files) {
+    return Journal(Fname(files, VOZ_FT_CONTROL | VOZ_FT_SHARED));
+}
+
+void CVozPosBrokerMulti::RecoverControls(_FCTLHEAD* files) {
+    voz_BLKrecoverJournal(JournalName(files).c_str());
+}
+
+void CVozPosBrokerMulti::DiscardJournal(_FCTLHEAD* files) {
+    DropJournal(JournalName(files));
+}
+
 // ---- sequential position file ------------------------------------------------
 
 CVozPosBrokerNormal::CVozPosBrokerNormal(uint8_t ownFile)
-    : m_reader(nullptr), m_file(nullptr), m_ownsFile(ownFile) {
+    : m_reader(nullptr), m_file(nullptr), m_ownsFile(ownFile),
+      m_writable(0) {
     if (ownFile) m_file = Make<CVozFileIO>(3503);
 }
 
@@ -328,6 +415,7 @@ CVozPosBrokerNormal::~CVozPosBrokerNormal() {
 void CVozPosBrokerNormal::Open(_FCTLHEAD* files, const char* mode) {
     std::string name = Fname(files, VOZ_FT_POS);
     m_file->Open(name.c_str(), mode);
+    m_writable = strpbrk(mode, "wa+") != nullptr;
     m_reader = Make<CVozPosWork>(3512);
     m_reader->SetFileMgr(m_file);
     m_reader->RestrictReadLength(GetFileSize());
@@ -375,6 +463,13 @@ void CVozPosBrokerNormal::Externalize(KEY_REC& k) {
     m_current->Externalize(m_attr);
     m_added.clear();
     voz_PosAttrToKey(m_attr, k, false);
+}
+
+void CVozPosBrokerNormal::Commit() {
+    if (!m_writable || m_file == nullptr || !m_file->IsOpen()) return;
+    if (m_file->Flush() != 0 || voz_BLKsyncPath(m_file->Name()) != 0) {
+        throw CVozException(VOZ_RC_WRITE, 3523, m_file->Name());
+    }
 }
 
 uint64_t CVozPosBrokerNormal::GetFileSize() {

@@ -23,12 +23,48 @@
 //   moves to level 2 when S <= T, to the B-tree above; a level-2 list moves
 //   only to the B-tree; a B-tree list never leaves it.
 //
+// Commit of the block store (Transaction, Commit, Close of a writable
+// CVozPosBrokerMulti).  The three managers share one control group
+// (blocks/voz_ctlgroup.hpp); the journal is "<slot control file>.jnl" in
+// the directory of the control files written.
+//   1. Each manager's durable point writes its changed pages and forces its
+//      block file to disk, then hands its new control to the group; no
+//      control file is touched yet.
+//   2. Once all three succeeded, the group writes the journal with the three
+//      new controls (temporary file, fsync, rename, directory fsync): that
+//      rename makes the new state of all three current together.
+//   3. The three control files are replaced from the journal, each
+//      atomically; then the journal is removed.
+//   4. A writable Open first replays a journal left beside the control files
+//      it reads or writes (a kill between 2 and 3 is finished; a kill before
+//      2 leaves every old control and a stray temporary file, removed).
+//   5. When a manager's durable point fails, nothing of the group is
+//      written: every control stays old.  After a failed Commit, Close
+//      writes no control either.
+//
+//      committed state S (controls S, pages of S on disk)
+//        | Transaction: copy on write into blocks free in S
+//        v
+//      S on disk + new pages in free blocks (a kill: S)
+//        | Commit step 1 (CVozBlockMgr/CVozSharedBlockMgr::Commit)
+//        v
+//      new pages durable, controls S (a kill: S)
+//        | Commit step 2 (CVozControlGroup::Write: journal renamed)
+//        v
+//      journal T, controls S..T (a kill: Open replays to T)
+//        | Commit step 3 (controls replaced, journal removed)
+//        v
+//      committed state T
+//
 // All failures are thrown as CVozException.  Not copyable.
 #ifndef VOZ_POSBROKER_HPP
 #define VOZ_POSBROKER_HPP
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "blocks/voz_ctlgroup.hpp"
 
 #include "files/voz_keyrec.hpp"
 #include "files/voz_names.hpp"
@@ -121,9 +157,23 @@ public:
     static void RenamePosFiles(_FCTLHEAD* from, _FCTLHEAD* to);
     static void CopyPosFiles(_FCTLHEAD* from, _FCTLHEAD* to);
     static int RemovePosFiles(_FCTLHEAD* files);
+    // Finishes a commit of `files`' control files that a kill interrupted
+    // (see the commit order above); nothing when none is pending.
+    static void RecoverControls(_FCTLHEAD* files);
+    // Removes a journal (and its temporary file) beside the set's control
+    // files without replaying it: for control files about to be replaced
+    // or removed from outside.  (8, 3091) / (5, 3357) with the name.
+    static void DiscardJournal(_FCTLHEAD* files);
+    // The journal of the set's control files (kinds 18-20, or 82-84 for a
+    // '#' half).
+    static std::string JournalName(_FCTLHEAD* files);
 
 private:
     void DeleteLevels();
+    // Adds every manager's committed control to the group.
+    void AddControls();
+    // AddControls, then writes the group (cleared on failure).
+    void WriteGroup();
 
     uint32_t m_threshold;
     CVozSharedBlockMgr* m_shared;
@@ -134,6 +184,11 @@ private:
     CVozPosHigh* m_high;
     uint8_t m_readOnly;
     uint8_t m_inTransaction;
+    uint8_t m_commitFailed;    // a Commit failed (or Open did not finish):
+                               // Close writes no control
+    CVozControlGroup m_group;  // the three controls, written together
+    std::string m_journal;
+    std::string m_ctlWrite[3];  // control files written (slot, branch, leaf)
 };
 
 class CVozPosBrokerNormal : public CVozPosBroker {
@@ -154,6 +209,10 @@ public:
     void Externalize(KEY_REC& k) override;
     // Size of the file (its position is left at the start).
     uint64_t GetFileSize() override;
+    // Opened for writing: the file's buffered data is written and forced to
+    // stable storage, so that a key record written afterwards never refers
+    // to bytes a system crash could lose ((5, 3523, name)).
+    void Commit() override;
 
     virtual void Read(void* buffer, int32_t length);
     virtual void Write(const void* buffer, int32_t length);
@@ -164,6 +223,7 @@ protected:
     CVozPosWork* m_reader;  // owned
     CVozFileIO* m_file;     // owned when m_ownsFile
     uint8_t m_ownsFile;
+    uint8_t m_writable;     // opened with a mode that writes
 };
 
 class CVozPosBrokerWork : public CVozPosBrokerNormal {
@@ -178,6 +238,8 @@ public:
     // Deletes the reader; closes the file only when it owns it.
     void Close() override;
     CVozPos* Internalize(KEY_REC& k) override;
+    // Work files are scratch files: nothing is forced to disk.
+    void Commit() override {}
     // A new work broker sharing this broker's file ((11, 3510)).
     CVozPosBrokerWork* Replica();
 };

@@ -150,6 +150,10 @@ int vozRemovePosFiles(_FCTLHEAD* files, GTRSTATUS* st) {
     return rc;
 }
 
+void vozRecoverPosControls(_FCTLHEAD* files, GTRSTATUS* st) {
+    Guard(st, [&] { CVozPosBrokerMulti::RecoverControls(files); });
+}
+
 void voz_fseek_POSFILE(_FCTLHEAD* files, int64_t offset, GTRSTATUS* st) {
     Guard(st, [&] {
         CVozPosBrokerNormal* b = Sequential(files);

@@ -54,6 +54,10 @@ uint64_t vozGetOffset(CVozPosBroker* broker, GTRSTATUS* st);
 void vozRenamePosFiles(_FCTLHEAD* from, _FCTLHEAD* to, GTRSTATUS* st);
 void vozCopyPosFiles(_FCTLHEAD* from, _FCTLHEAD* to, GTRSTATUS* st);
 int vozRemovePosFiles(_FCTLHEAD* files, GTRSTATUS* st);
+// Finishes a commit of the set's control files that a kill interrupted
+// (voz_posbroker.hpp); nothing when none is pending.  A writable open does
+// it by itself; copying a half does it first.
+void vozRecoverPosControls(_FCTLHEAD* files, GTRSTATUS* st);
 
 // ---- the sequential position file (its broker must be sequential) ---------
 // Offset -1 seeks to the end; the resulting offset is kept in

@@ -448,6 +448,76 @@ TEST(KeyFileHeader, SetIndexBasicRefusesOtherVersions) {
     EXPECT_EQ(1500, idx->info.storeParameter);
 }
 
+// Headers that no writer makes are refused before anything is sized from
+// them; the geometries a writer makes are taken.
+TEST(KeyFileHeader, SetIndexBasicRefusesGeometryNoWriterMakes) {
+    struct Case {
+        const char* what;
+        std::function<void(KEYINFO_0*)> damage;
+        int32_t reason;  // 0: accepted
+        uint16_t cmpLen;
+    };
+    const Case cases[] = {
+        {"units FFFF, width FF00", [](KEYINFO_0* k) { k->fixedKeyUnits = 0xFFFF; k->unitWidth = 0xFF00; }, 240, 0},
+        {"units FF00, width FFFF", [](KEYINFO_0* k) { k->fixedKeyUnits = 0xFF00; k->unitWidth = 0xFFFF; }, 240, 0},
+        {"units FFFF, width 1", [](KEYINFO_0* k) { k->fixedKeyUnits = 0xFFFF; k->unitWidth = 1; }, 241, 0},
+        {"16-bit product wraps to 0", [](KEYINFO_0* k) { k->fixedKeyUnits = 0x8000; k->unitWidth = 2; }, 241, 0},
+        {"width 0", [](KEYINFO_0* k) { k->unitWidth = 0; }, 240, 0},
+        {"width 5", [](KEYINFO_0* k) { k->fixedKeyUnits = 1; k->unitWidth = 5; }, 240, 0},
+        {"no units", [](KEYINFO_0* k) { k->fixedKeyUnits = 0; }, 241, 0},
+        {"8 key bytes", [](KEYINFO_0* k) { k->fixedKeyUnits = 4; }, 241, 0},
+        {"D records above fixed keys", [](KEYINFO_0* k) { k->dKindRecords = 1; }, 242, 0},
+        {"fixed keys above records", [](KEYINFO_0* k) { k->fixedKeys = 1; }, 242, 0},
+        {"V keys above records", [](KEYINFO_0* k) { k->varKeys = 3; k->varRecords = 2; }, 242, 0},
+        {"table above fixed records", [](KEYINFO_0* k) { k->keyIndexEntries = 1; }, 242, 0},
+        {"special length 17", [](KEYINFO_0* k) { k->specialLength = 17; }, 242, 0},
+        {"6 units of 1", [](KEYINFO_0* k) { k->fixedKeyUnits = 6; k->unitWidth = 1; }, 0, 6},
+        {"1 unit of 4", [](KEYINFO_0* k) { k->fixedKeyUnits = 1; k->unitWidth = 4; }, 0, 4},
+        {"2 units of 3", [](KEYINFO_0* k) { k->fixedKeyUnits = 2; k->unitWidth = 3; }, 0, 6},
+        {"counts that fit", [](KEYINFO_0* k) { k->dKindRecords = 2; k->fixedKeys = 5; k->fixedRecords = 5; k->keyIndexEntries = 5; k->specialLength = 16; }, 0, 6},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<IDXINFO> idx(new IDXINFO());
+        KEYINFO_0 k = smallInfo();
+        memcpy(k.version, VOZ_getPgmVersion(), 4);
+        c.damage(&k);
+        GTRSTATUS st{};
+        int rc = voz_SetIndexBasic(idx.get(), &k, &st);
+        if (c.reason == 0) {
+            EXPECT_EQ(0, rc) << c.what;
+            EXPECT_EQ(c.cmpLen, idx->keyCmpLen) << c.what;
+        } else {
+            EXPECT_EQ(-1, rc) << c.what;
+            EXPECT_EQ(17, st.retcode) << c.what;
+            EXPECT_EQ(c.reason, st.errcode) << c.what;
+            EXPECT_EQ(0, idx->keyCmpLen) << c.what;
+        }
+    }
+}
+
+// The header bytes of a written key file damaged on disk: read, then
+// refused with a status.
+TEST(KeyFileHeader, DamagedUnitBytesOnDiskAreRefused) {
+    KeySet ks;
+    writeKeyFile(ks, smallInfo(), smallKeys(), {});
+    std::vector<uint8_t> b = ks.bytes();
+    b[4] = 0xFF, b[5] = 0xFF, b[6] = 0xFF, b[7] = 0x00;
+    {
+        std::ofstream out(ks.name() + "/0000", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(b.data()),
+                  static_cast<std::streamsize>(b.size()));
+    }
+    ks.open("rb");
+    KEYINFO_0 k;
+    GTRSTATUS st{};
+    ASSERT_EQ(0, voz_ReadKeyInfo(ks.fctl(), &k, 0, nullptr, &st));
+    EXPECT_EQ(0xFFFF, k.fixedKeyUnits);
+    EXPECT_EQ(0xFF00, k.unitWidth);
+    EXPECT_EQ(-1, voz_SetIndexBasic(ks.idx.get(), &k, &st));
+    EXPECT_EQ(17, st.retcode);
+    EXPECT_EQ(240, st.errcode);
+}
+
 TEST(KeyFileHeader, CheckIndexBasicNamesTheFirstDifference) {
     KEYINFO_0 a = smallInfo();
     memcpy(a.version, "V4_0", 4);
