@@ -4,6 +4,7 @@
 //                          group every fourth word: copy, tokenize, convert,
 //                          normalise the words (code page 34)
 //   BM_OptimizePostfix/n   the optimiser over the same postfix array
+//   BM_OpeInfo/n           the operator table of the optimised array
 // Reports conditions/s; the counter "hash" sums the element kinds of one
 // result so that a fast but wrong run shows.
 #include <benchmark/benchmark.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "calls/voz_opeinfo.hpp"
 #include "calls/voz_translate.hpp"
 
 namespace {
@@ -74,34 +76,66 @@ void BM_TranslateStruct(benchmark::State& state) {
 }
 BENCHMARK(BM_TranslateStruct)->Arg(2)->Arg(10)->Arg(100);
 
-void BM_OptimizePostfix(benchmark::State& state) {
-    Condition c = makeCondition(static_cast<int>(state.range(0)));
+// A condition of n words translated into postfix form, released at the
+// end of the scope.
+struct Translated {
     char* order = nullptr;
     uint8_t* buf = nullptr;
     PFELEMENT* pf = nullptr;
     int32_t n = 0;
-    GTRSTATUS st{};
-    vozTranslateCond_Struct(utf8(), static_cast<int32_t>(c.words.size()),
-                            c.words.data(), c.order.c_str(), &order, &buf, &pf,
-                            &n, nullptr, nullptr, &st);
-    std::vector<PFELEMENT> work(pf, pf + n);
+    explicit Translated(int words) {
+        Condition c = makeCondition(words);
+        GTRSTATUS st{};
+        vozTranslateCond_Struct(utf8(), static_cast<int32_t>(c.words.size()),
+                                c.words.data(), c.order.c_str(), &order, &buf,
+                                &pf, &n, nullptr, nullptr, &st);
+    }
+    ~Translated() { vozTranslateCond_Struct_Term(order, buf, pf, n); }
+    Translated(const Translated&) = delete;
+    Translated& operator=(const Translated&) = delete;
+};
+
+void BM_OptimizePostfix(benchmark::State& state) {
+    Translated t(static_cast<int>(state.range(0)));
+    std::vector<PFELEMENT> work(t.pf, t.pf + t.n);
     int64_t hash = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::memcpy(work.data(), pf, sizeof(PFELEMENT) * static_cast<size_t>(n));
+        std::memcpy(work.data(), t.pf, sizeof(PFELEMENT) * static_cast<size_t>(t.n));
         state.ResumeTiming();
         GTRSTATUS ost{};
         int16_t largest = 0;
-        vozOptimizePostfix(work.data(), n, &largest, &ost);
+        vozOptimizePostfix(work.data(), t.n, &largest, &ost);
         hash = ost.retcode + largest;
-        for (int32_t i = 0; i < n; ++i) hash += work[i].kind;
+        for (int32_t i = 0; i < t.n; ++i) hash += work[i].kind;
         benchmark::DoNotOptimize(hash);
     }
-    vozTranslateCond_Struct_Term(order, buf, pf, n);
     state.counters["hash"] = static_cast<double>(hash);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_OptimizePostfix)->Arg(2)->Arg(10)->Arg(100);
+
+void BM_OpeInfo(benchmark::State& state) {
+    Translated t(static_cast<int>(state.range(0)));
+    GTRSTATUS st{};
+    int16_t largest = 0;
+    vozOptimizePostfix(t.pf, t.n, &largest, &st);
+    int64_t hash = 0;
+    for (auto _ : state) {
+        int32_t nWords = 0, nOps = 0;
+        RTRVWORDEXT* words = nullptr;
+        OPEINFO* block = nullptr;
+        GTRSTATUS ost{};
+        vozOpeInfo(t.pf, t.n, 0, &nWords, &words, &nOps, &block, nullptr, &ost);
+        hash = ost.retcode + nWords * 1000 + nOps;
+        for (int32_t i = 0; i < nOps; ++i) hash += block[i].op_count;
+        vozOpeInfoTerm(block);
+        benchmark::DoNotOptimize(hash);
+    }
+    state.counters["hash"] = static_cast<double>(hash);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_OpeInfo)->Arg(2)->Arg(10)->Arg(100);
 
 }  // namespace
 

@@ -1,0 +1,123 @@
+// voz_gtrcreate.hpp -- the update cycle that builds or extends an engine
+// index: GTRcreateIndexInit, the document, item and delete calls,
+// GTRcreateIndexLast and GTRcreateIndexTerm.
+//
+// Conventions: the handle is allocated by GTRcreateIndexInit and freed only
+// by GTRcreateIndexTerm, or by a failing document, item, delete or flush
+// call (the update is then cancelled and the caller starts a new cycle; a
+// bad handle cancels nothing). Every call clears the status record first,
+// except GTRcreateIndexLast and GTRcreateIndexTerm, and fills it at the
+// first failing step. The engine keeps no pointer into a caller's record.
+//
+// A new index ("N") is built in a fresh "!" directory of the output
+// directory and switched in at commit: the directory is synced, the other
+// sub-index of an existing index is linked in, then one atomic exchange of
+// the two directories puts the new index under the name and the old one
+// aside, which is then removed. A crash leaves the old or the new index
+// whole; a "!" directory left behind is removed by the next "N" cycle of
+// that index.
+#ifndef VOZ_GTRCREATE_HPP
+#define VOZ_GTRCREATE_HPP
+
+#include <cstdint>
+
+#include "files/voz_file.hpp"
+#include "files/voz_records.hpp"
+#include "files/voz_status.hpp"
+
+struct CREATWRK;
+
+constexpr int VOZ_CREATE_NAME_LEN = 2075;
+
+// The creation handle (owned by the engine; opaque to callers).
+struct VOZCREATEHANDLE {
+    CREATWRK* text;            // work area of the text sub-index, or null
+    CREATWRK* item;            // work area of the item sub-index, or null
+    char tag[9];               // "CREATWRK"
+    char tempName[VOZ_CREATE_NAME_LEN];   // "N": the name built under
+    char indexName[VOZ_CREATE_NAME_LEN];  // "N": the caller's index name
+    char outDir[VOZ_CREATE_NAME_LEN];     // "N": the output directory
+    char operation;            // 'N' or 'A'
+};
+
+// Opens an update cycle; *cwpp receives the handle (null after a failure
+// from the builder's start on; untouched for argument errors).
+void GTRcreateIndexInit(void** cwpp, const char* idxname, const char* outdir,
+                        const char* wrkdir, char operation, char batchonline,
+                        GTRHCREATEPARM* hcparmp, GTRSYSPARM* sysp,
+                        int32_t* currmaxdoc, GTRSTATUS* gsp);
+
+// Pools `length` bytes of text of document `docno`; *startpos in/out is the
+// last position used so far (0 for a fresh document).
+void GTRcreateIndexOneDocExt(void* cwp, const uint8_t* docmp, int32_t length,
+                             int32_t docno, int32_t* startpos,
+                             BOUNDARYINFO* beip, GTRONEDOCINFO* pVOZDocInfo,
+                             GTRSTATUS* gsp);
+void GTRcreateIndexOneDoc(void* cwp, const uint8_t* docmp, int32_t length,
+                          int32_t docno, int32_t* startpos, BOUNDARYINFO* beip,
+                          GTRSTATUS* gsp);
+
+// Pools the `item_num` items of document `docno`.
+void GTRcreateItemIndexOneDocExt(void* cwp, int32_t docno, int32_t item_num,
+                                 REGISTITEM* item, GTRONEDOCINFO* pVOZDocInfo,
+                                 GTRSTATUS* gsp);
+void GTRcreateItemIndexOneDoc(void* cwp, int32_t docno, int32_t item_num,
+                              REGISTITEM* item, GTRSTATUS* gsp);
+
+// Removes `count` documents in every open sub-index; `reserved` must be
+// null (2/2518).
+void GTRdeleteDocs(void* cwp, int32_t count, int32_t* docnos, void* reserved,
+                   GTRSTATUS* gsp);
+
+// Flushes everything pooled into the index files (text, then items).
+void GTRcreateIndexLast(void* cwp, GTRSTATUS* gsp);
+
+// 'C' cancels, any other letter commits; frees the handle.
+void GTRcreateIndexTerm(void* cwp, char go_or_cancel, GTRSTATUS* gsp);
+
+// Not supported: 50/2534 and 50/2542, -1.
+int32_t GTRcreateIndexPluralDoc(void* a, void* b, void* c, void* d,
+                                GTRSTATUS* gsp);
+int32_t GTRcreateItemIndexPluralDoc(void* a, void* b, void* c, void* d,
+                                    GTRSTATUS* gsp);
+
+// ---- inside the call layer ------------------------------------------------
+
+// True when `cwp` is a live handle (non-null, tag "CREATWRK").
+bool vozIsCreateHandle(const void* cwp);
+
+// Cancels the update and frees the handle; `gsp` keeps its first failure
+// (the cancel's own failures go into a record of its own).
+void vozCancelCreate(VOZCREATEHANDLE* h);
+
+// Pools one document's items into the item work area (the checks and
+// pooling of the item call after its handle test). 0 or -1.
+int vozPoolItems(VOZCREATEHANDLE* h, int32_t docno, int32_t item_num,
+                 const REGISTITEM* item, const GTRONEDOCINFO* info,
+                 GTRSTATUS* gsp);
+
+// The commit of a new index: links the other sub-index of an existing
+// index `outDir`/`indexName` into `outDir`/`tempName` (`builtPurpose` 1
+// text, 2 items, 3 both), syncs it and exchanges the two directories, then
+// removes the old one. 0 or -1 (9/2560 exchange, 3/2561 link or copy, 5/2562
+// sync, 8/2563 removal of the old index; the old index stays whole on every
+// failure before the exchange).
+int vozCommitNewIndex(const char* outDir, const char* indexName,
+                      const char* tempName, int builtPurpose, GTRSTATUS* gsp);
+
+// Writes the owner file (naming `indexName`) into `outDir`/`dirName`.
+// 0 or -1.
+int vozMarkBuildOwner(const char* outDir, const char* dirName,
+                      const char* indexName);
+
+// Removes leftover "!" directories of unfinished builds of `indexName`
+// in `outDir` (never the index itself).
+void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName);
+
+// Removes the build directory `path`, its owner file last. 0 or -1.
+int vozRemoveBuild(const char* path);
+
+// Removes the directory tree `path`; 0 or -1 (errno set).
+int vozRemoveTree(const char* path);
+
+#endif  // VOZ_GTRCREATE_HPP

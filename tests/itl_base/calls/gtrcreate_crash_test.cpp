@@ -1,0 +1,131 @@
+// A new index replacing an old one, its writer killed (SIGKILL) at random
+// moments of the cycle: the index then reads back as exactly the old or the
+// new content, and the next cycle leaves no "!" directory behind.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ti_test_util.hpp"
+#include "build/createend_fixture.hpp"
+#include "calls/voz_gtrcreate.hpp"
+#include "gtrcreate_fixture.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void cycle(const std::string& out, const std::string& work,
+           const std::string& word, int docs, GTRSTATUS* st) {
+    GTRHCREATEPARM p = gtrfix::HParm();
+    GTRSYSPARM sys = gtrfix::SysParm(1 << 16, 1 << 14);
+    int32_t maxDoc = 0;
+    void* h = nullptr;
+    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', &p,
+                       &sys, &maxDoc, st);
+    for (int d = 1; d <= docs && st->retcode == 0; ++d) {
+        const std::string text = word + " " + word + "s and more " + word;
+        int32_t start = 0;
+        GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(text.data()),
+                             static_cast<int32_t>(text.size()), d, &start,
+                             nullptr, st);
+    }
+    if (st->retcode != 0) return;
+    GTRcreateIndexLast(h, st);
+    if (st->retcode != 0) return;
+    GTRcreateIndexTerm(h, 'G', st);
+}
+
+// The key texts of the index's text sub-index.
+std::set<std::string> keysOf(const std::string& out) {
+    GTRSTATUS st{};
+    endfix::Half half = endfix::ReadHalf(out, VOZ_HALF_MAIN, &st);
+    EXPECT_EQ(st.retcode, 0) << st.errcode << " " << st.errfname1;
+    std::set<std::string> keys;
+    for (const auto& [k, d] : half.lists) keys.insert(k);
+    return keys;
+}
+
+// The "!" directories of `out`, with their entries.
+std::string temps(const std::string& out) {
+    std::string t;
+    for (const auto& e : fs::directory_iterator(out)) {
+        if (e.path().filename().string().find('!') == std::string::npos)
+            continue;
+        t += e.path().filename().string() + ":";
+        for (const auto& f : fs::directory_iterator(e.path()))
+            t += " " + f.path().filename().string();
+        t += ";";
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(GtrCreateCrash, ReplacedIndexIsOldOrNew) {
+    TempDir tmp("gtrcrash");
+    const std::string out = tmp.path() + "/out";
+    const std::string work = tmp.path() + "/work";
+    mkdir(out.c_str(), 0770);
+    mkdir(work.c_str(), 0770);
+    const std::string oldCwd = fs::current_path().string();
+    fs::current_path(tmp.path());
+    GTRSTATUS st{};
+    cycle(out, work, "apple", 50, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const std::set<std::string> oldKeys = keysOf(out);
+    // How long a replacing cycle takes, to spread the kills over it.
+    const auto t0 = std::chrono::steady_clock::now();
+    cycle(out, work, "melon", 400, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - t0)
+                          .count();
+    const std::set<std::string> newKeys = keysOf(out);
+    ASSERT_NE(oldKeys, newKeys);
+    cycle(out, work, "apple", 50, &st);   // back to the old content
+    ASSERT_EQ(st.retcode, 0);
+    const uint32_t seed = testSeed();
+    std::mt19937 rng(seed);
+    int sawOld = 0, sawNew = 0;
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + " round " +
+                     std::to_string(round));
+        const std::set<std::string> before = keysOf(out);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            GTRSTATUS cs{};
+            cycle(out, work, round % 2 == 0 ? "melon" : "apple",
+                  round % 2 == 0 ? 400 : 50, &cs);
+            _exit(cs.retcode == 0 ? 0 : 1);
+        }
+        usleep(static_cast<useconds_t>(took / 2 + rng() % (took + 1)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const std::set<std::string> after = keysOf(out);
+        EXPECT_TRUE(after == oldKeys || after == newKeys);
+        (after == before ? sawOld : sawNew)++;
+        // The next cycle clears what the killed one left.
+        GTRSTATUS cs{};
+        void* h = nullptr;
+        int32_t maxDoc = 0;
+        GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B',
+                           nullptr, nullptr, &maxDoc, &cs);
+        ASSERT_EQ(cs.retcode, 0);
+        GTRcreateIndexTerm(h, 'C', &cs);
+        EXPECT_EQ(temps(out), "");
+        EXPECT_EQ(keysOf(out), after);
+    }
+    std::printf("seed %u: %d kept, %d switched\n", seed, sawOld, sawNew);
+    fs::current_path(oldCwd);
+}
