@@ -7,27 +7,22 @@
 # Run from the project's root:  bash tools/check_layers.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-layers=(files characters blocks postings build search calls)
-rank() {
-    local i
-    for i in "${!layers[@]}"; do
-        [[ ${layers[$i]} == "$1" ]] && { echo "$i"; return; }
-    done
-    echo -1
-}
-bad=0
-while IFS= read -r file; do
-    own=${file#source/itl_base/}
-    own=${own%%/*}
-    r=$(rank "$own")
-    while IFS= read -r inc; do
-        l=${inc%%/*}
-        ri=$(rank "$l")
-        [[ $ri -lt 0 ]] && continue
-        if [[ $ri -gt $r ]]; then
-            echo "$file: includes $inc (layer $l is above $own)"
-            bad=1
-        fi
-    done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
-done < <(find source/itl_base -mindepth 2 -name '*.[ch]pp' | sort)
-exit $bad
+find source/itl_base -mindepth 2 -name '*.[ch]pp' | sort |
+    xargs grep -H '^#include "' |
+    awk -F: '
+        BEGIN {
+            n = split("files characters blocks postings build search calls", L, " ")
+            for (i = 1; i <= n; ++i) rank[L[i]] = i
+            bad = 0
+        }
+        {
+            file = $1
+            own = file; sub(/^source\/itl_base\//, "", own); sub(/\/.*/, "", own)
+            inc = $2; sub(/^#include "/, "", inc); sub(/".*/, "", inc)
+            layer = inc; sub(/\/.*/, "", layer)
+            if ((layer in rank) && (own in rank) && rank[layer] > rank[own]) {
+                printf "%s: includes %s (layer %s is above %s)\n", file, inc, layer, own
+                bad = 1
+            }
+        }
+        END { exit bad }'
