@@ -106,6 +106,27 @@ int setUpSets(CREATWRK* cwp, const char* name, const char* outDir,
 
 // Steps 10-14: clean-up, deleted documents, the existing halves and the
 // target of this cycle.
+// Whether the live main or supp set of the sub-index keeps its positions
+// in the shared block files (read from a copy of its descriptor, whose key
+// header flags are taken in).
+bool liveSetUsesBlockStore(CREATWRK* cwp, GTRSTATUS* st) {
+    const int sets[] = {VOZ_SET_MAIN, VOZ_SET_SUPP};
+    for (int set : sets) {
+        _FCTLHEAD probe = cwp->indexSets[set];
+        probe.deletedDocs = nullptr;
+        probe.keyFile = nullptr;
+        probe.posFile = nullptr;
+        probe.posBroker = nullptr;
+        probe.sharedFrom = nullptr;
+        probe.flags |= VOZ_FCTL_TAKE_FLAGS;
+        KEYINFO_0 info{};
+        voz_IDXqueryExistence(&probe, &info, st);
+        if (voz_Failed(st)) return false;
+        if ((probe.flags & VOZ_FCTL_BTREE) != 0) return true;
+    }
+    return false;
+}
+
 int findTarget(CREATWRK* cwp, int32_t* currMaxDoc, GTRSTATUS* st) {
     _FCTLHEAD* main = &cwp->indexSets[VOZ_SET_MAIN];
     _FCTLHEAD* supp = &cwp->indexSets[VOZ_SET_SUPP];
@@ -141,7 +162,13 @@ int findTarget(CREATWRK* cwp, int32_t* currMaxDoc, GTRSTATUS* st) {
         *currMaxDoc = -1;
         cwp->existingWords[0] = cwp->existingWords[1] = 0;
         cwp->suppVariableKeys = 0;
-        if (cwp->basicInfo.storeParameter != 0) suppNew->flags |= VOZ_FCTL_CHOOSE;
+        // The block store's files are shared by every set of the
+        // sub-index: a new index may only choose it when no live set uses
+        // them, or it would rebuild them under the index it replaces and a
+        // cancel or crash before the switch would lose that index.
+        if (cwp->basicInfo.storeParameter != 0 && !liveSetUsesBlockStore(cwp, st))
+            suppNew->flags |= VOZ_FCTL_CHOOSE;
+        if (voz_Failed(st)) return -1;
     } else if (cwp->suppState == 'E') {
         int32_t m = static_cast<int32_t>(mh.maxDocNumber);
         int32_t s = static_cast<int32_t>(sh.maxDocNumber);
