@@ -10,6 +10,19 @@
 
 #include "cos_memmgr.hpp"
 
+namespace {
+ItlFileOpTestHook gs_fileOpHook = nullptr;
+}  // namespace
+
+void itlSetFileOpTestHook(ItlFileOpTestHook hook) { gs_fileOpHook = hook; }
+
+bool itlFileOpRefused(char const* operation, char const* path) {
+  if (gs_fileOpHook == nullptr || gs_fileOpHook(operation, path) == 0)
+    return false;
+  errno = EIO;
+  return true;
+}
+
 ItlClByteBuffer::~ItlClByteBuffer() { CosClMemoryManager::free(iv_pucData); }
 
 uint8_t* ItlClByteBuffer::resize(uint32_t size) {
@@ -25,7 +38,8 @@ uint8_t* ItlClByteBuffer::resize(uint32_t size) {
 bool ItlClStdioFile::syncAndClose() {
   FILE* file = iv_pFile;
   iv_pFile = nullptr;
-  bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+  bool ok = std::fflush(file) == 0 && !itlFileOpRefused("fsync", "") &&
+            fsync(fileno(file)) == 0;
   return std::fclose(file) == 0 && ok;
 }
 
@@ -53,6 +67,7 @@ bool itlSyncParentDirectory(char const* path) {
     std::memcpy(directory, path, length);
     directory[length] = '\0';
   }
+  if (itlFileOpRefused("fsync", directory)) return false;
   int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = fsync(fd) == 0;
@@ -81,6 +96,7 @@ bool copyBytes(int in, int out) {
 }  // namespace
 
 bool itlCopyFileSynced(char const* from, char const* to, unsigned mode) {
+  if (itlFileOpRefused("copy", to)) return false;
   int in = open(from, O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   int out = open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,

@@ -55,4 +55,13 @@ bool itlSyncParentDirectory(char const* path);
 // a failed copy removes `to`. False on failure.
 bool itlCopyFileSynced(char const* from, char const* to, unsigned mode);
 
+// Test hook: asked before every file operation of a commit (write of a new
+// file, fsync, copy, rename, unlink, directory fsync) with a short name of
+// the operation and its path; a non-zero answer makes the operation fail
+// (errno EIO). Null: none. For crash and failure tests only.
+using ItlFileOpTestHook = int (*)(char const* operation, char const* path);
+void itlSetFileOpTestHook(ItlFileOpTestHook hook);
+// True (errno EIO) when the test hook refuses the operation.
+bool itlFileOpRefused(char const* operation, char const* path);
+
 #endif  // ITL_FILE_UTIL_HPP

@@ -53,6 +53,7 @@ bool get32(FILE* file, uint32_t& value) {
 }  // namespace
 
 void ItlClMapABase::saveToIndexFile(CosClFilename const& name) const {
+  if (itlFileOpRefused("write", name)) itlMapRaiseFileError(18, name);
   ItlClStdioFile file(name, "wb");
   if (file.get() == nullptr) itlMapRaiseFileError(18, name);
   bool ok = fchmod(fileno(file.get()), 0660) == 0 &&
@@ -125,7 +126,7 @@ void ItlClMapABase::commitShadow() {
   if (!shadow.isExistent())
     itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
              ItlEnReasonCode_Io_open_error, 3, shadow);
-  if (std::rename(shadow, map) != 0) {
+  if (itlFileOpRefused("rename", map) || std::rename(shadow, map) != 0) {
     if (errno != EXDEV)
       itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
                ItlEnReasonCode_Io_rename_error, 3, shadow);
@@ -133,12 +134,13 @@ void ItlClMapABase::commitShadow() {
     if (!itlCopyFileSynced(shadow, copy, 0660))
       itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
                ItlEnReasonCode_Io_write_error, 3, copy);
-    if (std::rename(copy, map) != 0) {
+    if (itlFileOpRefused("rename", map) || std::rename(copy, map) != 0) {
       unlink(copy);
       itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
                ItlEnReasonCode_Io_rename_error, 3, copy);
     }
-    unlink(shadow);  // committed; a leftover goes at the next init
+    if (!itlFileOpRefused("unlink", shadow))
+      unlink(shadow);  // committed; a leftover goes at the next init
   }
   if (!itlSyncParentDirectory(map))
     itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),

@@ -18,6 +18,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_error.hpp"
+#include "itl_file_util.hpp"
 #include "itl_index_file.hpp"
 #include "itl_index_location.hpp"
 #include "itl_name_maps.hpp"
@@ -549,6 +550,90 @@ uint32_t crashRound(NameMap& f, std::mt19937& rng, uint32_t committed) {
   for (uint32_t i = 1; i <= names; ++i)
     EXPECT_STREQ(map->getEntry(i + 1).iv_pacName, crashName(i).c_str());
   return names;
+}
+
+// Hook state of the child: the file operation running, the one to die
+// before (0: none).
+int gFileOp = 0;
+int gKillAtOp = 0;
+
+int countingFileOpHook(char const*, char const*) {
+  if (++gFileOp == gKillAtOp) kill(getpid(), SIGKILL);
+  return 0;
+}
+
+// In a child: opens the map, assigns the next name and commits, dying
+// before file operation `killAt` (0: never). Returns the child's wait
+// status; a child that lives exits with the number of operations it ran.
+int commitOneMore(NameMap& f, int killAt) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    gFileOp = 0;
+    gKillAtOp = killAt;
+    itlSetFileOpTestHook(countingFileOpHook);
+    try {
+      auto map = f.open();
+      NameMap::assign(*map, crashName(map->getEntryCount()));
+      NameMap::commit(*map);
+    } catch (...) {
+      _exit(255);
+    }
+    _exit(gFileOp);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+// A child committing one more name is killed before each file operation
+// of the commit in turn: the map reopened holds the names before or after
+// that commit, each in its place.
+void killBeforeEveryFileOperation(NameMap& f) {
+  {
+    auto map = f.open();
+    for (uint32_t i = 1; i <= 3; ++i) NameMap::assign(*map, crashName(i));
+    NameMap::commit(*map);
+  }
+  int status = commitOneMore(f, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  int operations = WEXITSTATUS(status);
+  ASSERT_GT(operations, 2);
+  ASSERT_LT(operations, 255);
+  uint32_t names = 4;
+  int kept = 0, switched = 0;
+  for (int k = 1; k <= operations; ++k) {
+    SCOPED_TRACE("killed before file operation " + std::to_string(k));
+    ASSERT_TRUE(WIFSIGNALED(commitOneMore(f, k)));
+    auto map = f.open();
+    uint32_t now = map->getEntryCount() - 1;
+    ASSERT_TRUE(now == names || now == names + 1) << now << " names";
+    for (uint32_t i = 1; i <= now; ++i)
+      ASSERT_STREQ(map->getEntry(i + 1).iv_pacName, crashName(i).c_str());
+    (now == names ? kept : switched)++;
+    names = now;
+  }
+  std::printf("%d kills: %d kept the old map, %d found the new\n", operations,
+              kept, switched);
+  EXPECT_GT(kept, 0);
+  EXPECT_GT(switched, 0);
+}
+
+TEST_F(NameMap, KilledBeforeEveryFileOperationOfACommit) {
+  killBeforeEveryFileOperation(*this);
+}
+
+// The same with the shadow on another file system (commit by copy).
+TEST_F(NameMap, KilledBeforeEveryFileOperationOfACommitAcrossFileSystems) {
+  struct stat shm, here;
+  if (stat("/dev/shm", &shm) != 0 || stat(dir.path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  std::string shmWork = "/dev/shm/itl_map_ops_" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(shmWork.c_str(), 0700), 0);
+  location.setWorkingDirectory(shmWork.c_str());
+  killBeforeEveryFileOperation(*this);
+  unlink((shmWork + "/ix.tf$").c_str());
+  rmdir(shmWork.c_str());
 }
 
 TEST_F(NameMap, CrashDuringCommitLeavesACommittedMap) {

@@ -28,6 +28,17 @@ namespace {
 
 constexpr const char* kOwnerFile = "voz.OWN";
 
+VozCommitTestHook gs_commitHook = nullptr;
+
+// Asks the test hook before a file operation; true (errno EIO) when the
+// hook wants it to fail.
+bool hookRefuses(const char* operation, const std::string& path) {
+    if (gs_commitHook == nullptr || gs_commitHook(operation, path.c_str()) == 0)
+        return false;
+    errno = EIO;
+    return true;
+}
+
 bool isDir(const std::string& p) {
     struct stat sb;
     return lstat(p.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
@@ -46,6 +57,7 @@ std::vector<std::string> entries(const std::string& dir) {
 }
 
 int syncPath(const std::string& p) {
+    if (hookRefuses("fsync", p)) return -1;
     const int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
     const int rc = fsync(fd);
@@ -62,6 +74,7 @@ int syncTree(const std::string& p) {
 }
 
 int copyFile(const std::string& from, const std::string& to) {
+    if (hookRefuses("copy", to)) return -1;
     const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return -1;
     const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
@@ -93,6 +106,7 @@ int linkTree(const std::string& from, const std::string& to) {
             if (linkTree(from + "/" + e, to + "/" + e) != 0) return -1;
         return 0;
     }
+    if (hookRefuses("link", to)) return -1;
     if (link(from.c_str(), to.c_str()) == 0) return 0;
     return copyFile(from, to);
 }
@@ -132,9 +146,10 @@ int vozRemoveTree(const char* path) {
         int rc = 0;
         for (const std::string& e : entries(p))
             if (vozRemoveTree((p + "/" + e).c_str()) != 0) rc = -1;
-        if (rmdir(path) != 0) rc = -1;
+        if (hookRefuses("rmdir", p) || rmdir(path) != 0) rc = -1;
         return rc;
     }
+    if (hookRefuses("unlink", p)) return -1;
     return unlink(path) == 0 || errno == ENOENT ? 0 : -1;
 }
 
@@ -142,6 +157,7 @@ int vozMarkBuildOwner(const char* outDir, const char* tempName,
                       const char* indexName) {
     const std::string p =
         std::string(outDir) + "/" + tempName + "/" + kOwnerFile;
+    if (hookRefuses("owner", p)) return -1;
     FILE* f = fopen(p.c_str(), "wb");
     if (f == nullptr) return -1;
     const bool ok = fputs(indexName, f) >= 0;
@@ -156,10 +172,11 @@ int vozRemoveBuild(const char* path) {
     for (const std::string& e : entries(dir))
         if (e != kOwnerFile && vozRemoveTree((dir + "/" + e).c_str()) != 0)
             rc = -1;
-    if (rc == 0 && unlink((dir + "/" + kOwnerFile).c_str()) != 0 &&
-        errno != ENOENT)
+    const std::string owner = dir + "/" + kOwnerFile;
+    if (rc == 0 && (hookRefuses("unlink", owner) ||
+                    (unlink(owner.c_str()) != 0 && errno != ENOENT)))
         rc = -1;
-    if (rc == 0 && rmdir(dir.c_str()) != 0) rc = -1;
+    if (rc == 0 && (hookRefuses("rmdir", dir) || rmdir(dir.c_str()) != 0)) rc = -1;
     return rc;
 }
 
@@ -208,18 +225,21 @@ int vozCommitNewIndex(const char* outDir, const char* indexName,
             voz_setStatus(gsp, 5, 2562, oldDir.c_str(), errno);
             return -1;
         }
-        if (renameat2(AT_FDCWD, newDir.c_str(), AT_FDCWD, oldDir.c_str(),
+        if (hookRefuses("exchange", oldDir) ||
+            renameat2(AT_FDCWD, newDir.c_str(), AT_FDCWD, oldDir.c_str(),
                       RENAME_EXCHANGE) != 0) {
             voz_setStatus2(gsp, 9, 2560, newDir.c_str(), oldDir.c_str(),
                            errno);
             return -1;
         }
-    } else if (rename(newDir.c_str(), oldDir.c_str()) != 0) {
+    } else if (hookRefuses("rename", oldDir) ||
+               rename(newDir.c_str(), oldDir.c_str()) != 0) {
         voz_setStatus2(gsp, 9, 2560, newDir.c_str(), oldDir.c_str(), errno);
         return -1;
     }
     // The new index is in place; the owner file no longer belongs to it.
-    unlink((oldDir + "/" + kOwnerFile).c_str());
+    if (!hookRefuses("unlink", oldDir + "/" + kOwnerFile))
+        unlink((oldDir + "/" + kOwnerFile).c_str());
     if (syncPath(dir) != 0) {
         voz_setStatus(gsp, 5, 2562, dir.c_str(), errno);
         return -1;
@@ -230,3 +250,5 @@ int vozCommitNewIndex(const char* outDir, const char* indexName,
     }
     return 0;
 }
+
+void vozSetCommitTestHook(VozCommitTestHook hook) { gs_commitHook = hook; }

@@ -1,6 +1,8 @@
-// A new index replacing an old one, its writer killed (SIGKILL) at random
-// moments of the cycle: the index then reads back as exactly the old or the
-// new content, and the next cycle leaves no "!" directory behind.
+// A new index replacing an old one, its writer killed (SIGKILL) before each
+// file operation of its switch (counted through the commit's test hook)
+// and at random moments of the cycle: the index then reads back as exactly
+// the old or the new content, and the next cycle leaves no "!" directory
+// behind.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -68,7 +71,90 @@ std::string temps(const std::string& out) {
     return t;
 }
 
+// Hook state: the file operation running and the one to die before.
+int gOp = 0;
+int gKillAt = 0;
+
+int countingHook(const char*, const char*) {
+    if (++gOp == gKillAt) kill(getpid(), SIGKILL);
+    return 0;
+}
+
+// Clears what a killed cycle left (a cycle started and cancelled) and
+// checks that it touched nothing else.
+void clearLeftovers(const std::string& out, const std::string& work) {
+    const std::set<std::string> keys = keysOf(out);
+    GTRSTATUS cs{};
+    void* h = nullptr;
+    int32_t maxDoc = 0;
+    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', nullptr,
+                       nullptr, &maxDoc, &cs);
+    ASSERT_EQ(cs.retcode, 0);
+    GTRcreateIndexTerm(h, 'C', &cs);
+    EXPECT_EQ(temps(out), "");
+    EXPECT_EQ(keysOf(out), keys);
+}
+
 }  // namespace
+
+TEST(GtrCreateCrash, KilledBeforeEveryFileOperationIsOldOrNew) {
+    TempDir tmp("gtrcrash");
+    const std::string out = tmp.path() + "/out";
+    const std::string work = tmp.path() + "/work";
+    mkdir(out.c_str(), 0770);
+    mkdir(work.c_str(), 0770);
+    const std::string oldCwd = fs::current_path().string();
+    fs::current_path(tmp.path());
+    GTRSTATUS st{};
+    cycle(out, work, "melon", 20, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const std::set<std::string> newKeys = keysOf(out);
+    cycle(out, work, "apple", 20, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const std::set<std::string> oldKeys = keysOf(out);
+    ASSERT_NE(oldKeys, newKeys);
+    // Count the file operations of one replacing cycle, then restore.
+    gOp = 0;
+    gKillAt = 0;
+    vozSetCommitTestHook(countingHook);
+    cycle(out, work, "melon", 20, &st);
+    vozSetCommitTestHook(nullptr);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const int operations = gOp;
+    ASSERT_GT(operations, 3);
+    cycle(out, work, "apple", 20, &st);
+    ASSERT_EQ(st.retcode, 0);
+    int sawOld = 0, sawNew = 0;
+    for (int k = 1; k <= operations; ++k) {
+        SCOPED_TRACE("killed before file operation " + std::to_string(k));
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            gOp = 0;
+            gKillAt = k;
+            vozSetCommitTestHook(countingHook);
+            GTRSTATUS cs{};
+            cycle(out, work, "melon", 20, &cs);
+            _exit(3);  // the operation was never reached
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended without dying";
+        const std::set<std::string> after = keysOf(out);
+        ASSERT_TRUE(after == oldKeys || after == newKeys);
+        (after == oldKeys ? sawOld : sawNew)++;
+        clearLeftovers(out, work);
+        if (after == newKeys) {
+            cycle(out, work, "apple", 20, &st);
+            ASSERT_EQ(st.retcode, 0);
+        }
+    }
+    std::printf("%d kills: %d kept the old index, %d found the new\n",
+                operations, sawOld, sawNew);
+    EXPECT_GT(sawOld, 0);
+    EXPECT_GT(sawNew, 0);
+    fs::current_path(oldCwd);
+}
 
 TEST(GtrCreateCrash, ReplacedIndexIsOldOrNew) {
     TempDir tmp("gtrcrash");
