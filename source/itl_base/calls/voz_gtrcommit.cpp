@@ -5,13 +5,14 @@
 //   1 T complete, I old (or absent)       linkOther, syncTree(T), sync outDir
 //   2 exchanged: I new, T old              renameat2(RENAME_EXCHANGE)
 //      (no old index: rename T to I)
-//   3 T removed                            vozRemoveTree(T)
+//   3 T removed                            vozRemoveBuild(T)
 // Before the exchange the old index gets the owner file too.
 // A crash in state 1 leaves the old index and an unfinished "!" build; in
 // state 2 the new index and the old one under the "!" name. Either "!"
 // directory carries the owner file naming I, by which the next "N" cycle
 // of I removes it.
 #include "calls/voz_gtrcreate.hpp"
+#include "postings/voz_idxset.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -134,24 +135,17 @@ int linkOther(const std::string& oldDir, const std::string& newDir,
     return 0;
 }
 
+// Removes the file or tree `path` (a missing path is fine); 0 or -1.
+int removeTree(const std::string& path) {
+    if (hookRefuses("remove", path)) return -1;
+    return voz_RemoveTree(path.c_str());
+}
+
 std::string stemOf(const std::string& name) {
     return name.size() > 4 ? name.substr(0, name.size() - 4) : name;
 }
 
 }  // namespace
-
-int vozRemoveTree(const char* path) {
-    const std::string p = path;
-    if (isDir(p)) {
-        int rc = 0;
-        for (const std::string& e : entries(p))
-            if (vozRemoveTree((p + "/" + e).c_str()) != 0) rc = -1;
-        if (hookRefuses("rmdir", p) || rmdir(path) != 0) rc = -1;
-        return rc;
-    }
-    if (hookRefuses("unlink", p)) return -1;
-    return unlink(path) == 0 || errno == ENOENT ? 0 : -1;
-}
 
 int vozMarkBuildOwner(const char* outDir, const char* tempName,
                       const char* indexName) {
@@ -170,7 +164,7 @@ int vozRemoveBuild(const char* path) {
     const std::string dir = path;
     int rc = 0;
     for (const std::string& e : entries(dir))
-        if (e != kOwnerFile && vozRemoveTree((dir + "/" + e).c_str()) != 0)
+        if (e != kOwnerFile && removeTree(dir + "/" + e) != 0)
             rc = -1;
     const std::string owner = dir + "/" + kOwnerFile;
     if (rc == 0 && (hookRefuses("unlink", owner) ||

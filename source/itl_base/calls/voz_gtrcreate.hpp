@@ -117,12 +117,9 @@ void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName);
 // Removes the build directory `path`, its owner file last. 0 or -1.
 int vozRemoveBuild(const char* path);
 
-// Removes the directory tree `path`; 0 or -1 (errno set).
-int vozRemoveTree(const char* path);
-
 // Test hook: called before every file operation of the commit and of the
 // removal of builds (link or copy, fsync, owner-file write, exchange or
-// rename, unlink, rmdir) with a short name of the operation and its path.
+// rename, removal of an entry, unlink, rmdir) with a short name of the operation and its path.
 // A non-zero answer makes the operation fail with EIO. Null: none. For
 // crash and failure tests only; the engine never sets it.
 using VozCommitTestHook = int (*)(const char* operation, const char* path);
