@@ -50,6 +50,7 @@ GTRCREATEPARM parmOf(const GTRHCREATEPARM* h, uint8_t purpose,
     p.options[3] = purpose == 1 ? 0 : 31;
     p.sysparmArgument = 0;
     p.keyCallback = vozCHmarkUnit_Chk;
+    p.markSetter = vozCHmarkUnit_Set;  // the key index frames token keys
     p.storeParameter = h != nullptr ? h->block_threshold : -1;
     p.reservedShort = -1;
     p.storeSubParameter = -1;

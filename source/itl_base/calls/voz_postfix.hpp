@@ -114,4 +114,20 @@ void vozIdentifyToken_NO(uint8_t* pos, PFELEMENT* elem, uint8_t** next,
                          const uint8_t* start, const RTRVRANK* rank,
                          QUERYWORK* work, GTRSTATUS* gsp);
 
+// Tokenizer of query text: words, "double-quoted" words, 'back-reference'
+// names (taken from `unnorm`), parentheses with group options, one-character
+// operators "*+-#" with a mode letter or a distance, the special NOT, and
+// the options of a term (calls/voz_token_query.hpp).
+void vozIdentifyToken_Query(uint8_t* pos, PFELEMENT* elem, uint8_t** next,
+                            VOZ_CPINFO cp, const uint8_t* unnorm,
+                            const uint8_t* start, const RTRVRANK* rank,
+                            QUERYWORK* work, GTRSTATUS* gsp);
+
+// Tokenizer of mixed query text: query text in which a backquoted token is
+// an item condition.
+void vozIdentifyToken_MixQuery(uint8_t* pos, PFELEMENT* elem, uint8_t** next,
+                               VOZ_CPINFO cp, const uint8_t* unnorm,
+                               const uint8_t* start, const RTRVRANK* rank,
+                               QUERYWORK* work, GTRSTATUS* gsp);
+
 #endif  // VOZ_POSTFIX_HPP

@@ -16,20 +16,13 @@
 
 #include <cstdint>
 
+#include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
 
-constexpr int32_t VOZ_STEM_MAX_BYTES = 768;    // longest word or key, bytes
-constexpr int32_t VOZ_STEM_MAX_LETTERS = 384;  // letters of such a word
 constexpr int32_t VOZ_EC_STEM = 1313;          // with retcode 17
 
-// The stemming record of one search word, owned by the caller.
-struct STEMCTL {
-    const uint8_t* word;                   // the word as normalised units
-    int32_t length;                        // bytes, whole units, 1..768
-    uint8_t letters[VOZ_STEM_MAX_LETTERS]; // one per unit, set by the stemmer
-    int32_t count;                         // letters in use
-    uint8_t marks[VOZ_STEM_MAX_LETTERS];   // 0, 'Y' or 'O' per letter
-};
+// STEMCTL, the stemming record of one search word, and its limits are the
+// engine's shared records (files/voz_records.hpp).
 
 // Stemming function as the word lookup holds it.
 typedef int32_t (*VOZ_STEM_FN)(STEMCTL* sc, int16_t width, int32_t* prefixLen,

@@ -65,6 +65,36 @@ void vozTranslateCond_Simple(VOZ_CPINFO cp, const char* text,
                              const GTRCREATEPARM* cparm, const RTRVRANK* rank,
                              GTRSTATUS* gsp);
 
+// Query text (cond_type 2): normalised (mode 0xE0) into *queryBuf, which
+// the words point into, and converted with vozIdentifyToken_Query. The
+// arrays that options allocate are listed in *work (vozQueryWorkTerm frees
+// them). Failures: 25/2581 no text, 25/2582 buffer, 25/2583 nothing left
+// after normalisation, 25/2584 empty postfix form; tokenizer codes pass.
+void vozTranslateCond_Query(VOZ_CPINFO cp, const char* text,
+                            uint8_t** queryBuf, PFELEMENT** pf,
+                            int32_t* pfCount, const GTRCREATEPARM* cparm,
+                            const RTRVRANK* rank, QUERYWORK* work,
+                            GTRSTATUS* gsp);
+
+// Mixed query text (cond_type 6): query text with backquoted item
+// conditions. Character-item values are normalised (mode 0xF0) and unquoted
+// into *wordBuf. Returns the purpose code: 3 items and text operands, 2
+// items only, 1 otherwise (as far as counted when it fails). Failures:
+// 25/2608, 25/2609, 25/2610, 25/2611 as for query text, 11/2612 word
+// buffer, 105/2613 an unclosed quoted value.
+int32_t vozTranslateCond_MixQuery(VOZ_CPINFO cp, const char* text,
+                                  uint8_t** queryBuf, uint8_t** wordBuf,
+                                  PFELEMENT** pf, int32_t* pfCount,
+                                  const GTRCREATEPARM* cparm,
+                                  const RTRVRANK* rank, QUERYWORK* work,
+                                  GTRSTATUS* gsp);
+
+// The purpose code of mixed query text only; everything it makes is freed
+// before it returns. 1 on failure (25/2614 .. 25/2618).
+int32_t vozTranslateCond_MixQuery4Purpose(VOZ_CPINFO cp, const char* text,
+                                          const RTRVRANK* rank,
+                                          QUERYWORK* work, GTRSTATUS* gsp);
+
 // Item translators: fill the operand `x` from item `index` of a condition.
 void vozTranslateNumItem(const SEARCHITEM* item, int32_t index,
                          RTRVWORDEXT* x, GTRSTATUS* gsp);
@@ -82,6 +112,10 @@ void vozTranslateCond_Mix_Term(char* orderCopy, uint8_t* wordBuf,
                                PFELEMENT* pf, int32_t pfCount);
 void vozTranslateCond_Struct_Term(char* orderCopy, uint8_t* wordBuf,
                                   PFELEMENT* pf, int32_t pfCount);
+void vozTranslateCond_Query_Term(uint8_t* queryBuf, PFELEMENT* pf,
+                                 int32_t pfCount);
+void vozTranslateCond_MixQuery_Term(uint8_t* queryBuf, uint8_t* wordBuf,
+                                    PFELEMENT* pf, int32_t pfCount);
 void vozTranslateCond_Simple_Term(uint8_t* queryBuf, PFELEMENT* pf,
                                   int32_t pfCount);
 

@@ -97,7 +97,18 @@ static_assert(sizeof(VOZALTERENTRY) == 132, "alternative entry is 132 bytes");
 // Routines that an extended search word carries; their signatures are those
 // of the character layer's cutting, word-start and mark routines and of the
 // call layer's stemmer (the routines themselves live in those layers).
-struct STEMCTL;
+constexpr int32_t VOZ_STEM_MAX_BYTES = 768;    // longest word or key, bytes
+constexpr int32_t VOZ_STEM_MAX_LETTERS = 384;  // letters of such a word
+
+// The stemming record of one search word, owned by the caller.
+struct STEMCTL {
+    const uint8_t* word;                   // the word as normalised units
+    int32_t length;                        // bytes, whole units, 1..768
+    uint8_t letters[VOZ_STEM_MAX_LETTERS]; // one per unit, set by the stemmer
+    int32_t count;                         // letters in use
+    uint8_t marks[VOZ_STEM_MAX_LETTERS];   // 0, 'Y' or 'O' per letter
+};
+
 typedef int32_t (*VOZ_WORDCUT_FN)(uint8_t* start, uint8_t* end, int16_t width,
                                   uint8_t** partStart, uint8_t** partEnd,
                                   uint8_t** next);
@@ -160,6 +171,10 @@ struct RTRVWORDEXT {
     // Alternative characters of the word, or null. Set by vozCHsetAlterChar,
     // read by the search, freed by vozCHsetAlterCharTerm.
     VOZALTERENTRY* alter_chars;
+    // Truncation over the mixed index: non-zero lets the word begin (front)
+    // or end (rear) inside an indexed word, by at most that many units.
+    int32_t front_trunc;
+    int32_t rear_trunc;
 };
 
 // Copies a word; a numeric range of the copy points into the copy's own key

@@ -209,7 +209,9 @@ void voz_InitPctlBatch0_(GCTLINFO* g, ANSWERFORM* candidates, IDXINFO* index,
         voz_setStatus(st, VOZ_RC_MEMORY, 256, nullptr, ENOMEM);
         return;
     }
-    int32_t w = unitWidthOf(index);
+    // Candidates are token keys: their units have the X part's width.
+    int32_t w = index->info.xIndexUnitWidth > 0 ? index->info.xIndexUnitWidth
+                                                : unitWidthOf(index);
     bool all = g->takeAll == 'Y';
     int32_t filled = 0;
     for (int32_t c = 0; c < n; ++c) {

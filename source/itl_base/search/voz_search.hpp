@@ -52,6 +52,25 @@ void VOZ_SearchClose_(VOZSEARCH* handle, GTRSTATUS* st, int keyOnly);
 // and the handle, and sets *handle to 0.
 void VOZ_SearchRelease(VOZSEARCH** handle, GTRSTATUS* st);
 
+// Runs one search over the open halves: the `main` file set, then `supp`
+// when every open half has it. `words` and `ops` (postfix, slots: words
+// first) come from the call layer; the answer goes to `res` (its counts,
+// its result handle or file, res_flag 0x80 when the entries ascend by
+// document). `scope` null or an earlier memory result; resultLimit > 0
+// bounds occurrences, < 0 documents (-limit), 0 none; expansionLimit 0 =
+// 1000, -1 = 0. Each word's wi.docfreq and res->term_docnum (the first
+// min(words, wordcountCapacity) entries, by word_no) sum the documents over
+// both file sets. With estimateOnly nothing is evaluated: estimates[i]
+// receives the estimate of file set i (main, supp), each bounded by
+// ceilings[i]. Unsupported words and parameters: retcode 50.
+void VOZ_Search_(VOZSEARCH* handle, GTRSEARCH_RES* res, int32_t wordCount,
+                 RTRVWORDEXT* words, int32_t opCount, OPEINFO* ops,
+                 RANKPARM* rank, GTRSEARCH_RES* scope, int32_t resultLimit,
+                 int32_t expansionLimit, int32_t unused,
+                 int32_t wordcountCapacity, const char* freqName,
+                 GTRSKIPFUNCINFO* skip, const int32_t* ceilings,
+                 int32_t* estimates, GTRSTATUS* st, int estimateOnly);
+
 // Checks the arguments of one search in the order of the checks' table:
 // the result descriptor, the term-frequency file name, the operators, the
 // words, the ranking, the scope, the skip record. The first failure ends it.

@@ -303,14 +303,25 @@ struct _WCTLHEAD {
     int32_t lastReadPos;
     OCC* readSlice;          // slice of the read buffer
     int32_t readCounters[3];
+    int32_t vvgMiss;         // VVG id + 1 when the raw VVG was not found
+    int32_t vvgOverflow;     // how far the position ran past its VVG, + 1
+    float wordWeight;        // weight of an accepted occurrence (1.0)
+    float maxWeight;         // largest weight an occurrence can get
+    float resultWeight;      // weight of the occurrence accepted last
+    float accWeight;         // sum of the accepted occurrences' weights
     int32_t docCounters[2];  // per-document counters
-    int32_t hit;
-    int32_t rank;
+    float hit;               // weighted count of the node's occurrences in
+                             // the document; 0 = the node does not hold
+    float rank;              // average weight of those occurrences
     int32_t max_len;
     float df;
     float idf;
     float score;
     float prox;
+    float unit_hit;          // 'D': weighted count inside the unit tested
+    int32_t unit_excluded;   // non-zero: never counts in unit tests
+    int32_t extra_pass;      // non-zero: a whole-text pass after the
+                             // field passes
     int32_t term_no;         // number in the term-frequency output; -1
 };
 

@@ -1,0 +1,238 @@
+// Searches of letter words over a mixed index (token keys looked up through
+// the key index) on a warm handle: 100,000 English-like documents (code
+// page 1, word rule 0), built once through the update cycle's public calls.
+//   BM_MixSearch/<query>   one VOZ_Search_ per iteration into a memory
+//                          result (released each time); reports p50_us and
+//                          p99_us of the iterations and the documents found.
+//     frequent    "the", in most documents
+//     rare        "zephyr", in about 0.1% of them
+//     and2        AND of "the" and "river"
+//     rear        "rive" with a rear-truncation count (river, rivers, ...)
+//     stemmed     "rivers" with stemming
+//     wildcard    "s*" at expansion limit 1000
+//     wildone     "ri?er" (one unit masked)
+// Fixed corpus: seed 2027; the index lives in a temporary directory that is
+// removed at exit.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "calls/voz_gtrcreate.hpp"
+#include "calls/voz_normline.hpp"
+#include "calls/voz_stem.hpp"
+#include "characters/voz_cut.hpp"
+#include "files/voz_records.hpp"
+#include "search/voz_search.hpp"
+
+namespace {
+
+constexpr int kDocs = 100000;
+constexpr uint8_t kCode = 1;
+
+// A vocabulary of made-up words from syllables, plus a few real ones whose
+// forms the stemmer and the masks meet.
+std::vector<std::string> vocabulary(std::mt19937& rng) {
+    static const char* const kSyl[] = {"ka", "ro", "mi", "sen", "tur", "lo",
+                                       "ve", "dan", "pri", "sa", "el", "on"};
+    std::vector<std::string> v = {"the", "of", "and", "river", "rivers",
+                                  "riven", "stone", "stones", "sea", "sun"};
+    while (v.size() < 3000) {
+        std::string w;
+        int n = 1 + static_cast<int>(rng() % 3);
+        for (int i = 0; i < n; ++i) w += kSyl[rng() % 12];
+        v.push_back(w);
+    }
+    return v;
+}
+
+std::string makeDoc(std::mt19937& rng, const std::vector<std::string>& vocab) {
+    std::string d;
+    int words = 8 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < words; ++i) {
+        if (i > 0) d += rng() % 8 == 0 ? ". " : " ";
+        // Skewed choice: low ranks are frequent.
+        double u = std::uniform_real_distribution<double>(0, 1)(rng);
+        size_t rank = static_cast<size_t>(u * u * u * static_cast<double>(vocab.size()));
+        d += vocab[std::min(rank, vocab.size() - 1)];
+    }
+    if (rng() % 1000 == 0) d += " zephyr";
+    return d;
+}
+
+struct BenchIndex {
+    std::string dir;
+    VOZSEARCH* handle = nullptr;
+
+    BenchIndex() {
+        dir = (std::filesystem::temp_directory_path() /
+               ("mixsearch_bench_idx." + std::to_string(getpid()))).string();
+        std::filesystem::create_directories(dir + "/out");
+        std::filesystem::create_directories(dir + "/work");
+        std::string old = std::filesystem::current_path().string();
+        std::filesystem::current_path(dir + "/work");
+        GTRHCREATEPARM p;
+        memset(&p, 0, sizeof p);
+        p.index_type = 2;
+        p.codepage = kCode;
+        p.index_purpose = 1;
+        p.index_subtype = 3;
+        p.block_threshold = -1;
+        p.block_size = -1;
+        GTRSYSPARM sys;
+        memset(&sys, 0, sizeof sys);
+        sys.poolsize = 64 << 20;
+        sys.poolsizedelta = 8 << 20;
+        sys.displaylog = 'N';
+        GTRSTATUS st{};
+        int32_t maxDoc = 0;
+        void* h = nullptr;
+        std::string out = dir + "/out";
+        std::string work = dir + "/work";
+        GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', &p, &sys,
+                           &maxDoc, &st);
+        std::mt19937 rng(2027);
+        std::vector<std::string> vocab = vocabulary(rng);
+        for (int32_t d = 0; d < kDocs && st.retcode == 0; ++d) {
+            std::string text = makeDoc(rng, vocab);
+            int32_t start = 0;
+            GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(text.data()),
+                                 static_cast<int32_t>(text.size()), d, &start, nullptr,
+                                 &st);
+        }
+        if (st.retcode == 0) GTRcreateIndexLast(h, &st);
+        if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
+        std::filesystem::current_path(old);
+        GTRCREATEPARM p1{}, p2{};
+        if (st.retcode == 0)
+            VOZ_SearchOpen_(&handle, "idx", out.c_str(), "KPLQ", "MRNS", "Full", "Item",
+                            nullptr, &p1, &p2, VOZ_HALF_TEXT, &st, 0);
+        if (st.retcode != 0) {
+            fprintf(stderr, "index build failed: %d/%d\n", st.retcode, st.errcode);
+            std::abort();
+        }
+    }
+    ~BenchIndex() {
+        GTRSTATUS st{};
+        VOZ_SearchClose_(handle, &st, 0);
+        VOZ_SearchRelease(&handle, &st);
+        std::filesystem::remove_all(dir);
+    }
+};
+
+BenchIndex& benchIndex() {
+    static BenchIndex idx;
+    return idx;
+}
+
+std::vector<uint8_t> units(const char* text) {
+    std::vector<uint8_t> u(64);
+    int32_t len = 0;
+    GTRSTATUS st{};
+    vozNormalizeWord(kCode, reinterpret_cast<const uint8_t*>(text),
+                     static_cast<int32_t>(strlen(text)), u.data(), 64, &len, 1,
+                     nullptr, &st);
+    u.resize(static_cast<size_t>(len));
+    return u;
+}
+
+// A query: letter words prepared as the call layer does, one operator.
+struct Query {
+    std::vector<std::vector<uint8_t>> texts;
+    std::vector<RTRVWORDEXT> words;
+    std::vector<int32_t> operands;
+    OPEINFO op{};
+
+    void word(const char* text, int32_t rear = 0, bool stem = false) {
+        texts.push_back(units(text));
+        RTRVWORDEXT w;
+        memset(&w, 0, sizeof w);
+        w.wi.type = 'W';
+        w.wi.wordlen = static_cast<int16_t>(texts.back().size());
+        w.wi.precision = 100;
+        w.wi.search_flag = 1;
+        w.unit_width = 2;
+        w.cut_function = Func_CutIntoPart[0];
+        w.mark_check_function = vozCHmarkUnit_Chk;
+        w.mark_set_function = vozCHmarkUnit_Set;
+        memcpy(w.mask_unit[0], units("*").data(), 2);
+        memcpy(w.mask_unit[1], units("?").data(), 2);
+        w.rear_trunc = rear;
+        if (stem) {
+            w.wi.stemming = 1;
+            w.stem_function = vozStemming;
+        }
+        w.word_no = static_cast<int16_t>(words.size());
+        operands.push_back(static_cast<int32_t>(words.size()));
+        words.push_back(w);
+    }
+    void finish(char kind) {
+        for (size_t i = 0; i < words.size(); ++i) words[i].wi.wordp = texts[i].data();
+        op.op_kind = kind;
+        op.op_mode = 'S';
+        op.op_count = static_cast<int32_t>(operands.size());
+        op.op_operands = operands.data();
+        op.op_slot = static_cast<int16_t>(words.size());
+    }
+};
+
+void BM_MixSearch(benchmark::State& state, int kind) {
+    VOZSEARCH* h = benchIndex().handle;
+    Query q;
+    char op = 'O';
+    switch (kind) {
+    case 0: q.word("the"); break;
+    case 1: q.word("zephyr"); break;
+    case 2: q.word("the"); q.word("river"); op = 'A'; break;
+    case 3: q.word("rive", 3); break;
+    case 4: q.word("rivers", 0, true); break;
+    case 5: q.word("s*"); break;
+    default: q.word("ri?er"); break;
+    }
+    q.finish(op);
+    std::vector<double> micros;
+    int32_t docs = 0;
+    for (auto _ : state) {
+        GTRSEARCH_RES res{};
+        res.res_type = GTR_RES_HANDLE;
+        res.res_dataform = 1;
+        GTRSTATUS st{};
+        auto t0 = std::chrono::steady_clock::now();
+        VOZ_Search_(h, &res, static_cast<int32_t>(q.words.size()), q.words.data(), 1,
+                    &q.op, nullptr, nullptr, 0, 1000, 0, 0, nullptr, nullptr, nullptr,
+                    nullptr, &st, 0);
+        auto t1 = std::chrono::steady_clock::now();
+        if (st.retcode != 0) {
+            state.SkipWithError("search failed");
+            break;
+        }
+        micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        docs = res.result_docnum;
+        if (res.res_handle != nullptr)
+            VOZ_ResultRelease(static_cast<VOZRESULT*>(res.res_handle), &st);
+    }
+    if (micros.empty()) return;
+    std::sort(micros.begin(), micros.end());
+    state.counters["p50_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    state.counters["docs"] = docs;
+}
+
+BENCHMARK_CAPTURE(BM_MixSearch, frequent, 0)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, rare, 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, and2, 2)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, rear, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, stemmed, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, wildcard, 5)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, wildone, 6)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
