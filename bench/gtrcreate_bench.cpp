@@ -17,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_index.hpp"
 #include "calls/voz_gtrcreate.hpp"
 
 namespace {
@@ -24,19 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::string> corpus(size_t minBytes) {
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path();
-    std::vector<std::string> texts;
-    for (const auto& e : fs::recursive_directory_iterator(root / "source")) {
-        const std::string ext = e.path().extension().string();
-        if (!e.is_regular_file() || (ext != ".cpp" && ext != ".hpp")) continue;
-        std::ifstream in(e.path(), std::ios::binary);
-        std::string t((std::istreambuf_iterator<char>(in)),
-                      std::istreambuf_iterator<char>());
-        if (!t.empty() && std::none_of(t.begin(), t.end(), [](char c) {
-                return static_cast<unsigned char>(c) >= 0x80;
-            }))
-            texts.push_back(std::move(t));
-    }
+    const std::vector<std::string> texts = benchSourceTexts();
     std::vector<std::string> docs;
     size_t total = 0;
     while (total < minBytes && !texts.empty()) {
@@ -60,18 +49,8 @@ void BM_CreateCycle(benchmark::State& state) {
     const std::string work = (dir / "work").string();
     double poolSec = 0, endSec = 0;
     for (auto _ : state) {
-        GTRHCREATEPARM p;
-        memset(&p, 0, sizeof p);
-        p.index_type = 2;
-        p.codepage = 34;
-        p.index_purpose = 1;
-        p.block_threshold = -1;
-        p.block_size = -1;
-        GTRSYSPARM sys;
-        memset(&sys, 0, sizeof sys);
-        sys.poolsize = 8 << 20;
-        sys.poolsizedelta = 1 << 20;
-        sys.displaylog = 'N';
+        GTRHCREATEPARM p = benchCreateParm(34, 1, 0);
+        GTRSYSPARM sys = benchSysParm(8 << 20, 1 << 20, 'N');
         int32_t maxDoc = 0;
         GTRSTATUS st{};
         void* h = nullptr;
@@ -81,10 +60,7 @@ void BM_CreateCycle(benchmark::State& state) {
         int32_t docno = 0;
         for (const std::string& d : docs) {
             if (st.retcode != 0) break;
-            int32_t start = 0;
-            GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(d.data()),
-                                 static_cast<int32_t>(d.size()), ++docno,
-                                 &start, nullptr, &st);
+            benchAddText(h, d, ++docno, &st);
         }
         const auto t1 = std::chrono::steady_clock::now();
         if (st.retcode == 0) GTRcreateIndexLast(h, &st);

@@ -34,6 +34,10 @@ void traceArgs(const char* call, const uint8_t* docmp, int32_t doclen,
         vozTraceArg("occs[ox]", &occs[ox], sizeof(OCC), VOZ_GH_ORIGIN);
 }
 
+void traceGsp(GTRSTATUS* gsp) {
+    vozTraceArg("gsp", &gsp, sizeof gsp, VOZ_GH_ORIGIN);
+}
+
 void traceHits(const HITOFFSET* hitinfo, int32_t occnum) {
     if (hitinfo == nullptr || !traceOn()) return;
     for (int32_t hx = 0; hx < occnum; ++hx)
@@ -143,6 +147,7 @@ void GTRgetHitinfo(const uint8_t* docmp, int32_t doclen, int32_t occnum,
     vozTraceArg("startpos", &startpos, 4, VOZ_GH_ORIGIN);
     vozTraceArg("hitinfo", &hitinfo, sizeof hitinfo, VOZ_GH_ORIGIN);
     vozTraceArg("codepage", &codepage, 1, VOZ_GH_ORIGIN);
+    traceGsp(gsp);
     if (occnum != 0) {
         if (occs == nullptr || hitinfo == nullptr || occnum < 0) {
             voz_setStatus(gsp, VOZ_RC_PARAMETER, VOZ_EC_HIT_NULL);
@@ -165,6 +170,7 @@ void GTRgetHitinfoExt(const uint8_t* docmp, int32_t doclen, int32_t occnum,
     vozTraceArg("hitinfo", &hitinfo, sizeof hitinfo, VOZ_GH_ORIGIN);
     if (hcparmp != nullptr)
         vozTraceArg("hcparmp->codepage", &hcparmp->codepage, 1, VOZ_GH_ORIGIN);
+    traceGsp(gsp);
     GTRCREATEPARM parm;
     uint8_t code = 1;
     if (creationOf(hcparmp, &parm, &code, gsp) && occnum != 0) {
@@ -189,6 +195,7 @@ void GTRgetHitOffset(const uint8_t* docmp, int32_t doclen, int32_t occnum,
     vozTraceArg("codepage", &codepage, 1, VOZ_GH_ORIGIN);
     if (startpos != nullptr) vozTraceArg("startpos", startpos, 4, VOZ_GH_ORIGIN);
     vozTraceArg("hitinfo", &hitinfo, sizeof hitinfo, VOZ_GH_ORIGIN);
+    traceGsp(gsp);
     int32_t start = -1;
     int32_t end = -1;
     if (occnum != 0 && (occs == nullptr || hitinfo == nullptr || occnum < 0)) {

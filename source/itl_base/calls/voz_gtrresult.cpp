@@ -30,6 +30,10 @@ void traceRsv(const char* name, void* rsv) {
     vozTraceArg(name, &rsv, sizeof rsv, VOZ_GR_ORIGIN);
 }
 
+void traceGsp(GTRSTATUS* gsp) {
+    vozTraceArg("gsp", &gsp, sizeof gsp, VOZ_GR_ORIGIN);
+}
+
 // True (with 115/errcode set) when a reserved pointer is set.
 bool reservedSet(const void* a, const void* b, int32_t errcode,
                  GTRSTATUS* gsp) {
@@ -54,6 +58,7 @@ void GTRsearchIndex_OpenResult(void* result_handle, void* rsv_ptr,
     voz_ClearStatus(gsp);
     traceStart("GTRsearchIndex_OpenResult", result_handle);
     traceRsv("rsv_ptr", rsv_ptr);
+    traceGsp(gsp);
     if (!reservedSet(rsv_ptr, nullptr, VOZ_EC_OPENRESULT_RSV, gsp))
         VOZ_ResultOpen(resultOf(result_handle), gsp);
     vozTraceCallEnd("GTRsearchIndex_OpenResult", gsp, VOZ_GR_ORIGIN);
@@ -69,6 +74,7 @@ int32_t GTRsearchIndex_GetResult(void* result_handle, int32_t occ_offset,
     vozTraceArg("occ", &occ, sizeof occ, VOZ_GR_ORIGIN);
     traceRsv("rsv_ptr1", rsv_ptr1);
     traceRsv("rsv_ptr2", rsv_ptr2);
+    traceGsp(gsp);
     int32_t reached = -1;
     if (!reservedSet(rsv_ptr1, rsv_ptr2, VOZ_EC_GETRESULT_RSV, gsp)) {
         // A positive count copies entries, which needs a buffer: refused
@@ -97,6 +103,7 @@ int32_t GTRsearchIndex_LookResult_Doc(void* result_handle, int32_t doc_offset,
     vozTraceArg("occnum", &occnum, sizeof occnum, VOZ_GR_ORIGIN);
     vozTraceArg("score", &score, sizeof score, VOZ_GR_ORIGIN);
     traceRsv("rsv_ptr", rsv_ptr);
+    traceGsp(gsp);
     int32_t reached = -1;
     if (!reservedSet(rsv_ptr, nullptr, VOZ_EC_LOOKRESULT_RSV, gsp)) {
         // The outputs are cleared before any test, also for a NULL handle.
@@ -119,6 +126,7 @@ void GTRsearchIndex_CloseResult(void* result_handle, void* rsv_ptr,
     voz_ClearStatus(gsp);
     traceStart("GTRsearchIndex_CloseResult", result_handle);
     traceRsv("rsv_ptr", rsv_ptr);
+    traceGsp(gsp);
     if (!reservedSet(rsv_ptr, nullptr, VOZ_EC_CLOSERESULT_RSV, gsp))
         VOZ_ResultClose(resultOf(result_handle), gsp);
     vozTraceCallEnd("GTRsearchIndex_CloseResult", gsp, VOZ_GR_ORIGIN);
@@ -127,6 +135,7 @@ void GTRsearchIndex_CloseResult(void* result_handle, void* rsv_ptr,
 void GTRsearchIndex_ReleaseResult(void* result_handle, GTRSTATUS* gsp) {
     voz_ClearStatus(gsp);
     traceStart("GTRsearchIndex_ReleaseResult", result_handle);
+    traceGsp(gsp);
     VOZ_ResultRelease(resultOf(result_handle), gsp);
     vozTraceCallEnd("GTRsearchIndex_ReleaseResult", gsp, VOZ_GR_ORIGIN);
 }

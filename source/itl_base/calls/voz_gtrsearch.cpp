@@ -12,9 +12,7 @@
 #include "calls/voz_trace.hpp"
 #include "search/voz_search.hpp"
 
-#define VOZ_GS_STR2(x) #x
-#define VOZ_GS_STR(x) VOZ_GS_STR2(x)
-#define VOZ_GS_ORIGIN __FILE__ ":" VOZ_GS_STR(__LINE__)
+#define VOZ_GS_ORIGIN VOZ_SRCH_ORIGIN
 
 namespace {
 
@@ -64,13 +62,7 @@ void traceEnd(void** hp, const GTRSEARCH_RES* resp, const GTRSTATUS* gsp) {
 // Step 4: the reserved bytes of the records and the ranking request.
 bool checkRecords(const GTRSEARCH_COND& cond, const GTRSEARCH_RANK* rank,
                   const GTRSEARCH_RES* resp, GTRSTATUS* gsp) {
-    if (vozReservedCheck_GTRSEARCH_COND(&cond, gsp) != 0) return false;
-    if (cond.scope != nullptr &&
-        vozReservedCheck_GTRSEARCH_RES(cond.scope, gsp) != 0)
-        return false;
-    if (cond.pSkipFuncInfo != nullptr &&
-        vozReservedCheck_GTRSKIPFUNCINFO(cond.pSkipFuncInfo, gsp) != 0)
-        return false;
+    if (!vozSearchStepsCheckCond(cond, gsp)) return false;
     if (rank != nullptr && cond.cond_type == GTR_COND_ITEM) {
         voz_setStatus(gsp, VOZ_RC_PARAMETER, VOZ_EC_SRCH_ITEMRANK);
         return false;
@@ -139,12 +131,7 @@ void runSearch(SearchCall& c, const char* idxname, const char* idxdir,
                 static_cast<int32_t>(cond.item_spare), resp->term_docnum_max,
                 struct3 ? cond.frqfn : nullptr, cond.pSkipFuncInfo, ceilings,
                 estimates, gsp, 0);
-    if (voz_Failed(gsp) || !struct3 || cond.frqfn == nullptr) return;
-    for (int32_t i = 0; i < s.nWords; ++i) {
-        const int16_t no = s.words[i].word_no;
-        if (no >= 0 && no < cond.struct_num)
-            cond.struct_word[no].docfreq = s.words[i].wi.docfreq;
-    }
+    if (!voz_Failed(gsp)) vozSearchStepsDocFreq(&s);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "calls/voz_gtrsearch.hpp"
 #include "calls/voz_opeinfo.hpp"
+#include "calls/voz_reserved.hpp"
 #include "calls/voz_translate.hpp"
 #include "characters/voz_cpinfo.hpp"
 #include "search/voz_search.hpp"
@@ -51,6 +52,15 @@ void vozSearchStepsInit(VOZSRCHSTEPS* s, const GTRSEARCH_COND& cond,
     s->cp.callerCodePage = cond.codepage;
     s->cp.code = cond.codepage;
     vozCHsetCPInfo(&s->cp);
+}
+
+bool vozSearchStepsCheckCond(const GTRSEARCH_COND& cond, GTRSTATUS* gsp) {
+    if (vozReservedCheck_GTRSEARCH_COND(&cond, gsp) != 0) return false;
+    if (cond.scope != nullptr &&
+        vozReservedCheck_GTRSEARCH_RES(cond.scope, gsp) != 0)
+        return false;
+    return cond.pSkipFuncInfo == nullptr ||
+           vozReservedCheck_GTRSKIPFUNCINFO(cond.pSkipFuncInfo, gsp) == 0;
 }
 
 void vozSearchStepsPurpose(VOZSRCHSTEPS* s) {
@@ -158,6 +168,16 @@ void vozSearchStepsWords(VOZSRCHSTEPS* s, GTRSTATUS* gsp) {
     const GTRCREATEPARM* item = wantsItem(s->purpose) ? &s->parm[1] : nullptr;
     vozSetWordExt(s->words, s->nWords, s->cp, text, item, nullptr,
                   translationParm(s), gsp);
+}
+
+void vozSearchStepsDocFreq(VOZSRCHSTEPS* s) {
+    const GTRSEARCH_COND& c = s->cond;
+    if (c.cond_type != GTR_COND_STRUCT || c.frqfn == nullptr) return;
+    for (int32_t i = 0; i < s->nWords; ++i) {
+        const int16_t no = s->words[i].word_no;
+        if (no >= 0 && no < c.struct_num)
+            c.struct_word[no].docfreq = s->words[i].wi.docfreq;
+    }
 }
 
 void vozSearchStepsTerm(VOZSRCHSTEPS* s) {

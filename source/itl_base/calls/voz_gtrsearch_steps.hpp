@@ -18,6 +18,11 @@
 #include "files/voz_status.hpp"
 #include "search/voz_searchrec.hpp"
 
+// Source position of a trace record of the search calls.
+#define VOZ_SRCH_STR2(x) #x
+#define VOZ_SRCH_STR(x) VOZ_SRCH_STR2(x)
+#define VOZ_SRCH_ORIGIN __FILE__ ":" VOZ_SRCH_STR(__LINE__)
+
 // The errcodes that differ between the search and the estimate.
 struct VOZSRCHCODES {
     int32_t condType;          // cond_type outside 1..6 (retcode 2)
@@ -47,6 +52,10 @@ struct VOZSRCHSTEPS {
 void vozSearchStepsInit(VOZSRCHSTEPS* s, const GTRSEARCH_COND& cond,
                         const GTRSEARCH_RANK* rank);
 
+// The reserved bytes of the condition, of its scope and of its skip record
+// (when set); false with the status set.
+bool vozSearchStepsCheckCond(const GTRSEARCH_COND& cond, GTRSTATUS* gsp);
+
 // The halves the condition needs: 2 for items, the purpose functions' answer
 // for the mixed forms (their failures are not reported here: the
 // translation refuses the condition again), 1 otherwise.
@@ -75,6 +84,10 @@ void vozSearchStepsCheckHalves(VOZSRCHSTEPS* s, const VOZSRCHCODES& codes,
 
 // Prepares the word records for the halves searched.
 void vozSearchStepsWords(VOZSRCHSTEPS* s, GTRSTATUS* gsp);
+
+// After a structured search: each caller's word receives the document
+// count of its word record.
+void vozSearchStepsDocFreq(VOZSRCHSTEPS* s);
 
 // Frees the word records, the operator table, the translation's results and
 // the query work area.

@@ -9,13 +9,10 @@
 #include "calls/voz_gtrsearch.hpp"
 #include "calls/voz_gtrsearch_steps.hpp"
 #include "calls/voz_recdump.hpp"
-#include "calls/voz_reserved.hpp"
 #include "calls/voz_trace.hpp"
 #include "search/voz_search.hpp"
 
-#define VOZ_SEL_STR2(x) #x
-#define VOZ_SEL_STR(x) VOZ_SEL_STR2(x)
-#define VOZ_SEL_ORIGIN __FILE__ ":" VOZ_SEL_STR(__LINE__)
+#define VOZ_SEL_ORIGIN VOZ_SRCH_ORIGIN
 
 namespace {
 
@@ -39,13 +36,7 @@ constexpr SubIndex kItem = {"MRNS", "Item", 0x40};
 // Step 3: records, reserved argument, names and code page.
 bool checkSelectivity(const char* idxname, const char* idxdir, void* rsv1,
                       const GTRSEARCH_COND& cond, GTRSTATUS* gsp) {
-    if (vozReservedCheck_GTRSEARCH_COND(&cond, gsp) != 0) return false;
-    if (cond.scope != nullptr &&
-        vozReservedCheck_GTRSEARCH_RES(cond.scope, gsp) != 0)
-        return false;
-    if (cond.pSkipFuncInfo != nullptr &&
-        vozReservedCheck_GTRSKIPFUNCINFO(cond.pSkipFuncInfo, gsp) != 0)
-        return false;
+    if (!vozSearchStepsCheckCond(cond, gsp)) return false;
     int32_t rc = 0, ec = 0;
     if (rsv1 != nullptr) rc = 115, ec = 2719;
     else if (idxname == nullptr) rc = VOZ_RC_PARAMETER, ec = 2720;
@@ -99,12 +90,7 @@ void runEstimate(VOZSRCHSTEPS& s, VOZSEARCH** handle, const char* idxname,
     if (voz_Failed(gsp)) return;
     selp->sel_docnum = estimates[0] + estimates[1];
     selp->idx_docnum = counts[0] + counts[1];
-    if (cond.cond_type != GTR_COND_STRUCT || cond.frqfn == nullptr) return;
-    for (int32_t i = 0; i < s.nWords; ++i) {
-        const int16_t no = s.words[i].word_no;
-        if (no >= 0 && no < cond.struct_num)
-            cond.struct_word[no].docfreq = s.words[i].wi.docfreq;
-    }
+    vozSearchStepsDocFreq(&s);
 }
 
 // The caller's creation record from the recorded parameters.

@@ -85,6 +85,7 @@ struct LoopX {
     PARTCTL* out;
     int32_t span;
     int32_t misses;
+    int32_t nk;                     // key-index n-gram length
     std::vector<int32_t> wordGap;   // per n-gram: word units skipped before it
     PCTLHEAD endKey;
 };
@@ -105,6 +106,40 @@ int32_t keyLength(LoopX& x, int32_t k, GTRSTATUS* st) {
         return -1;
     }
     return x.endKey.curPos - 2;
+}
+
+// Gain and penalty of the edge a -> b with key overlap o and word overlap
+// v: an overlap in the key gains b's new units; a gap in the key costs its
+// units, unless it is a swapped pair (then it gains one unit); then the
+// word's overlap or gap is weighed. False on a failure.
+bool weighEdge(LoopX& x, int32_t k, const AIMAIMX_NODE& na,
+               const AIMAIMX_NODE& nb, int32_t o, int32_t v, AIMAIMX_EDGE* e,
+               GTRSTATUS* st) {
+    const AIMAINGRAM& ga = x.ng[na.ngram];
+    const AIMAINGRAM& gb = x.ng[nb.ngram];
+    if (o >= 1) {
+        e->gain = (gb.units - o) * VOZ_AIMAI_GAIN;
+        return true;
+    }
+    // A pair swapped right after a: the n-gram whose last two units are that
+    // pair, reversed, stands where the gap is.
+    int32_t wordSkip = gb.startUnit - ga.startUnit - ga.units;
+    int32_t unit = ga.startUnit + ga.units - (x.nk - 2);
+    if (o == -2 && wordSkip == 2 &&
+        voz_CheckReverse(x.reversed, x.positions, unit,
+                         na.keyPos + (unit - ga.startUnit), k, x.keyIndex,
+                         st) == 1)
+        e->gain += VOZ_AIMAI_GAIN;
+    else
+        e->penalty += -o * VOZ_AIMAI_KEYGAP;
+    if (voz_Failed(st)) return false;
+    if (v < 1) {
+        e->gain += gb.units * VOZ_AIMAI_GAIN;
+    } else {
+        e->penalty += v * VOZ_AIMAI_WORDGAP;
+        e->gain += (gb.units - v) * VOZ_AIMAI_GAIN;
+    }
+    return true;
 }
 
 // Builds the graph of key document k: nodes sorted by key position, then
@@ -166,25 +201,7 @@ bool buildGraph(LoopX& x, int32_t k, AIMAIMX_CTL& g, GTRSTATUS* st) {
             }
             if (nearer) continue;
             AIMAIMX_EDGE e{a, b, 0, 0};
-            if (o >= 1) {
-                e.gain = (gb.units - o) * VOZ_AIMAI_GAIN;
-            } else {
-                int32_t wordSkip = gb.startUnit - ga.startUnit - ga.units;
-                if (o == -2 && wordSkip == 2 &&
-                    voz_CheckReverse(x.reversed, x.positions,
-                                     ga.startUnit + ga.units, na.keyPos + ga.units,
-                                     k, x.keyIndex, st) == 1)
-                    e.gain += VOZ_AIMAI_GAIN;
-                else
-                    e.penalty += -o * VOZ_AIMAI_KEYGAP;
-                if (voz_Failed(st)) return false;
-                if (v < 1) {
-                    e.gain += gb.units * VOZ_AIMAI_GAIN;
-                } else {
-                    e.penalty += v * VOZ_AIMAI_WORDGAP;
-                    e.gain += (gb.units - v) * VOZ_AIMAI_GAIN;
-                }
-            }
+            if (!weighEdge(x, k, na, nb, o, v, &e, st)) return false;
             edges.push_back(e);
         }
         if (edges.size() == mine) {
@@ -440,7 +457,7 @@ void voz_AimaiLoopX(int16_t similarity, AIMAINGRAM* ngrams, int32_t count,
                     PARTCTL* out, GTRSTATUS* st) {
     if (count < 1) return;
     LoopX x{similarity, ngrams, count, reversed, positions, keyIndex, index,
-            parm, out, 0, 0, {}, {}};
+            parm, out, 0, 0, keyIndex->info.fixedKeyUnits, {}, {}};
     x.span = ngrams[count - 1].startUnit + ngrams[count - 1].units -
              ngrams[0].startUnit;
     x.misses = x.span - (similarity * x.span + 99) / 100;

@@ -20,11 +20,17 @@
 // the key's length (keyUnits), head offset (leadOffset), tail remainder
 // (trailExcess), score (totalWeight) and percentage (unitWeight[0]).
 //
-// Calling order for one word: voz_AimaiPrepare (finds each n-gram's key,
-// opens reversed n-grams) -> per token part voz_AimaiLoopX or voz_AimaiExact
-// into one PARTCTL -> voz_TermForAimaiLoopX -> voz_AimaiDropDominated ->
-// voz_ReadParts -> voz_SortPartinfo -> voz_InitPctlBatch2 per group;
-// voz_PartctlFree at the end.
+// Calling order for one word: voz_InitForAimaiLoopX (finds each n-gram's
+// key and the reversed n-grams' keys) -> per token part voz_AimaiLoopX (or
+// voz_AimaiExact for a part shorter than one n-gram) into one PARTCTL ->
+// voz_TermForAimaiLoopX -> voz_AimaiDropDominated -> voz_ReadParts ->
+// voz_SortPartinfo -> voz_InitPctlBatch2 per group (ended with
+// voz_TermPctlBatch2); voz_PartctlFree at the end.
+//
+// Every candidate the search keeps begins at the key's first unit (head
+// offset 0) with the part's first n-gram and reaches the similarity; the
+// head (1) and tail (2) kinds of split matches are recognised by the
+// search when a part number is given, but the set-up passes none.
 #ifndef VOZ_AIMAICAND_HPP
 #define VOZ_AIMAICAND_HPP
 

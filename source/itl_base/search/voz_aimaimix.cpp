@@ -266,7 +266,7 @@ void startControl(AimaiSetup& s, _WCTLHEAD* w, ANSWERFORM* answer,
     }
     voz_AimaiLoop(s.word, s.units, s.parts, kept, keptCount, whole, s.index,
                   answer, w, st);
-    VOZAIMAICTL* c = static_cast<VOZAIMAICTL*>(w->priv);
+    VOZAIMAIMIXCTL* c = static_cast<VOZAIMAIMIXCTL*>(w->priv);
     if (c == nullptr || voz_Failed(st)) {
         free(allArr), free(kept), free(map), free(whole);
         endSetup(s, st);

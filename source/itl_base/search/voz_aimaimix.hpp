@@ -50,6 +50,7 @@ constexpr int32_t VOZ_EC_AIMAI_KEPT_WHOLE = 560;
 constexpr int32_t VOZ_EC_AIMAI_CONTROL = 181;
 constexpr int32_t VOZ_EC_AIMAI_ORDER = 176;
 constexpr int32_t VOZ_EC_AIMAI_COVERAGE = 177;
+constexpr int32_t VOZ_EC_AIMAI_TWINS = 178;
 
 // Chain weights: scale, gap limits after a candidate-key and after an
 // n-gram piece, their weights, the word-overlap weight.
@@ -61,7 +62,7 @@ constexpr int32_t VOZ_AIMAI_WEIGHT_NGRAM = 18;
 constexpr int32_t VOZ_AIMAI_WEIGHT_OVERLAP = 9;
 
 // One hit of the fuzzy lookup.
-struct VOZAIMAIHIT {
+struct VOZAIMAIMIXHIT {
     int32_t doc;
     int32_t pos;
     int32_t len;             // units
@@ -70,7 +71,7 @@ struct VOZAIMAIHIT {
 
 // The fuzzy control, behind _WCTLHEAD::priv while the word lives (made with
 // new, freed when the word ends).
-struct VOZAIMAICTL {
+struct VOZAIMAIMIXCTL {
     GCTLINFO* pieces = nullptr;    // kept pieces (copies)
     int32_t pieceCount = 0;
     GCTLINFO* all = nullptr;       // every piece of the word
@@ -86,9 +87,11 @@ struct VOZAIMAICTL {
     int32_t bonus = 0;             // 100 x units outside the kept pieces
     std::vector<int32_t> coverage; // one cell per word unit
     std::vector<uint8_t> dropped;  // 1 for units of dropped pieces
-    std::vector<VOZAIMAIHIT> hits; // hits of document hitsDoc, in order
+    std::vector<VOZAIMAIMIXHIT> hits; // hits of document hitsDoc, in order
     int32_t hitsDoc = -1;          // document whose hits are computed
     int32_t pieceTarget = 0;       // next document the pieces may take
+    GCTLINFO* twins = nullptr;     // start option: per kept piece its
+                                   // start-unit twin (ownerByte 'N': none)
     size_t nextHit = 0;            // next entry of `hits` to deliver
     int64_t positionPhases = 0;    // documents that reached chain building
 };

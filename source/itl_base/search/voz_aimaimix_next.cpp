@@ -3,7 +3,7 @@
 // coverage filter, the chains of the position phase, the whole-word hits
 // and the end of the word.
 //
-// Hits are computed one document at a time into VOZAIMAICTL::hits, in
+// Hits are computed one document at a time into VOZAIMAIMIXCTL::hits, in
 // position order, already thinned: a hit in the same document as the last
 // one kept, with a percentage no higher and ending no later, is left out.
 #include <algorithm>
@@ -41,7 +41,7 @@ void keepStatus(GTRSTATUS* st, const GTRSTATUS& own) {
 
 // Ends every piece, frees the control, leaves the word at its end.
 void endAimai(_WCTLHEAD* w, GTRSTATUS* st) {
-    VOZAIMAICTL* c = static_cast<VOZAIMAICTL*>(w->priv);
+    VOZAIMAIMIXCTL* c = static_cast<VOZAIMAIMIXCTL*>(w->priv);
     if (c != nullptr) {
         if (c->all != nullptr && c->keptToAll != nullptr)
             for (int32_t i = 0; i < c->pieceCount; ++i)
@@ -61,6 +61,13 @@ void endAimai(_WCTLHEAD* w, GTRSTATUS* st) {
             voz_TermPctlBatch2(c->whole, &own);
             keepStatus(st, own);
         }
+        for (int32_t i = 0; c->twins != nullptr && i < c->pieceCount; ++i) {
+            if (c->twins[i].ownerByte == 'N') continue;
+            GTRSTATUS own{};
+            voz_SearchPattTerm(&c->twins[i], &own);
+            keepStatus(st, own);
+        }
+        free(c->twins);
         if (c->candidates != nullptr)
             voz_PartctlFree(static_cast<PARTCTL*>(c->candidates));
         free(c->candidates);
@@ -77,7 +84,7 @@ void endAimai(_WCTLHEAD* w, GTRSTATUS* st) {
 // The smallest document at or after `target` that an early piece (one that
 // starts within the allowed misses) stands on, with every other piece moved
 // up to it. VOZ_DOC_END when no early piece is left.
-int32_t choosePieceDoc(VOZAIMAICTL* c, IDXINFO* index, int32_t target,
+int32_t choosePieceDoc(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t target,
                        GTRSTATUS* st) {
     for (;;) {
         int32_t cand = VOZ_DOC_END, least = VOZ_DOC_END;
@@ -97,7 +104,7 @@ int32_t choosePieceDoc(VOZAIMAICTL* c, IDXINFO* index, int32_t target,
 
 // Coverage filter: the units covered by the pieces on document d (and by
 // dropped pieces) must reach the similarity.
-bool covered(VOZAIMAICTL* c, int32_t d) {
+bool covered(VOZAIMAIMIXCTL* c, int32_t d) {
     std::fill(c->coverage.begin(), c->coverage.end(), 0);
     for (int32_t i = 0; i < c->pieceCount; ++i) {
         const GCTLINFO& g = c->pieces[i];
@@ -114,7 +121,7 @@ bool covered(VOZAIMAICTL* c, int32_t d) {
 
 // Every position of the pieces on document d, ordered by position, ties by
 // start unit.
-bool collectOccs(VOZAIMAICTL* c, IDXINFO* index, int32_t d,
+bool collectOccs(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d,
                  std::vector<PieceOcc>& occs, GTRSTATUS* st) {
     occs.clear();
     for (int32_t i = 0; i < c->pieceCount; ++i) {
@@ -142,7 +149,7 @@ bool collectOccs(VOZAIMAICTL* c, IDXINFO* index, int32_t d,
 }
 
 // Units of dropped pieces in the word units [from, to).
-int32_t droppedBetween(const VOZAIMAICTL* c, int32_t from, int32_t to) {
+int32_t droppedBetween(const VOZAIMAIMIXCTL* c, int32_t from, int32_t to) {
     int32_t n = 0;
     for (int32_t u = std::max(from, 0); u < to && u < c->units; ++u)
         n += c->dropped[static_cast<size_t>(u)];
@@ -150,7 +157,7 @@ int32_t droppedBetween(const VOZAIMAICTL* c, int32_t from, int32_t to) {
 }
 
 // Adds occurrence b after a to a chain; false when the gap ends the chain.
-bool extendChain(const VOZAIMAICTL* c, const PieceOcc& a, const PieceOcc& b,
+bool extendChain(const VOZAIMAIMIXCTL* c, const PieceOcc& a, const PieceOcc& b,
                  int64_t* score, int64_t* penalty) {
     const GCTLINFO& ga = c->pieces[a.piece];
     const GCTLINFO& gb = c->pieces[b.piece];
@@ -185,13 +192,37 @@ bool extendChain(const VOZAIMAICTL* c, const PieceOcc& a, const PieceOcc& b,
     return true;
 }
 
+// Start option: true when the piece of occurrence o may begin a chain --
+// it has no twin, or its start-unit twin stands on document d at o's
+// position. Chain starts come in ascending position order.
+bool confirmed(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d, const PieceOcc& o,
+               GTRSTATUS* st) {
+    if (c->twins == nullptr) return true;
+    GCTLINFO& t = c->twins[o.piece];
+    if (t.ownerByte == 'N') return true;
+    if (t.endOfDocs == 'Y') return false;
+    if (t.curDoc < d) voz_GctlDocSkip(&t, d, index, st);
+    if (voz_Failed(st) || t.endOfDocs == 'Y' || t.curDoc != d) return false;
+    if (t.ownerWords4[0] != d + 1) {
+        voz_GctlPosSkipFirst(&t, 1, index, st);
+        t.ownerWords4[0] = d + 1;
+    }
+    if (t.endOfPos != 'Y' && t.curPos < o.pos) voz_GctlPosSkip(&t, o.pos, index, st);
+    return !voz_Failed(st) && t.endOfPos != 'Y' && t.curPos == o.pos;
+}
+
 // The chains of document d as hits (unthinned).
-void chainHits(VOZAIMAICTL* c, int32_t d, const std::vector<PieceOcc>& occs,
-               std::vector<VOZAIMAIHIT>& out) {
+void chainHits(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d,
+               const std::vector<PieceOcc>& occs,
+               std::vector<VOZAIMAIMIXHIT>& out, GTRSTATUS* st) {
     std::vector<uint8_t> used(occs.size(), 0);
     const int64_t denom = static_cast<int64_t>(c->units) * 100 * VOZ_AIMAI_SCALE;
     for (size_t i = 0; i < occs.size(); ++i) {
         if (used[i] || c->pieces[occs[i].piece].ownerWords3[1] == 2) continue;
+        if (!confirmed(c, index, d, occs[i], st)) {
+            if (voz_Failed(st)) return;
+            continue;
+        }
         int64_t score = occs[i].score + c->bonus, penalty = 0;
         size_t last = i;
         int32_t count = 1;
@@ -217,8 +248,8 @@ void chainHits(VOZAIMAICTL* c, int32_t d, const std::vector<PieceOcc>& occs,
 
 // The whole-word hits of document d (and any the group still holds before
 // it), through voz_FlushOkGctl.
-void wholeHits(VOZAIMAICTL* c, IDXINFO* index, int32_t d,
-               std::vector<VOZAIMAIHIT>& out, GTRSTATUS* st) {
+void wholeHits(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d,
+               std::vector<VOZAIMAIMIXHIT>& out, GTRSTATUS* st) {
     if (c->whole == nullptr) return;
     _WCTLHEAD tmp;
     memset(&tmp, 0, sizeof tmp);
@@ -234,7 +265,7 @@ void wholeHits(VOZAIMAICTL* c, IDXINFO* index, int32_t d,
 
 // Computes the hits of the next document at or after `from`; false at the
 // end of the documents (or on a failure).
-bool nextDocument(VOZAIMAICTL* c, IDXINFO* index, int32_t from, GTRSTATUS* st) {
+bool nextDocument(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t from, GTRSTATUS* st) {
     int32_t pieceDoc = choosePieceDoc(c, index, std::max(from, c->pieceTarget), st);
     if (voz_Failed(st)) return false;
     int32_t wholeDoc = VOZ_DOC_END;
@@ -247,7 +278,7 @@ bool nextDocument(VOZAIMAICTL* c, IDXINFO* index, int32_t from, GTRSTATUS* st) {
     }
     int32_t d = std::min(pieceDoc, wholeDoc);
     if (d >= VOZ_DOC_END) return false;
-    std::vector<VOZAIMAIHIT> found;
+    std::vector<VOZAIMAIMIXHIT> found;
     wholeHits(c, index, d, found, st);
     if (pieceDoc == d) {
         c->pieceTarget = d + 1;
@@ -255,20 +286,20 @@ bool nextDocument(VOZAIMAICTL* c, IDXINFO* index, int32_t from, GTRSTATUS* st) {
             ++c->positionPhases;
             std::vector<PieceOcc> occs;
             if (!collectOccs(c, index, d, occs, st)) return false;
-            chainHits(c, d, occs, found);
+            chainHits(c, index, d, occs, found, st);
         }
     }
     if (voz_Failed(st)) return false;
     std::stable_sort(found.begin(), found.end(),
-                     [](const VOZAIMAIHIT& a, const VOZAIMAIHIT& b) {
+                     [](const VOZAIMAIMIXHIT& a, const VOZAIMAIMIXHIT& b) {
                          return a.doc != b.doc ? a.doc < b.doc : a.pos < b.pos;
                      });
     c->hits.clear();
     c->nextHit = 0;
     c->hitsDoc = d;
-    for (const VOZAIMAIHIT& h : found) {
+    for (const VOZAIMAIMIXHIT& h : found) {
         if (!c->hits.empty()) {
-            const VOZAIMAIHIT& l = c->hits.back();
+            const VOZAIMAIMIXHIT& l = c->hits.back();
             if (l.doc == h.doc && h.pct <= l.pct && h.pos + h.len <= l.pos + l.len)
                 continue;
         }
@@ -277,7 +308,7 @@ bool nextDocument(VOZAIMAICTL* c, IDXINFO* index, int32_t from, GTRSTATUS* st) {
     return true;
 }
 
-void deliver(_WCTLHEAD* w, const VOZAIMAIHIT& h) {
+void deliver(_WCTLHEAD* w, const VOZAIMAIMIXHIT& h) {
     memset(&w->cur, 0, sizeof w->cur);
     w->cur.docno = h.doc;
     w->cur.pos = h.pos;
@@ -288,12 +319,55 @@ void deliver(_WCTLHEAD* w, const VOZAIMAIHIT& h) {
     w->resumePos = h.pos;
 }
 
+// Start option with n-gram pieces: each n-gram piece whose first unit
+// passes the word-start test gets a start-unit twin (pattern search of its
+// first unit after a begin mark); a twin without keys is exhausted. Pieces
+// without a twin (candidate keys: whole words) need no confirmation.
+bool startTwins(VOZAIMAIMIXCTL* c, RTRVWORDEXT* word, IDXINFO* index,
+                GTRSTATUS* st) {
+    if (word->wi.start_option != 'S') return true;
+    bool any = false;
+    for (int32_t i = 0; i < c->pieceCount; ++i) any = any || c->pieces[i].ownerByte == 'N';
+    if (!any) return true;
+    c->twins = static_cast<GCTLINFO*>(
+        calloc(static_cast<size_t>(c->pieceCount), sizeof(GCTLINFO)));
+    if (c->twins == nullptr) {
+        voz_setStatus(st, VOZ_RC_MEMORY, VOZ_EC_AIMAI_TWINS, nullptr, ENOMEM);
+        return false;
+    }
+    int32_t ww = word->unit_width > 0 ? word->unit_width : 2;
+    for (int32_t i = 0; i < c->pieceCount; ++i) {
+        GCTLINFO& t = c->twins[i];
+        const GCTLINFO& p = c->pieces[i];
+        t.ownerByte = 'N';
+        if (p.ownerByte != 'N') continue;
+        if (word->word_start_function != nullptr &&
+            word->word_start_function(word->wi.wordp, p.pattern) == 'N')
+            continue;
+        t.ownerByte = 'T';
+        t.curDoc = -1;
+        t.pattern = p.pattern;
+        t.pattLength = ww;
+        int32_t offset = static_cast<int32_t>((p.pattern - word->wi.wordp) / ww);
+        voz_SearchPatt_(word, &t, offset, index, 'B', st, 0);
+        if (voz_Failed(st)) break;
+        if (t.keyCount == 0) t.endOfDocs = 'Y';
+    }
+    if (!voz_Failed(st)) return true;
+    for (int32_t i = 0; i < c->pieceCount; ++i) {
+        if (c->twins[i].ownerByte == 'N') continue;
+        GTRSTATUS own{};
+        voz_SearchPattTerm(&c->twins[i], &own);
+    }
+    return false;
+}
+
 }  // namespace
 
 void voz_AimaiLoop(RTRVWORDEXT* word, int32_t units, int32_t parts,
                    GCTLINFO* pieces, int32_t pieceCount, GCTLINFO* wholeWord,
                    IDXINFO* index, ANSWERFORM*, _WCTLHEAD* w, GTRSTATUS* st) {
-    VOZAIMAICTL* c = new (std::nothrow) VOZAIMAICTL;
+    VOZAIMAIMIXCTL* c = new (std::nothrow) VOZAIMAIMIXCTL;
     if (c == nullptr) {
         voz_setStatus(st, VOZ_RC_MEMORY, VOZ_EC_AIMAI_CONTROL, nullptr, ENOMEM);
         return;
@@ -318,6 +392,11 @@ void voz_AimaiLoop(RTRVWORDEXT* word, int32_t units, int32_t parts,
         if (pieces[i].keyCount == 0 && pieces[i].groupCount == 0 &&
             pieces[i].activeCount == 0)
             pieces[i].endOfDocs = 'Y';
+    if (!startTwins(c, word, index, st)) {
+        free(c->twins);
+        delete c;
+        return;
+    }
     memset(&w->cur, 0, sizeof w->cur);
     w->cur.docno = -1;
     w->endFlag = 'N';
@@ -332,7 +411,7 @@ void voz_AimaiLoop(RTRVWORDEXT* word, int32_t units, int32_t parts,
 void voz_GetOneWordAimaiMix(_WCTLHEAD* w, IDXINFO* index, IDXINFO*,
                             ANSWERFORM*, int32_t doc, int32_t pos,
                             GTRSTATUS* st) {
-    VOZAIMAICTL* c = static_cast<VOZAIMAICTL*>(w->priv);
+    VOZAIMAIMIXCTL* c = static_cast<VOZAIMAIMIXCTL*>(w->priv);
     if (c == nullptr || doc > VOZ_DOC_END - 1) return endAimai(w, st);
     if (index == nullptr) index = w->nextArg1;
     if (doc < 0) {
@@ -344,7 +423,7 @@ void voz_GetOneWordAimaiMix(_WCTLHEAD* w, IDXINFO* index, IDXINFO*,
         return;
     for (;;) {
         while (c->nextHit < c->hits.size()) {
-            const VOZAIMAIHIT& h = c->hits[c->nextHit];
+            const VOZAIMAIMIXHIT& h = c->hits[c->nextHit];
             if (h.doc > doc || (h.doc == doc && h.pos >= pos)) {
                 deliver(w, h);
                 ++c->nextHit;

@@ -2,12 +2,13 @@
 // of each word's field and block restrictions before the document walk,
 // the test of one word's current occurrence against them, and their end.
 //
-// This file serves words without field or block restrictions: such a word
-// has no field table, occurrences outside fields count, and every
-// occurrence is accepted with the word's weight (1.0 without ranking). The
-// search refuses restricted words before it evaluates; the check reports a
-// restricted word that reaches it as an error rather than ignoring the
-// restriction.
+// This file serves words without field restrictions: such a word has no
+// field table and occurrences outside fields count. A word with block
+// ranges (sentence or paragraph numbers of a block kind) accepts only
+// occurrences that lie inside one listed block; every accepted occurrence
+// gets the word's weight (1.0 without ranking). The search refuses words
+// restricted to fields before it evaluates; the check reports one that
+// reaches it as an error rather than ignoring the restriction.
 //
 // Call order: voz_InitForCheckRange once before the walk, voz_CheckRange
 // for each occurrence, voz_TermForCheckRange once after it (also after a
@@ -56,8 +57,10 @@ constexpr int32_t VOZ_RANGE_REJECT_DOC = 16;  // no listed field left here
 // a range check that does not serve restrictions.
 constexpr int32_t VOZ_EC_RANGE_RESTRICTED = 1452;
 
-// Clears the block table (VOZ_BLOCK_KINDS pointers) and `mfc`, and gives
-// every word its weights (1.0) with occurrences outside fields allowed.
+// Clears the block table (VOZ_BLOCK_KINDS pointers) and `mfc`, gives
+// every word its weights (1.0) with occurrences outside fields allowed, and
+// opens one block reader per block kind that a word's ranges name (no
+// memory 11/259; a kind outside 0..40 17/258).
 void voz_InitForCheckRange(IDXINFO* index, _WCTLHEAD* words,
                            BLOCKCTL** blocks, int32_t wordCount,
                            OPPARM* ops, int32_t opCount, MULTIFIELDCTRL* mfc,
@@ -65,8 +68,11 @@ void voz_InitForCheckRange(IDXINFO* index, _WCTLHEAD* words,
 
 // Tests the word's current occurrence: VOZ_RANGE_ACCEPT (the word's result
 // weight becomes its word weight and is added to its accumulated weight),
-// or VOZ_RANGE_ERROR with 17/VOZ_EC_RANGE_RESTRICTED for a restricted
-// word.
+// VOZ_RANGE_REJECT (outside the word's blocks, or running past its block's
+// end; when a whole stretch can be passed, the word's last-read mark is set
+// so that its next read after the mark starts behind it), or
+// VOZ_RANGE_ERROR (17/VOZ_EC_RANGE_RESTRICTED for a word restricted to
+// fields, or a block reader's failure).
 int32_t voz_CheckRange(IDXINFO* index, _WCTLHEAD* word, BLOCKCTL** blocks,
                        MULTIFIELDCTRL* mfc, VVGDOCINFO* info, GTRSTATUS* st);
 

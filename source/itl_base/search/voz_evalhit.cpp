@@ -18,6 +18,7 @@
 
 #include "files/voz_status.hpp"
 #include "search/voz_blockctl.hpp"
+#include "search/voz_proximity.hpp"
 
 namespace {
 
@@ -33,11 +34,6 @@ bool isPartial(char subkind) {
 bool rankingOn(const RANKPARM* rank) {
     return rank != nullptr && (rank->rank_flags & 0x01) != 0;
 }
-
-// Score of the best arrangement of the operands' occurrences by nearness.
-// Proximity scoring is not part of this evaluation: every arrangement
-// scores 0, so `prox` only feeds ranking with 0.
-float proximityScore() { return 0.0f; }
 
 // Index of `node` among the operator's operands, -1 when it is none.
 int32_t operandIndex(const OPPARM* op, int32_t node) {
@@ -141,14 +137,16 @@ bool evalDistance(OPPARM* op, OCC* occ, OCCSUPP* supp, int32_t nocc,
 
 // The operator holds: lift the occurrences that support it and, on the
 // ranking branch, set its rank to their average weight.
-void settleHeld(OPPARM* op, OCCSUPP* supp, int32_t nocc, bool ranking) {
+void settleHeld(OPPARM* op, const OCC* occ, OCCSUPP* supp, int32_t nocc,
+                bool ranking, const RANKPARM* rank) {
     _WCTLHEAD* self = op->node_rec;
     float w = self->weight;
     bool rankBranch = ranking || op->subkind == VOZ_SUB_PROX;
     if (op->subkind == VOZ_SUB_PROX) {
         if (!ranking) w = 1.0f;
         if (self->prox < w) {
-            float p = w * proximityScore();
+            float p = w * voz_ProximityRanking(nullptr, occ, supp, nocc, op,
+                                               rank, self->prox / w);
             if (p > self->prox) self->prox = p;
         }
     }
@@ -321,7 +319,7 @@ int voz_EvaluateHit(OPPARM* ops, int32_t nop, OCC* occ, OCCSUPP* supp,
             voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_OPKIND_INIT);
             return 0;
         }
-        if (op->node_rec->hit > 0) settleHeld(op, supp, n, ranking);
+        if (op->node_rec->hit > 0) settleHeld(op, occ, supp, n, ranking, rank);
         else settleFailed(op, supp, n, ranking);
     }
     const OPPARM* root = &ops[nop - 1];
@@ -351,7 +349,8 @@ int voz_EvaluateHitQuick(OPPARM* ops, int32_t nop, OCC* occ, OCCSUPP* supp,
         else evalStrictAnd(op);
         _WCTLHEAD* self = op->node_rec;
         self->prox = op->subkind == VOZ_SUB_PROX && op->nopnd >= 2
-                         ? proximityScore()
+                         ? voz_ProximityRanking(nodes, occ, supp, *nocc, op,
+                                                rank, 0.0f)
                          : 0.0f;
         self->rank = 1.0f;
     }

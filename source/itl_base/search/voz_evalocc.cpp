@@ -26,6 +26,9 @@
 #include "postings/voz_posstore.hpp"
 #include "search/voz_answer.hpp"
 #include "search/voz_evalhit.hpp"
+#include "search/voz_rankheap.hpp"
+#include "search/voz_ranking.hpp"
+#include "search/voz_freq.hpp"
 #include "search/voz_readocc.hpp"
 #include "search/voz_scope.hpp"
 
@@ -55,6 +58,8 @@ struct WalkArgs {
     int32_t* docCount;
     int32_t* occCount;
     GTRSKIPFUNCINFO* skip;
+    RANKPARM* rank;          // null: no ranking
+    OPPARM* oneOp;           // the one-word walk's operator
 };
 
 class Walk {
@@ -65,6 +70,8 @@ public:
     Walk& operator=(const Walk&) = delete;
 
     void run();
+    // A ranked walk writes no term frequencies.
+    void setRanked(bool ranked) { ranked_ = ranked; }
 
 private:
     bool single() const { return a_.ops == nullptr; }
@@ -77,6 +84,9 @@ private:
     void readHead(int32_t count, int32_t mode);
     bool takeWindow();
     bool scopeAllows(bool* stop);
+    void passWindow();
+    bool rankAllows();
+    bool keepRanked(int32_t doc);
     bool gather();
     bool append(_WCTLHEAD* w, int32_t wordNo);
     int decide();
@@ -105,6 +115,9 @@ private:
     const uint32_t* deleted_ = nullptr;
     uint32_t deletedLeft_ = 0;
     bool released_ = false;
+    bool ranked_ = false;
+    bool freqOpen_ = false;
+    FREQCTL freq_{};
 };
 
 bool Walk::setUp() {
@@ -117,9 +130,15 @@ bool Walk::setUp() {
     vvgOpen_ = true;
     voz_InitForVvgDoc(a_.index, &vvg_, privateSet_.get(), &info_, st_);
     if (failed()) return false;
-    if (a_.answer->freqFile != nullptr) {
-        voz_setStatus(st_, VOZ_RC_NOT_BUILT, VOZ_EC_WALK_TERMFREQ);
-        return false;
+    if (a_.rank != nullptr) {
+        voz_InitRanking(a_.words, a_.wordCount, a_.index, a_.rank, st_);
+        voz_RebuildRankHeap(a_.answer);  // kept by a walk over another half
+        if (failed()) return false;
+    }
+    if (a_.answer->freqFile != nullptr && !ranked_) {
+        freqOpen_ = true;
+        voz_InitFreq(&freq_, a_.words, a_.wordCount, a_.index, st_);
+        if (failed()) return false;
     }
     CVozDeletedDocs* list = a_.index->fctl.deletedDocs;
     deleted_ = vozGetDeletedDocs(list);
@@ -181,12 +200,63 @@ bool Walk::scopeAllows(bool* stop) {
         return false;
     }
     if (s->curDoc == info_.vvgId) return true;
-    int32_t n = 0;
-    while (n < activeCount_ && inWindow(&a_.words[active_[n]])) ++n;
-    if (n > 0) readHead(n, VOZ_READ_VVG_END);
+    passWindow();
     if (!voz_IndexHasVvgs(a_.index)) nextCand_ = std::max(nextCand_, s->curDoc);
     *stop = failed();
     return false;
+}
+
+// Moves every active word standing in the window past it.
+void Walk::passWindow() {
+    int32_t n = 0;
+    while (n < activeCount_ && inWindow(&a_.words[active_[n]])) ++n;
+    if (n > 0) readHead(n, VOZ_READ_VVG_END);
+}
+
+// With a rank callback: false (the window passed) when the window's sort
+// key is below the threshold, so the document could not enter the full
+// rank heap.
+bool Walk::rankAllows() {
+    if (a_.rank == nullptr || a_.rank->rank_user == nullptr) return true;
+    uint32_t value = 0;
+    uint32_t key = voz_UserRank(static_cast<uint32_t>(info_.vvgId), a_.rank, &value);
+    if (key >= static_cast<uint32_t>(a_.answer->rankMembers[1])) return true;
+    passWindow();
+    return false;
+}
+
+// Scores the hit document and offers it to the rank heap; a kept
+// document's occurrences go to the end of the store or into a reused run.
+bool Walk::keepRanked(int32_t doc) {
+    RANKPARM* r = a_.rank;
+    OPPARM* ops = single() ? a_.oneOp : a_.ops;
+    int32_t nop = single() ? 1 : a_.opCount;
+    float score = 0.0f;
+    if ((r->rank_flags & VOZ_RANK_SCORING) != 0 && ops != nullptr) {
+        voz_EvaluateWithRank(ops, nop, a_.words, a_.wordCount, r, a_.index,
+                             &info_, occ_, nocc_, st_);
+        if (failed()) return false;
+        score = ops[nop - 1].node_rec->score;
+    }
+    voz_RemoveDupOcc(occ_, &nocc_);
+    if (a_.answer->resForm == 2 && nocc_ > 1) nocc_ = 1;
+    ANSWERFORM* ans = a_.answer;
+    RANKDOC2 d{};
+    d.docno = doc;
+    d.sort_key = voz_UserRank(static_cast<uint32_t>(doc), r, &d.user_value);
+    d.score = score;
+    d.occ_offset = ans->occCount;
+    d.occ_count = nocc_;
+    if (voz_KeepRanking(&d, r->rank_limit, ans, st_) != 0) return !failed();
+    if (d.occ_offset >= ans->occCount) {
+        voz_WriteOcc(occ_, nocc_, ans, st_);
+        if (failed()) return false;
+        *a_.docCount += 1;
+        *a_.occCount += nocc_;
+    } else {
+        voz_WriteAssignedOcc(occ_, nocc_, d.occ_offset, ans, st_);
+    }
+    return !failed();
 }
 
 bool Walk::append(_WCTLHEAD* w, int32_t wordNo) {
@@ -269,7 +339,8 @@ bool Walk::gather() {
             mode = VOZ_READ_VVG_END;
         } else {
             if (failed()) return false;
-            mode = VOZ_READ_AFTER_MARK;
+            // Term-frequency output counts every occurrence: read them all.
+            mode = freqOpen_ ? VOZ_READ_NEXT : VOZ_READ_AFTER_MARK;
         }
         readHead(1, mode);
         if (failed()) return false;
@@ -286,10 +357,10 @@ int Walk::decide() {
     if (single()) return nocc_ > 0 ? 1 : 0;
     int32_t next = nextCand_;
     int hit = quick_ ? voz_EvaluateHitQuick(a_.ops, a_.opCount, occ_, supp_, &nocc_,
-                                            a_.words, &next, nullptr, st_)
+                                            a_.words, &next, a_.rank, st_)
                      : voz_EvaluateHit(a_.ops, a_.opCount, occ_, supp_, &nocc_,
                                        a_.index, &info_, a_.words, a_.wordCount,
-                                       &next, a_.mfc, nullptr, st_);
+                                       &next, a_.mfc, a_.rank, st_);
     if (failed()) return -1;
     nextCand_ = next;
     return hit == 1 ? 1 : 0;
@@ -353,7 +424,16 @@ void Walk::run() {
             if (stop) return;
             continue;
         }
+        if (!rankAllows()) {
+            if (failed()) return;
+            continue;
+        }
         if (!gather()) return;
+        if (freqOpen_) {
+            voz_WriteFreq(&freq_, a_.words, a_.wordCount, a_.index, &info_,
+                          a_.answer->freqFile, st_);
+            if (failed()) return;
+        }
         if (nocc_ == 0) continue;
         int32_t doc = occ_[0].docno;
         int verdict = decide();
@@ -368,6 +448,10 @@ void Walk::run() {
         bool keep = true;
         if (!callSkip(doc, &keep)) return;
         if (!keep) continue;
+        if (a_.rank != nullptr) {
+            if (!keepRanked(doc)) return;
+            continue;
+        }
         voz_RemoveDupOcc(occ_, &nocc_);
         if (ans->resForm == 2 && nocc_ > 1) nocc_ = 1;
         voz_WriteOcc(occ_, nocc_, ans, st_);
@@ -390,6 +474,7 @@ void Walk::release() {
             voz_setStatus2(st_, mine.retcode, mine.errcode, mine.errfname1,
                            mine.errfname2, mine.system_errno);
     }
+    if (freqOpen_) voz_TermFreq(&freq_);
     free(active_);
     free(occ_);
     free(supp_);
@@ -400,10 +485,12 @@ void Walk::release() {
     if (opsOpen_) voz_TermForOperation(a_.ops, a_.opCount);
 }
 
-bool refuseRanking(RANKPARM* rank, GTRSTATUS* st) {
-    if (rank == nullptr) return false;
-    voz_setStatus(st, VOZ_RC_NOT_BUILT, VOZ_EC_WALK_RANKING);
-    return true;
+// Ends a ranked walk that ran to its end (or to a limit): the kept
+// documents are put in rank order.
+void finishRanking(RANKPARM* rank, ANSWERFORM* answer, GTRSTATUS* st) {
+    if (rank == nullptr || voz_Failed(st)) return;
+    int32_t count = 0;
+    voz_FinishRanking(rank, answer, &count, st);
 }
 
 }  // namespace
@@ -417,17 +504,19 @@ void voz_EvaluateOccsMultiWord(_WCTLHEAD* words, int32_t wordCount,
                                int32_t* occCount, GTRSKIPFUNCINFO* skip,
                                GTRSTATUS* st) {
     WalkArgs a{words, wordCount, ops, opCount, index, readerArg1, readerArg2,
-               blocks, mfc, scope, answer, docCount, occCount, skip};
+               blocks, mfc, scope, answer, docCount, occCount, skip,
+               rank, nullptr};
     Walk walk(a, st);
-    if (refuseRanking(rank, st)) return;
+    walk.setRanked(rank != nullptr);
     if (ops == nullptr || opCount < 1) {
         voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_WALK_NO_OPERATOR);
         return;
     }
     walk.run();
+    finishRanking(rank, answer, st);
 }
 
-void voz_EvaluateOccsOneWord(_WCTLHEAD* word, RANKPARM* rank, OPPARM /*op*/,
+void voz_EvaluateOccsOneWord(_WCTLHEAD* word, RANKPARM* rank, OPPARM op,
                              IDXINFO* index, void* readerArg2,
                              BLOCKCTL** blocks, MULTIFIELDCTRL* mfc,
                              void* readerArg1, SCOPECTL* scope,
@@ -436,8 +525,10 @@ void voz_EvaluateOccsOneWord(_WCTLHEAD* word, RANKPARM* rank, OPPARM /*op*/,
                              GTRSTATUS* st) {
     word[1].rank = 1;  // the root of a one-word query
     WalkArgs a{word, 1, nullptr, 0, index, readerArg1, readerArg2,
-               blocks, mfc, scope, answer, docCount, occCount, skip};
+               blocks, mfc, scope, answer, docCount, occCount, skip,
+               rank, &op};
     Walk walk(a, st);
-    if (refuseRanking(rank, st)) return;
+    walk.setRanked(rank != nullptr);
     walk.run();
+    finishRanking(rank, answer, st);
 }

@@ -12,8 +12,10 @@
 // next document = document + 1, keep byte 1, the rest 0); a non-zero
 // return ends the walk with 150/that value.
 //
-// Ranking and term-frequency output are refused here (retcode 50,
-// VOZ_EC_WALK_RANKING / VOZ_EC_WALK_TERMFREQ) until they are built.
+// With ranking, hit documents are scored and kept in the answer's rank
+// heap (voz_rankheap.hpp); the walk ends by putting them in rank order.
+// Without ranking, an answer with a term-frequency file gets one record
+// per visited document (voz_freq.hpp).
 #ifndef VOZ_EVALOCC_HPP
 #define VOZ_EVALOCC_HPP
 
@@ -30,7 +32,6 @@ struct GTRSTATUS;
 constexpr int32_t VOZ_RC_SKIPFUNC = 150;
 constexpr int32_t VOZ_RC_NOT_BUILT = 50;
 constexpr int32_t VOZ_EC_WALK_RANKING = 1453;
-constexpr int32_t VOZ_EC_WALK_TERMFREQ = 1454;
 // Retcode 17: a multi-word walk given no operator.
 constexpr int32_t VOZ_EC_WALK_NO_OPERATOR = 1455;
 

@@ -178,6 +178,7 @@ void copyWordMembers(_WCTLHEAD* controls, const RTRVWORDEXT* words,
         c->operandWeight = 1.0f;
         c->weight = 1.0f;
         c->setDocCount = 0;
+        c->term_no = words[i].word_no;  // its number in term frequencies
     }
 }
 

@@ -78,14 +78,27 @@ void endWord(_WCTLHEAD* w, GTRSTATUS* st) {
     voz_GetOneWordNoOcc(w, nullptr, nullptr, nullptr, 0, 0, nullptr);
 }
 
-// Walks the variable keys from record `r` and pools those in the range.
+// Walks the variable keys from record `r` and pools those in the range;
+// the records are read a window (`buffer`, VOZ_FROMTO_WINDOW records) at a
+// time.
 void walkKeys(const KEY_REC* lower, char lowerMode, const KEY_REC* upper,
-              char upperMode, int32_t r, IDXINFO* index, KEY_REC* chain,
+              char upperMode, int32_t r, IDXINFO* index, KEY_REC* buffer,
               _POOLCTL* pools, GTRSTATUS* st) {
     int32_t end = static_cast<int32_t>(index->info.fixedRecords +
                                        index->info.varRecords);
+    int32_t first = r, count = 0;  // records held: [first, first + count)
     while (r < end && !voz_Failed(st)) {
-        if (voz_ReadKey(&index->fctl, chain, r, st) != 0) return;
+        if (r >= first + count ||
+            r + countOf(buffer[r - first]) > first + count) {
+            if (r == first && count > 0) {  // a chain past the variable range
+                return voz_setStatus(st, VOZ_RC_INCONSISTENT, 355);
+            }
+            first = r;
+            count = std::min(end - r, VOZ_FROMTO_WINDOW);
+            if (readRecords(index, r, count, buffer, 366, 366, st) != 0) return;
+            continue;
+        }
+        const KEY_REC* chain = &buffer[r - first];
         if (chain[0].kind != VOZ_KIND_VAR)
             return voz_setStatus(st, VOZ_RC_INCONSISTENT, 355);
         int c = voz_VkeyCmp(chain, lower);
@@ -148,7 +161,7 @@ void voz_SetKeyrec(const unsigned char* bytes, int32_t length,
 int32_t voz_BinSearchVarMemory(const KEY_REC* key, int32_t low, int32_t high,
                                const KEY_REC* records, int32_t* index,
                                GTRSTATUS* st) {
-    const int32_t base = low;
+    const int32_t base = low, last = high;
     while (low <= high) {
         int32_t m = low + (high - low) / 2;
         const KEY_REC* r = &records[m - base];
@@ -159,6 +172,10 @@ int32_t voz_BinSearchVarMemory(const KEY_REC* key, int32_t low, int32_t high,
                 return -1;
             }
             r = &records[m - base];
+        }
+        if (m + countOf(*r) - 1 > last) {  // a chain cut by the window
+            voz_setStatus(st, VOZ_RC_INCONSISTENT, 367);
+            return -1;
         }
         int c = voz_VkeyCmp(key, r);
         if (c == 0) {
@@ -231,8 +248,7 @@ void voz_GetFromToInit(unsigned char* lower, int32_t lowerLength,
     w->priv = c;
     c->index = index;
     int32_t chainRecs = voz_GetKeyrecNum(std::max(lowerLength, upperLength));
-    size_t records = static_cast<size_t>(2 * chainRecs + VOZ_FROMTO_WINDOW +
-                                         kChainMax);
+    size_t records = static_cast<size_t>(2 * chainRecs + VOZ_FROMTO_WINDOW);
     auto* work = static_cast<KEY_REC*>(calloc(records, sizeof(KEY_REC)));
     if (work == nullptr) {
         voz_setStatus(st, VOZ_RC_MEMORY, 385, nullptr, ENOMEM);
@@ -241,7 +257,6 @@ void voz_GetFromToInit(unsigned char* lower, int32_t lowerLength,
     KEY_REC* lowerChain = work;
     KEY_REC* upperChain = work + chainRecs;
     KEY_REC* window = work + 2 * chainRecs;
-    KEY_REC* walk = window + VOZ_FROMTO_WINDOW;
     voz_SetKeyrec(lower, lowerLength, lowerChain);
     voz_SetKeyrec(upper, upperLength, upperChain);
     int32_t first = 0;
@@ -252,7 +267,7 @@ void voz_GetFromToInit(unsigned char* lower, int32_t lowerLength,
     }
     if (!voz_Failed(st))
         walkKeys(lowerChain, lowerMode, upperChain, upperMode, first, index,
-                 walk, &c->pools, st);
+                 window, &c->pools, st);
     if (!voz_Failed(st)) sortPools(&c->pools, st);
     free(work);
     if (voz_Failed(st)) return endWord(w, nullptr);

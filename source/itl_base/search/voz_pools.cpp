@@ -236,6 +236,14 @@ void voz_NumSearch(_POOLCTL* pc, const KEY_REC* key, IDXINFO* index,
                    GTRSTATUS* st) {
     if (pc->pctlCount < 1) return voz_setStatus(st, VOZ_RC_WORK_TOO_LARGE2, 387);
     bool vvg = voz_IndexHasVvgs(index);
+    if (!vvg && key->docCount == 1 && key->dataLength != 0 &&
+        key->lastDoc < static_cast<uint32_t>(VOZ_DOC_END)) {
+        // One document: the key record names it, no position list is read.
+        _SOCCPOOL* s = pairPool(pc, vvg, st);
+        if (s != nullptr)
+            s->pairs[s->left++] = {static_cast<int32_t>(key->lastDoc), 1};
+        return;
+    }
     int32_t share = key->docCount < static_cast<uint32_t>(VOZ_POOL_SHARE_MAX)
                         ? static_cast<int32_t>(key->docCount) : VOZ_POOL_SHARE_MAX;
     _PCTLPOOL* p = &pc->pctlPools[pc->pctlCount - 1];

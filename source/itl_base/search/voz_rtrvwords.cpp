@@ -8,7 +8,9 @@
 #include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
 #include "search/voz_aimaimix.hpp"
+#include "search/voz_aimai.hpp"
 #include "search/voz_exact.hpp"
+#include "search/voz_exactalter.hpp"
 #include "search/voz_exactmix.hpp"
 #include "search/voz_fromto.hpp"
 #include "search/voz_rtrvwords.hpp"
@@ -82,9 +84,36 @@ void setUpMixed(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
         voz_GetDocFreqByGctl(ctl->kept, ctl->keptCount, &w->docEstimate);
 }
 
+// A one-part word with alternate characters or option 'S': fuzzy when its
+// similarity is below 100 and it is longer than one key (not for an
+// estimate), else exact.
+void setUpAlter(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
+                ANSWERFORM* wordAnswer, GTRSTATUS* st, int estimateOnly) {
+    if (!estimateOnly && word->wi.precision < 100 &&
+        word->wi.wordlen > primary->keyCmpLen) {
+        voz_GetOneWordAimaiAlterInit(word, w, primary, wordAnswer, st);
+        const auto* fuzzy = static_cast<const VOZAIMAICTL*>(w->priv);
+        if (!voz_Failed(st) && fuzzy != nullptr)
+            voz_GetDocFreqByGctl(fuzzy->groups, fuzzy->gramCount,
+                                 &w->docEstimate);
+        return;
+    }
+    voz_GetOneWordExactAlterInit(word, w, primary, wordAnswer, st,
+                                 estimateOnly);
+    const auto* ctl = static_cast<const VOZEXALTCTL*>(w->priv);
+    if (!voz_Failed(st) && ctl != nullptr)
+        voz_GetDocFreqByGctl(ctl->groups, ctl->groupCount, &w->docEstimate);
+    else if (!voz_Failed(st) && estimateOnly)
+        w->docEstimate = 0;  // a group without keys: no document
+    if (!estimateOnly) return;
+    voz_TermExpForSelectivityAlter(word, w, primary, nullptr, wordAnswer, st);
+    dropForEstimate(w);
+}
+
 // A word of kind 'W': several parts go to the mixed index; one part below
 // the key length is a short word; one part at least the key length an exact
-// word; fuzzy one-part words and alternates are refused for now.
+// word (fuzzy when its similarity is below 100 and it is longer than one
+// key); alternates and option 'S' go to their own lookups.
 void setUpWordW(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
                 IDXINFO* keyIndex, ANSWERFORM* wordAnswer, GTRSTATUS* st,
                 int estimateOnly) {
@@ -107,7 +136,7 @@ void setUpWordW(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
         return;
     }
     if (word->alter_chars != nullptr || word->wi.start_option == 'S')
-        return refuse(st, VOZ_EC_REFUSE_ALTER);
+        return setUpAlter(word, w, primary, wordAnswer, st, estimateOnly);
     if (estimateOnly) {
         voz_GetOneWordExactInit2(word, w, primary, wordAnswer, 0, st);
         const auto* ctl = static_cast<const VOZEXACTCTL*>(w->priv);
@@ -119,8 +148,13 @@ void setUpWordW(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
         dropForEstimate(w);
         return;
     }
-    if (word->wi.precision < 100 && length > keyLength)
-        return refuse(st, VOZ_EC_REFUSE_FUZZY);
+    if (word->wi.precision < 100 && length > keyLength) {
+        voz_GetOneWordAimaiInit(word, w, primary, wordAnswer, st);
+        const auto* fuzzy = static_cast<const VOZAIMAICTL*>(w->priv);
+        if (!voz_Failed(st) && fuzzy != nullptr)
+            voz_GetDocFreqByPctl(fuzzy->pctl, fuzzy->gramCount, &w->docEstimate);
+        return;
+    }
     voz_GetOneWordExactInit(word, w, primary, wordAnswer, 0, st);
     const auto* ctl = static_cast<const VOZEXACTCTL*>(w->priv);
     if (!voz_Failed(st) && ctl != nullptr)

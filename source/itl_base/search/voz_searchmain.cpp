@@ -29,8 +29,8 @@ constexpr int32_t kEcNotOpen = 1471;
 // and operators whose slots lie outside the search's slots (a later
 // operator's or the operator's own result cannot be an operand).
 bool acceptable(int32_t wordCount, const RTRVWORDEXT* words, int32_t opCount,
-                const OPEINFO* ops, const RANKPARM* rank,
-                const char* freqName, GTRSTATUS* st) {
+                const OPEINFO* ops, const RANKPARM* /*rank*/,
+                const char* /*freqName*/, GTRSTATUS* st) {
     for (int32_t i = 0; i < opCount; ++i) {
         const OPEINFO& op = ops[i];
         if (op.op_slot != wordCount + i || op.op_count < 1 ||
@@ -44,14 +44,6 @@ bool acceptable(int32_t wordCount, const RTRVWORDEXT* words, int32_t opCount,
                 return false;
             }
         }
-    }
-    if (rank != nullptr) {
-        voz_setStatus(st, VOZ_RC_UNSUPPORTED, VOZ_EC_REFUSE_RANK);
-        return false;
-    }
-    if (freqName != nullptr) {
-        voz_setStatus(st, VOZ_RC_UNSUPPORTED, VOZ_EC_REFUSE_FREQ);
-        return false;
     }
     for (int32_t i = 0; i < opCount; ++i) {
         const OPEINFO& op = ops[i];
@@ -72,8 +64,6 @@ bool acceptable(int32_t wordCount, const RTRVWORDEXT* words, int32_t opCount,
             ec = VOZ_EC_REFUSE_FIELD;
         else if (w.pFieldWeight != nullptr)
             ec = VOZ_EC_REFUSE_FIELDWEIGHT;
-        else if (w.rangenum != 0)
-            ec = VOZ_EC_REFUSE_BLOCKRANGE;
         if (ec != 0) {
             voz_setStatus(st, VOZ_RC_UNSUPPORTED, ec);
             return false;

@@ -7,33 +7,15 @@
 
 #include "createend_fixture.hpp"
 #include "engine_test_util.hpp"
+#include "maint_fixture.hpp"
 
 using namespace endfix;
 
 namespace {
 
-struct Index {
-    TempDir tmp{"createend"};
-    std::string out = tmp.path() + "/out";
-    std::string work = tmp.path() + "/work";
-    std::string dir = out + "/idx";
-    Index() {
-        mkdir(out.c_str(), 0770);
-        mkdir(work.c_str(), 0770);
-    }
-    // Names in the index directory starting with '#' or '%'.
-    std::vector<std::string> leftovers() const {
-        std::vector<std::string> bad;
-        for (const std::string& n : DirNames(dir))
-            if (n[0] == '#' || n[0] == '%' || n == "voz.JNL") bad.push_back(n);
-        return bad;
-    }
-    Half half(int h) {
-        GTRSTATUS st{};
-        Half r = ReadHalf(out, h, &st);
-        EXPECT_OK(st);
-        return r;
-    }
+// The index of each cycle, in its own temporary directory.
+struct Index : maintfix::Index {
+    Index() : maintfix::Index("createend") {}
 };
 
 

@@ -15,11 +15,11 @@ namespace maintfix {
 using namespace endfix;
 
 struct Index {
-    TempDir tmp{"maint"};
+    TempDir tmp;
     std::string out = tmp.path() + "/out";
     std::string work = tmp.path() + "/work";
     std::string dir = out + "/idx";
-    Index() {
+    explicit Index(const char* name = "maint") : tmp(name) {
         mkdir(out.c_str(), 0770);
         mkdir(work.c_str(), 0770);
     }

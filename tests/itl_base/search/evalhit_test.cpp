@@ -720,7 +720,7 @@ TEST(EvaluateHitQuick, RanksOneAndRefusesNot) {
     ASSERT_OK(st);
     EXPECT_EQ(hitsText(r.hits), "0:[0@1 1@2] ") << "every occurrence is kept";
     EXPECT_FLOAT_EQ(q.ctl[2].rank, 1.0f);
-    EXPECT_FLOAT_EQ(q.ctl[2].prox, 0.0f);
+    EXPECT_FLOAT_EQ(q.ctl[2].prox, 1.0f) << "adjacent, in query order";
 
     Query n({{{0, 1, 1}}, {}}, {{'N', 'S', {0, 1}}});
     int32_t cnt = 0, next = 0;

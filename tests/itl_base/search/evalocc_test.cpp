@@ -395,29 +395,4 @@ TEST(EvalOccs, WordsWithoutOccurrencesEndTheWalkAtOnce) {
     EXPECT_TRUE(one.docs.empty());
 }
 
-TEST(EvalOccs, RankingAndTermFrequenciesAreRefused) {
-    RANKPARM rank{};
-    for (bool one : {false, true}) {
-        Query q = one ? Query({hitsOf({{1, 1}})}, 'O') : Query({hitsOf({{1, 1}}), {}}, 'O');
-        RunOptions o;
-        o.rank = &rank;
-        o.oneWord = one;
-        Outcome out = run(q, o);
-        EXPECT_RC(out.st, VOZ_RC_NOT_BUILT, VOZ_EC_WALK_RANKING);
-        EXPECT_TRUE(out.docs.empty());
-        EXPECT_TRUE(released(q, 0));
-    }
-    TempDir dir("walkfreq");
-    std::string freq = dir.path() + "/tf";
-    for (bool one : {false, true}) {
-        Query q = one ? Query({hitsOf({{1, 1}})}, 'O') : Query({hitsOf({{1, 1}}), {}}, 'O');
-        RunOptions o;
-        o.freqName = freq.c_str();
-        o.oneWord = one;
-        Outcome out = run(q, o);
-        EXPECT_RC(out.st, VOZ_RC_NOT_BUILT, VOZ_EC_WALK_TERMFREQ);
-        EXPECT_TRUE(out.docs.empty());
-    }
-}
-
 }  // namespace

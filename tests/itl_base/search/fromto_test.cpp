@@ -250,3 +250,41 @@ TEST(FromTo, TargetsSkipHits) {
     EXPECT_EQ(w.nextHit, &voz_GetOneWordNoOcc);
     s2fix::closeHandle(h);
 }
+
+// The in-memory stage over hand-made windows: found, insertion points, and
+// records that no writer makes.
+TEST(FromTo, MemorySearchOfAWindow) {
+    // Keys "a" (1 record), "bbbbbbbb" (2 records), "c" (1 record) from
+    // record 10.
+    std::vector<KEY_REC> win(4);
+    const uint8_t a[] = {'a'}, c[] = {'c'};
+    const uint8_t b[] = {'b', 'b', 'b', 'b', 'b', 'b', 'b', 'b'};
+    voz_SetKeyrec(a, 1, &win[0]);
+    voz_SetKeyrec(b, 8, &win[1]);
+    voz_SetKeyrec(c, 1, &win[3]);
+    struct Case { std::vector<uint8_t> key; int32_t result, number; } cases[] = {
+        {{'a'}, 1, 10}, {{'b', 'b', 'b', 'b', 'b', 'b', 'b', 'b'}, 1, 11},
+        {{'c'}, 1, 13}, {{'0'}, 0, 10}, {{'b'}, 0, 11},
+        {{'b', 'b', 'b', 'b', 'b', 'b', 'b', 'c'}, 0, 13}, {{'d'}, 0, 14}};
+    for (const Case& k : cases) {
+        KEY_REC chain[2];
+        voz_SetKeyrec(k.key.data(), static_cast<int32_t>(k.key.size()), chain);
+        GTRSTATUS st{};
+        int32_t n = -1;
+        EXPECT_EQ(voz_BinSearchVarMemory(chain, 10, 13, win.data(), &n, &st), k.result);
+        EXPECT_EQ(n, k.number);
+        EXPECT_EQ(st.retcode, 0);
+    }
+    KEY_REC probe[1];
+    voz_SetKeyrec(c, 1, probe);
+    // A continuation whose head is missing, and a chain cut by the window.
+    std::vector<KEY_REC> bad = {win[2], win[3]};
+    GTRSTATUS st{};
+    int32_t n = 0;
+    EXPECT_EQ(voz_BinSearchVarMemory(probe, 0, 1, bad.data(), &n, &st), -1);
+    S2_STATUS(st, 17, 367);
+    std::vector<KEY_REC> cut = {win[0], win[1]};
+    st = GTRSTATUS{};
+    EXPECT_EQ(voz_BinSearchVarMemory(probe, 0, 1, cut.data(), &n, &st), -1);
+    S2_STATUS(st, 17, 367);
+}

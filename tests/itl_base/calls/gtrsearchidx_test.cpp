@@ -1,0 +1,577 @@
+// GTRsearchIndex end to end over an index built by the creation calls: the
+// forms of a condition, the result types, the argument checks, the kept
+// search handle; and the steps between translation and evaluation (ranking
+// parameters, operator modes, word preparation).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gtrquery_fixture.hpp"
+#include "calls/voz_normline.hpp"
+#include "characters/voz_cpinfo.hpp"
+#include "characters/voz_cut.hpp"
+
+namespace {
+
+using gqfix::Docs;
+
+// Runs `c` on the corpus into a fresh result of `type` and returns the
+// documents found (file results in the corpus's directory).
+Docs search(const gqfix::Corpus& k, GTRSEARCH_COND c, uint8_t type,
+            GTRSTATUS& st, void** hv = nullptr) {
+    const std::string file = k.env.tmp.path() + "/res";
+    GTRSEARCH_RES r = gqfix::result(type, file);
+    GTRsearchIndex(hv, "idx", k.dir(), nullptr, c, nullptr, nullptr, nullptr,
+                   &r, &st);
+    if (st.retcode != 0) return {};
+    Docs docs;
+    if (type == GTR_RES_HANDLE) docs = gqfix::readHandle(r);
+    else if (type != GTR_RES_NONE) docs = gqfix::readFile(r);
+    EXPECT_EQ(static_cast<size_t>(r.result_docnum),
+              type == GTR_RES_NONE ? r.result_docnum : docs.size());
+    return docs;
+}
+
+struct Row {
+    const char* query;                  // query text
+    std::vector<std::string> words;     // the same as numbered words
+    const char* order;                  // ... joined by this order string
+    const char* simple;                 // the same as a simple query, or null
+    char simpleOp;
+    Docs expect;
+};
+
+const std::vector<Row> kRows = {
+    {"222", {"222"}, "1", "222", 'O', {1, 2}},
+    {"222 * 333", {"222", "333"}, "1 * 2", "222 333", 'A', {2}},
+    {"222 - 333", {"222", "333"}, "1 - 2", "222 333", 'N', {1}},
+    {"222 + 444", {"222", "444"}, "1 + 2", "222 444", 'O', {1, 2, 3}},
+    {"( 111 + 444 ) * 333", {"111", "444", "333"}, "(1 + 2) * 3", nullptr, 0, {3}},
+    {"! 333", {"333"}, "!1", nullptr, 0, {1}},
+};
+
+TEST(GtrSearchIndex, EveryFormAndResultTypeAnswersTheTable) {
+    gqfix::Corpus k;
+    for (const Row& row : kRows) {
+        std::vector<GTRSEARCH_COND> forms;
+        gqfix::QueryCond q(row.query);
+        gqfix::QueryCond mq(row.query, GTR_COND_MIXQUERY);
+        gqfix::WordCond s(row.words, row.order);
+        gqfix::WordCond m(row.words, row.order, GTR_COND_MIX);
+        gqfix::SimpleCond sq(row.simple != nullptr ? row.simple : "",
+                             row.simpleOp);
+        forms = {q.c, mq.c, s.c, m.c};
+        if (row.simple != nullptr) forms.push_back(sq.c);
+        for (const GTRSEARCH_COND& c : forms) {
+            for (uint8_t type : {GTR_RES_HANDLE, GTR_RES_FILE,
+                                 GTR_RES_FILE_HEADER, GTR_RES_NONE}) {
+                SCOPED_TRACE(std::string(row.query) + " form " +
+                             std::to_string(c.cond_type) + " type " +
+                             std::to_string(type));
+                GTRSTATUS st{};
+                Docs d = search(k, c, type, st);
+                ASSERT_EQ(st.retcode, 0) << st.errcode;
+                EXPECT_EQ(st.processed_index, 0x80);
+                EXPECT_EQ(st.retrieve_status, 0);
+                if (type != GTR_RES_NONE) {
+                    EXPECT_EQ(d, row.expect);
+                }
+            }
+        }
+    }
+}
+
+TEST(GtrSearchIndex, CountsOnlyResultKeepsTheCounts) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222 + 444");
+    GTRSEARCH_RES r = gqfix::result(GTR_RES_NONE);
+    GTRSTATUS st{};
+    GTRsearchIndex(nullptr, "idx", k.dir(), nullptr, q.c, nullptr, nullptr,
+                   nullptr, &r, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    EXPECT_EQ(r.result_docnum, 3);
+    EXPECT_EQ(r.result_occnum, 3);
+    EXPECT_EQ(r.res_handle, nullptr);
+}
+
+// A random condition tree over the words "111" .. "555", rendered as query
+// text and as numbered words with an order string, against set algebra on
+// the documents' words.
+struct RandomQuery {
+    std::string text, order;
+    std::vector<std::string> words;
+    std::mt19937& rng;
+    const std::vector<std::set<std::string>>& docs;
+
+    Docs all() const {
+        Docs d;
+        for (size_t i = 0; i < docs.size(); ++i) d.insert(int32_t(i + 1));
+        return d;
+    }
+    Docs make(int depth) {
+        if (depth == 0 || rng() % 3 == 0) {
+            std::string w(3, char('1' + rng() % 5));
+            words.push_back(w);
+            text += w;
+            order += std::to_string(words.size());
+            Docs d;
+            for (size_t i = 0; i < docs.size(); ++i)
+                if (docs[i].count(w) != 0) d.insert(int32_t(i + 1));
+            return d;
+        }
+        const char op = "*+-"[rng() % 3];
+        text += "( ";
+        order += "(";
+        Docs a = make(depth - 1);
+        text += std::string(" ") + op + " ";
+        order += std::string(" ") + op + " ";
+        Docs b = make(depth - 1);
+        text += " )";
+        order += ")";
+        Docs r;
+        for (int32_t d : all()) {
+            const bool x = a.count(d) != 0, y = b.count(d) != 0;
+            if (op == '*' ? (x && y) : op == '+' ? (x || y) : (x && !y))
+                r.insert(d);
+        }
+        return r;
+    }
+};
+
+TEST(GtrSearchIndex, RandomConditionsMatchSetAlgebra) {
+    std::mt19937 rng(testSeed());
+    std::vector<std::set<std::string>> docs(12);
+    std::vector<std::string> texts;
+    for (auto& d : docs) {
+        std::string t;
+        for (int n = 1 + int(rng() % 4); n > 0; --n) {
+            std::string w(3, char('1' + rng() % 4));  // "555" never occurs
+            d.insert(w);
+            t += w + (rng() % 2 ? " " : ". ");
+        }
+        texts.push_back(t);
+    }
+    gqfix::Corpus k({texts});
+    for (int q = 0; q < 60; ++q) {
+        RandomQuery r{"", "", {}, rng, docs};
+        Docs expect = r.make(2);
+        SCOPED_TRACE(r.text);
+        gqfix::QueryCond qc(r.text);
+        gqfix::WordCond wc(r.words, r.order);
+        for (const GTRSEARCH_COND& c : {qc.c, wc.c}) {
+            GTRSTATUS st{};
+            Docs got = search(k, c, GTR_RES_HANDLE, st);
+            ASSERT_EQ(st.retcode, 0) << st.errcode;
+            EXPECT_EQ(got, expect);
+        }
+    }
+}
+
+// ---- errors ------------------------------------------------------------------
+
+struct ErrCase {
+    const char* what;
+    int32_t rc, ec;
+};
+
+void expectStatus(const GTRSTATUS& st, int32_t rc, int32_t ec,
+                  const char* what) {
+    EXPECT_EQ(std::make_pair(st.retcode, st.errcode), std::make_pair(rc, ec))
+        << what;
+}
+
+TEST(GtrSearchIndex, ArgumentChecksInTheirOrder) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222");
+    GTRSTATUS st{};
+    st.detail = 99;
+
+    GTRsearchIndex(nullptr, "idx", k.dir(), nullptr, q.c, nullptr, nullptr,
+                   nullptr, nullptr, &st);
+    expectStatus(st, 2, 2552, "no result record");
+    EXPECT_EQ(st.processed_index, 0);
+    EXPECT_EQ(st.detail, 0) << "the status was cleared first";
+
+    auto run = [&](GTRSEARCH_COND c, const char* name, const char* dir,
+                   GTRSEARCH_RANK* rank, void* rsv1, const char* outdir) {
+        GTRSEARCH_RES r = gqfix::result(GTR_RES_HANDLE);
+        r.result_docnum = 7;
+        GTRsearchIndex(nullptr, name, dir, outdir, c, rank, rsv1, nullptr, &r,
+                       &st);
+        if (st.retcode != 0) {
+            EXPECT_EQ(r.result_docnum, 0) << "counts cleared";
+            EXPECT_EQ(r.res_handle, nullptr);
+        }
+        gqfix::readHandle(r);
+        return st;
+    };
+    GTRSEARCH_RANK rank;
+    memset(&rank, 0, sizeof rank);
+    gqfix::WordCond item({"x"}, "1", GTR_COND_ITEM);
+    run(item.c, "idx", k.dir(), &rank, nullptr, nullptr);
+    expectStatus(st, 2, 2553, "ranking with items");
+    EXPECT_EQ(st.processed_index, 0x40);
+
+    int dummy = 0;
+    run(q.c, "idx", k.dir(), nullptr, &dummy, nullptr);
+    expectStatus(st, 115, 2554, "reserved pointer");
+    EXPECT_EQ(st.processed_index, 0x80);
+    run(q.c, nullptr, k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 2, 2555, "no index name");
+    run(q.c, "idx", nullptr, nullptr, nullptr, nullptr);
+    expectStatus(st, 2, 2555, "no index directory");
+
+    const std::string dir2000(2000, 'd');
+    run(q.c, std::string(46, 'n').c_str(), dir2000.c_str(), nullptr, nullptr,
+        nullptr);
+    EXPECT_NE(st.errcode, 2556) << "2000 + 46 fits";
+    run(q.c, std::string(47, 'n').c_str(), dir2000.c_str(), nullptr, nullptr,
+        nullptr);
+    expectStatus(st, 35, 2556, "2000 + 47 does not fit");
+    run(q.c, "idx", k.dir(), nullptr, nullptr, std::string(2048, 'o').c_str());
+    expectStatus(st, 35, 2556, "temporary directory too long");
+
+    GTRSEARCH_COND c = q.c;
+    c.word_limit = -1;
+    run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 0, 0, "word limit -1");
+    c.word_limit = -2;
+    run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 2, 2557, "word limit -2");
+    c = q.c;
+    for (uint8_t code : {0, 38}) {
+        c.codepage = code;
+        run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+        expectStatus(st, 108, 2558, "code page outside 1..37");
+    }
+    c = q.c;
+    c.codepage = 1;
+    run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 108, 2560, "code page 1 on a code-page-34 index");
+    c = q.c;
+    c.cond_type = 7;
+    run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 2, 2559, "condition type 7");
+    c.reserved1[3] = 1;
+    run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
+    expectStatus(st, 128, 1700, "reserved bytes of the condition");
+}
+
+TEST(GtrSearchIndex, HalvesAreCheckedAgainstTheCondition) {
+    gqfix::Corpus k;
+    gqfix::ItemCond item(1);
+    GTRSTATUS st{};
+    search(k, item.c, GTR_RES_HANDLE, st);
+    expectStatus(st, 108, 2562, "code page of the item half");
+    EXPECT_EQ(st.processed_index, 0x40);
+
+    // Without a frequency file the caller's document counts stay.
+    gqfix::WordCond w({"222"}, "1");
+    w.words[0].docfreq = 77;
+    EXPECT_EQ(search(k, w.c, GTR_RES_HANDLE, st), (Docs{1, 2}));
+    EXPECT_EQ(w.words[0].docfreq, 77);
+}
+
+TEST(GtrSearchIndex, MissingIndexGivesAnEmptyResult) {
+    gqfix::Corpus k;
+    for (uint8_t type : {uint8_t{2}, uint8_t{7}}) {
+        gqfix::QueryCond q("222");
+        q.c.cond_type = type;
+        GTRSEARCH_RES r = gqfix::result(GTR_RES_FILE,
+                                        k.env.tmp.path() + "/empty");
+        GTRSTATUS st{};
+        GTRsearchIndex(nullptr, "nosuch", k.dir(), nullptr, q.c, nullptr,
+                       nullptr, nullptr, &r, &st);
+        EXPECT_EQ(st.retcode, 20) << "condition type " << int(type);
+        EXPECT_EQ(r.result_docnum, 0);
+        EXPECT_TRUE(gqfix::readFile(r).empty());
+    }
+}
+
+TEST(GtrSearchIndex, Utf8QueryOnTurkishUtf8Index) {
+    gqfix::Corpus k(37);
+    GTRSTATUS st{};
+    gqfix::QueryCond q("222 * 333");
+    EXPECT_EQ(search(k, q.c, GTR_RES_HANDLE, st), (Docs{2}));
+    EXPECT_EQ(st.retcode, 0) << st.errcode;
+    q.c.codepage = 1;
+    search(k, q.c, GTR_RES_HANDLE, st);
+    expectStatus(st, 108, 2560, "code page 1 on a code-page-37 index");
+}
+
+TEST(GtrSearchIndex, LimitsStopTheSearchSuccessfully) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222");
+    q.c.discon_count = 1;
+    GTRSTATUS st{};
+    Docs d = search(k, q.c, GTR_RES_HANDLE, st);
+    EXPECT_EQ(st.retcode, 0) << st.errcode;
+    EXPECT_EQ(st.retrieve_status, 1);
+    EXPECT_EQ(st.limit_mark, 2) << "the answer limit stopped it";
+    EXPECT_EQ(d.size(), 1u);
+}
+
+// ---- the kept handle -----------------------------------------------------------
+
+TEST(GtrSearchIndex, OneHandleServesManySearches) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222 * 333");
+    void* hv = nullptr;
+    GTRSTATUS st{};
+    search(k, q.c, GTR_RES_HANDLE, st, &hv);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    ASSERT_NE(hv, nullptr);
+    void* first = hv;
+    const int files = gqfix::openFiles();
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(search(k, q.c, GTR_RES_HANDLE, st, &hv), (Docs{2}));
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        ASSERT_EQ(hv, first);
+    }
+    EXPECT_EQ(gqfix::openFiles(), files) << "every search closes its files";
+
+    // A syntax error keeps the handle, which the next search uses.
+    gqfix::QueryCond bad("111 *");
+    search(k, bad.c, GTR_RES_HANDLE, st, &hv);
+    expectStatus(st, 104, 1130, "operator without operand");
+    EXPECT_EQ(st.processed_index, 0x80);
+    EXPECT_EQ(hv, first);
+    EXPECT_EQ(search(k, q.c, GTR_RES_HANDLE, st, &hv), (Docs{2}));
+    EXPECT_EQ(st.retcode, 0);
+
+    GTRsearchIndex_Release(&hv, &st);
+    EXPECT_EQ(st.retcode, 0);
+    EXPECT_EQ(hv, nullptr);
+    GTRsearchIndex_Release(&hv, &st);
+    GTRsearchIndex_Release(nullptr, &st);
+    EXPECT_EQ(st.retcode, 0) << "releasing nothing is no error";
+}
+
+TEST(GtrSearchIndex, WithoutAHandleVariableNothingStays) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222");
+    GTRSTATUS st{};
+    search(k, q.c, GTR_RES_HANDLE, st);  // warms whatever is cached globally
+    const int files = gqfix::openFiles();
+    for (int i = 0; i < 20; ++i) search(k, q.c, GTR_RES_HANDLE, st);
+    EXPECT_EQ(gqfix::openFiles(), files);  // leaks: the sanitizer build
+}
+
+// ---- ranking parameters, operator modes, word preparation ------------------
+
+TEST(GtrSearchSteps, RankParametersChecksAndDefaults) {
+    GTRRANKDOC docs[2];
+    GTRRANKFUNCINFO fn;
+    memset(&fn, 0, sizeof fn);
+    struct Case {
+        int32_t count;
+        bool withDocs;
+        uint8_t option;
+        bool withFn;
+        char how;
+        int32_t rc, ec;
+    };
+    const Case cases[] = {
+        {-1, false, 0, false, 'S', 2, 1104},
+        {0, false, 0x02, false, 'S', 2, 1105},
+        {0, false, 0x80, false, 'S', 2, 1105},
+        {0, false, 0x01, false, 'S', 0, 0},    // 0x01 needs no callback
+        {0, false, 0x02, true, 'S', 0, 0},
+        {0, false, 0, false, 'X', 2, 1106},
+        {0, true, 0, false, 'F', 2, 1713},
+        {2, true, 0, false, 0, 0, 0},
+    };
+    for (const Case& t : cases) {
+        GTRSEARCH_RANK r;
+        memset(&r, 0, sizeof r);
+        r.rankcount = t.count;
+        r.rankdoc = t.withDocs ? docs : nullptr;
+        r.weight_option = t.option;
+        r.pRankFuncInfo = t.withFn ? &fn : nullptr;
+        r.howto_operate = t.how;
+        RANKPARM p;
+        GTRSTATUS st{};
+        vozSetRankParm(&r, &p, &st);
+        expectStatus(st, t.rc, t.ec, "rank case");
+        if (st.retcode == 0) {
+            EXPECT_EQ(p.rank_kind, t.how == 0 ? 'S' : t.how);
+            EXPECT_EQ(p.rank_limit, t.count == 0 ? 0x7FFFFFFF : t.count);
+            EXPECT_EQ(p.rank_flags, t.option);
+            ASSERT_NE(p.rank_weights, nullptr);
+            EXPECT_FLOAT_EQ(p.rank_weights[0], 0.2f);
+            EXPECT_FLOAT_EQ(p.rank_weights[1], 0.5f);
+        }
+        vozSetRankParmTerm(&r, &p);
+    }
+    // The caller's constants are used as they are, and not freed.
+    float mine[8] = {0.7f, 0.1f};
+    GTRSEARCH_RANK r;
+    memset(&r, 0, sizeof r);
+    r.pRankTuning = mine;
+    RANKPARM p;
+    GTRSTATUS st{};
+    vozSetRankParm(&r, &p, &st);
+    EXPECT_EQ(p.rank_weights, mine);
+    vozSetRankParmTerm(&r, &p);
+    EXPECT_FLOAT_EQ(mine[0], 0.7f);
+}
+
+TEST(GtrSearchSteps, RankingErrorsReachTheSearch) {
+    gqfix::Corpus k;
+    gqfix::QueryCond q("222");
+    GTRSEARCH_RANK rank;
+    memset(&rank, 0, sizeof rank);
+    rank.rankcount = -1;
+    GTRSEARCH_RES r = gqfix::result(GTR_RES_HANDLE);
+    GTRSTATUS st{};
+    GTRsearchIndex(nullptr, "idx", k.dir(), nullptr, q.c, &rank, nullptr,
+                   nullptr, &r, &st);
+    expectStatus(st, 2, 1104, "negative rankcount");
+    EXPECT_EQ(st.processed_index, 0x80);
+}
+
+TEST(GtrSearchSteps, OperatorModes) {
+    PFELEMENT e[4];
+    memset(e, 0, sizeof e);
+    e[0].kind = VOZ_PF_TERM;
+    e[0].mode = 'S';
+    e[1].kind = VOZ_PF_AND;
+    e[1].mode = 'F';
+    e[1].Operator.op = 'A';
+    e[2].kind = VOZ_PF_SPECIAL_NOT;
+    e[2].mode = 'P';
+    e[3].kind = VOZ_PF_OR;
+    e[3].mode = 'S';
+    PFELEMENT w[4];
+    memcpy(w, e, sizeof e);
+    vozHowtoOperate_(w, 4, 0, 0, 0);
+    EXPECT_EQ(w[0].mode, 'S') << "terms keep their mode";
+    EXPECT_EQ(w[1].mode, 0);
+    EXPECT_EQ(w[1].kind, VOZ_PF_AND);
+    EXPECT_EQ(w[2].mode, 0);
+    EXPECT_EQ(w[3].mode, 0);
+    memcpy(w, e, sizeof e);
+    vozHowtoOperate_(w, 4, 0, 0, 1);
+    EXPECT_EQ(w[1].kind, VOZ_PF_OR) << "'F' becomes an OR under proximity";
+    EXPECT_EQ(w[1].Operator.op, 'O');
+    EXPECT_EQ(w[3].kind, VOZ_PF_OR);
+    memcpy(w, e, sizeof e);
+    vozHowtoOperate_(w, 4, 1, 0, 0);
+    EXPECT_EQ(w[1].mode, 'F') << "ranking keeps the modes";
+    EXPECT_EQ(w[2].mode, 'S') << "a special NOT ranks as 'S'";
+}
+
+// A prepared 'W' word of code page 1 from its units.
+struct PrepWord {
+    std::vector<uint8_t> units;
+    RTRVWORDEXT w;
+    PrepWord(const std::string& text, char m0, char m1) : units(64) {
+        memset(&w, 0, sizeof w);
+        int32_t len = 0;
+        GTRSTATUS st{};
+        vozNormalizeWord(1, reinterpret_cast<const uint8_t*>(text.data()),
+                         static_cast<int32_t>(text.size()), units.data(),
+                         static_cast<int32_t>(units.size()), &len, 1, nullptr,
+                         &st);
+        w.wi.type = 'W';
+        w.wi.wordp = units.data();
+        w.wi.wordlen = static_cast<int16_t>(len);
+        w.wi.mask[0] = m0;
+        w.wi.mask[1] = m1;
+        w.wi.casesens = 'C';
+    }
+};
+
+GTRCREATEPARM textParm(uint8_t code, uint8_t disable = 0, uint8_t rule = 1) {
+    GTRCREATEPARM p;
+    memset(&p, 0, sizeof p);
+    p.inputUnitWidth = 2;
+    p.codeInfo[0] = code;
+    p.codeInfo[1] = 1;
+    p.codeInfo[2] = disable;
+    p.codeInfo[3] = rule;
+    return p;
+}
+
+TEST(GtrSearchSteps, WordPreparation) {
+    VOZ_CPINFO cp{};
+    cp.callerCodePage = cp.code = 1;
+    vozCHsetCPInfo(&cp);
+    GTRCREATEPARM tp = textParm(1);
+    struct Case {
+        char m0, m1;
+        int32_t rc, ec;
+    };
+    const Case cases[] = {
+        {'*', '*', 111, 1109}, {'*', '?', 0, 0}, {'a', 0, 111, 1110},
+        {0, '7', 111, 1110},   {0, 0, 0, 0},     {'%', 0, 0, 0},
+    };
+    for (const Case& t : cases) {
+        PrepWord pw("abc", t.m0, t.m1);
+        GTRSTATUS st{};
+        vozSetWordExt(&pw.w, 1, cp, &tp, nullptr, nullptr, &tp, &st);
+        expectStatus(st, t.rc, t.ec, "masks");
+        vozSetWordExtTerm(&pw.w, 1);
+    }
+    PrepWord pw("abc", '*', '?');
+    pw.w.wi.precision = 0;
+    pw.w.wi.stemming = 1;
+    pw.w.wi.start_option = 'S';
+    GTRSTATUS st{};
+    vozSetWordExt(&pw.w, 1, cp, &tp, nullptr, nullptr, &tp, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    EXPECT_EQ(pw.w.wi.precision, 100);
+    EXPECT_EQ(pw.w.word_rule, 1);
+    EXPECT_EQ(pw.w.cut_function, Func_CutIntoPart[1]);
+    EXPECT_NE(pw.w.stem_function, nullptr);
+    EXPECT_EQ(pw.w.mark_check_function, vozCHmarkUnit_Chk);
+    EXPECT_EQ(pw.w.unit_width, 2);
+    EXPECT_EQ(pw.w.wi.start_option, 0) << "code page 1 has no word starts";
+    EXPECT_EQ(vozCHcmp(cp, pw.w.mask_unit[0], '*', nullptr), 0);
+    EXPECT_EQ(pw.units[1], VOZ_MARK_LOWER) << "case-sensitive word kept";
+    vozSetWordExtTerm(&pw.w, 1);
+
+    // Case folding: by the index's disable bit 0 or the word's 'N'.
+    for (int k = 0; k < 2; ++k) {
+        PrepWord f("abc", 0, 0);
+        GTRCREATEPARM fp = textParm(1, k == 0 ? 1 : 0);
+        if (k == 1) f.w.wi.casesens = 'N';
+        vozSetWordExt(&f.w, 1, cp, &fp, nullptr, nullptr, &fp, &st);
+        EXPECT_EQ(f.units[1], VOZ_MARK_NOCASE) << k;
+        vozSetWordExtTerm(&f.w, 1);
+    }
+
+    vozSetWordExt(&pw.w, 1, cp, nullptr, nullptr, nullptr, &tp, &st);
+    expectStatus(st, 17, 1714, "no creation parameters");
+}
+
+TEST(GtrSearchSteps, WordPreparationIntoAnOutBuffer) {
+    VOZ_CPINFO cp{};
+    cp.callerCodePage = cp.code = 1;
+    vozCHsetCPInfo(&cp);
+    GTRCREATEPARM tp = textParm(1);
+    std::string raw = " 123 ";
+    RTRVWORDEXT w;
+    memset(&w, 0, sizeof w);
+    w.wi.type = 'W';
+    w.wi.casesens = 'C';
+    w.wi.wordp = reinterpret_cast<uint8_t*>(&raw[0]);
+    w.wi.wordlen = static_cast<int16_t>(raw.size());
+    uint8_t* out = nullptr;
+    GTRSTATUS st{};
+    vozSetWordExt(&w, 1, cp, &tp, nullptr, &out, &tp, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(w.wi.wordp, out);
+    ASSERT_EQ(w.wi.wordlen, 6) << "three units, blanks stripped";
+    EXPECT_EQ(out[0], '1');
+    EXPECT_EQ(out[5], VOZ_MARK_DIGIT);
+    vozSetWordExtTerm(&w, 1);
+    free(out);
+}
+
+}  // namespace
