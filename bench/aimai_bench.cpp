@@ -11,18 +11,16 @@
 // Fixed corpus: seed 2026; the index lives in a temporary directory that is
 // removed at exit.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "calls/voz_gtrcreate.hpp"
+#include "bench_index.hpp"
 #include "calls/voz_normline.hpp"
 #include "files/voz_records.hpp"
 #include "search/voz_aimai.hpp"
@@ -46,67 +44,13 @@ std::string makeDoc(std::mt19937& rng, int32_t d) {
     return text;
 }
 
-struct BenchIndex {
-    std::string dir;
-    VOZSEARCH* handle = nullptr;
-
-    BenchIndex() {
-        dir = (std::filesystem::temp_directory_path() /
-               ("aimai_bench_idx." + std::to_string(getpid()))).string();
-        std::filesystem::create_directories(dir + "/out");
-        std::filesystem::create_directories(dir + "/work");
-        std::string old = std::filesystem::current_path().string();
-        std::filesystem::current_path(dir + "/work");
-        GTRHCREATEPARM p;
-        memset(&p, 0, sizeof p);
-        p.index_type = 2;
-        p.codepage = kCode;
-        p.index_purpose = 1;
-        p.index_subtype = 3;
-        p.block_threshold = -1;
-        p.block_size = -1;
-        GTRSYSPARM sys;
-        memset(&sys, 0, sizeof sys);
-        sys.poolsize = 64 << 20;
-        sys.poolsizedelta = 8 << 20;
-        sys.displaylog = 'N';
-        GTRSTATUS st{};
-        int32_t maxDoc = 0;
-        void* h = nullptr;
-        std::string out = dir + "/out";
-        std::string work = dir + "/work";
-        GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', &p, &sys,
-                           &maxDoc, &st);
-        std::mt19937 rng(2026);
-        for (int32_t d = 0; d < kDocs && st.retcode == 0; ++d) {
-            std::string text = makeDoc(rng, d);
-            int32_t start = 0;
-            GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(text.data()),
-                                 static_cast<int32_t>(text.size()), d, &start, nullptr,
-                                 &st);
-        }
-        if (st.retcode == 0) GTRcreateIndexLast(h, &st);
-        if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
-        std::filesystem::current_path(old);
-        GTRCREATEPARM p1{}, p2{};
-        if (st.retcode == 0)
-            VOZ_SearchOpen_(&handle, "idx", out.c_str(), "KPLQ", "MRNS", "Full", "Item",
-                            nullptr, &p1, &p2, VOZ_HALF_TEXT, &st, 0);
-        if (st.retcode != 0) {
-            fprintf(stderr, "index build failed: %d/%d\n", st.retcode, st.errcode);
-            std::abort();
-        }
-    }
-    ~BenchIndex() {
-        GTRSTATUS st{};
-        VOZ_SearchClose_(handle, &st, 0);
-        VOZ_SearchRelease(&handle, &st);
-        std::filesystem::remove_all(dir);
-    }
-};
-
 BenchIndex& benchIndex() {
-    static BenchIndex idx;
+    static BenchIndex idx("aimai_bench_idx", kCode, 1, VOZ_HALF_TEXT,
+                          [](void* h, GTRSTATUS* st) {
+                              std::mt19937 rng(2026);
+                              for (int32_t d = 0; d < kDocs && st->retcode == 0; ++d)
+                                  benchAddText(h, makeDoc(rng, d), d, st);
+                          });
     return idx;
 }
 

@@ -11,6 +11,7 @@
 
 #include "ti_test_util.hpp"
 #include "createend_fixture.hpp"
+#include "deldoc_fixture.hpp"
 #include "build/voz_deldoc.hpp"
 #include "build/voz_idxadmin.hpp"
 #include "build/voz_verify.hpp"
@@ -25,14 +26,8 @@ namespace {
 #define EXPECT_CODES(st, rc, ec) \
     EXPECT_EQ(std::make_pair((st).retcode, (st).errcode), std::make_pair(int32_t(rc), int32_t(ec)))
 
-struct Index {
-    TempDir tmp{"idxadmin"};
-    std::string out = tmp.path() + "/out";
-    std::string work = tmp.path() + "/work";
-    Index() {
-        mkdir(out.c_str(), 0770);
-        mkdir(work.c_str(), 0770);
-    }
+struct Index : IndexDirs {
+    Index() : IndexDirs("idxadmin") {}
     // Index "idx" of `dir`: documents first..first+count-1 into main ('N')
     // or supp ('A').
     void build(char op, int32_t first, int32_t count, uint32_t seed,
@@ -40,17 +35,6 @@ struct Index {
         RunResult r = RunCycle(dir.empty() ? out : dir, work, op,
                                Corpus(seed, first, count, 10), Parm(), Sys(8192));
         ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
-    }
-    void remove(std::vector<uint32_t> docs) {
-        GTRSTATUS st{};
-        CREATWRK* b = nullptr;
-        vozDeleteDocInit(&b, "idx", out.c_str(), "KPLQ", "Full", &st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-        VOZ_deleteDocs(b->indexSets, static_cast<uint32_t>(docs.size()), docs.data(), &st);
-        if (st.retcode == 0) vozDeleteDocLast(b, &st);
-        if (st.retcode == 0) vozDeleteDocTerm(b, 'G', &st);
-        vozDeleteDocFree(b);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
     }
 };
 

@@ -14,6 +14,7 @@
 
 #include "ti_test_util.hpp"
 #include "createend_fixture.hpp"
+#include "deldoc_fixture.hpp"
 #include "build/voz_basicinfo.hpp"
 #include "build/voz_deldoc.hpp"
 #include "build/voz_journal.hpp"
@@ -26,14 +27,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Index {
-    TempDir tmp{"verify"};
-    std::string out = tmp.path() + "/out";
-    std::string work = tmp.path() + "/work";
-    Index() {
-        mkdir(out.c_str(), 0770);
-        mkdir(work.c_str(), 0770);
-    }
+struct Index : IndexDirs {
+    Index() : IndexDirs("verify") {}
     // Documents first..first+count-1 into main ('N') or supp ('A').
     void build(char op, int32_t first, int32_t count, uint32_t seed,
                bool blockStore = false) {
@@ -46,18 +41,6 @@ struct Index {
         RunResult r = RunCycle(out, work, op, Corpus(seed, first, count, 12), p,
                                Sys(8192));
         ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
-    }
-    void remove(std::vector<uint32_t> docs) {
-        GTRSTATUS st{};
-        CREATWRK* b = nullptr;
-        vozDeleteDocInit(&b, "idx", out.c_str(), "KPLQ", "Full", &st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-        VOZ_deleteDocs(b->indexSets, static_cast<uint32_t>(docs.size()),
-                       docs.data(), &st);
-        if (st.retcode == 0) vozDeleteDocLast(b, &st);
-        if (st.retcode == 0) vozDeleteDocTerm(b, 'G', &st);
-        vozDeleteDocFree(b);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
     }
     std::string KeyPath(int half, int set) {
         _FCTLHEAD fs = HalfSet(out, half, set);

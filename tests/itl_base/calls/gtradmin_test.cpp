@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "gtrcreate_fixture.hpp"
+#include "gtrquery_fixture.hpp"
 #include "calls/voz_btrace.hpp"
 #include "calls/voz_gtradmin.hpp"
 
@@ -24,19 +25,12 @@ void Build(Env& env, int32_t first, int32_t count, bool items, char op = 'N') {
     GTRHCREATEPARM p = HParm(items ? 3 : 1);
     env.init(&p, op);
     ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
-    static uint8_t value[] = "blue";
     for (int32_t d = first; d < first + count; ++d) {
         int32_t start = 0;
         env.doc("text of document " + std::to_string(d), d, &start);
         ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
         if (!items) continue;
-        REGISTITEM it;
-        memset(&it, 0, sizeof it);
-        it.item_number = 3;
-        it.item_type = 'C';
-        it.char_ptr = value;
-        it.char_len = 4;
-        GTRcreateItemIndexOneDoc(env.h, d, 1, &it, &env.st);
+        gqfix::addBlueItem(env, d);
         ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
     }
     env.finish();

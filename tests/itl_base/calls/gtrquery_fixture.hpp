@@ -23,6 +23,19 @@ namespace gqfix {
 
 using Docs = std::set<int32_t>;
 
+// Gives document `docno` of the update cycle in `env` the character item 3
+// "blue"; the outcome is left in env.st.
+inline void addBlueItem(gtrfix::Env& env, int32_t docno) {
+    static uint8_t value[] = "blue";
+    REGISTITEM it;
+    memset(&it, 0, sizeof it);
+    it.item_number = 3;
+    it.item_type = 'C';
+    it.char_ptr = value;
+    it.char_len = 4;
+    GTRcreateItemIndexOneDoc(env.h, docno, 1, &it, &env.st);
+}
+
 // Index "idx" in env.out built from `docs` (document numbers from 1) with
 // the creation record `p`; with an item sub-index every document also gets
 // the character item 3 "blue".
@@ -30,20 +43,13 @@ inline void build(gtrfix::Env& env, const std::vector<std::string>& docs,
                   GTRHCREATEPARM p) {
     env.init(p);
     ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
-    static uint8_t value[] = "blue";
     for (size_t i = 0; i < docs.size(); ++i) {
         int32_t start = 0;
         const int32_t docno = static_cast<int32_t>(i + 1);
         env.doc(docs[i], docno, &start);
         ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
         if ((p.index_purpose & 2) == 0) continue;
-        REGISTITEM it;
-        memset(&it, 0, sizeof it);
-        it.item_number = 3;
-        it.item_type = 'C';
-        it.char_ptr = value;
-        it.char_len = 4;
-        GTRcreateItemIndexOneDoc(env.h, docno, 1, &it, &env.st);
+        addBlueItem(env, docno);
         ASSERT_EQ(env.st.retcode, 0) << env.st.errcode;
     }
     env.finish();

@@ -23,29 +23,11 @@ using s2fix::Options;
 using s2fix::Outcome;
 using s2fix::Query;
 
-const std::vector<std::string> kF5 = {"apple pear. plum", "apple banana",
-                                      "pear plum apple", "banana",
-                                      "grape apple. pear"};
+using mixfix::kF5;
 using Docs = std::set<int32_t>;
 const Docs kAll = {0, 1, 2, 3, 4};
 
-struct MixIndex : ::testing::Test {
-    Corpus c;
-    VOZSEARCH* h = nullptr;
-    void build(const std::vector<std::string>& docs,
-               const std::vector<std::string>& stops = {}) {
-        GTRSTATUS st{};
-        if (stops.empty())
-            mixfix::build(c, docs, mixfix::parm(), st);
-        else
-            mixfix::buildWithStops(c, docs, stops, st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-        h = c.open(st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    void TearDown() override {
-        if (h != nullptr) s2fix::closeHandle(h);
-    }
+struct MixIndex : mixfix::MixTest {
     Outcome one(const Word& w, const Options& o = Options()) {
         Query q;
         q.op('O', {addWord(q, w)});

@@ -8,7 +8,6 @@
 #define TESTS_ITL_BASE_SEARCH_MIX_FIXTURE_HPP
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -78,28 +77,7 @@ inline GTRHCREATEPARM parm(uint8_t code = 1) {
 // One 'N' cycle of documents 0, 1, ... into corpus `c` with record `p`.
 inline void build(Corpus& c, const std::vector<std::string>& docs,
                   GTRHCREATEPARM p, GTRSTATUS& st) {
-    std::string old = std::filesystem::current_path().string();
-    std::filesystem::current_path(c.work);
-    GTRSYSPARM sys;
-    memset(&sys, 0, sizeof sys);
-    sys.poolsize = 1 << 20;
-    sys.poolsizedelta = 1 << 16;
-    sys.displaylog = 'N';
-    int32_t maxDoc = 0;
-    void* h = nullptr;
-    GTRcreateIndexInit(&h, "idx", c.out.c_str(), c.work.c_str(), 'N', 'B', &p,
-                       &sys, &maxDoc, &st);
-    for (size_t i = 0; i < docs.size() && st.retcode == 0; ++i) {
-        int32_t start = 0;
-        GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(docs[i].data()),
-                             static_cast<int32_t>(docs[i].size()),
-                             static_cast<int32_t>(i), &start, nullptr, &st);
-    }
-    if (st.retcode == 0) {
-        GTRcreateIndexLast(h, &st);
-        if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
-    }
-    std::filesystem::current_path(old);
+    c.cycle('N', 0, docs, st, p);
 }
 
 // As build, with the stop words `stops` (one per line of a list file).
@@ -119,6 +97,32 @@ inline void buildWithStops(Corpus& c, const std::vector<std::string>& docs,
     p.paStopWordList = &list;
     build(c, docs, p, st);
 }
+
+// The five-document corpus of the mixed-index tests.
+const std::vector<std::string> kF5 = {"apple pear. plum", "apple banana",
+                                      "pear plum apple", "banana",
+                                      "grape apple. pear"};
+
+// A test over one mixed index of code page 1 (with stop words when any are
+// given), opened into `h` and closed at the end.
+struct MixTest : ::testing::Test {
+    Corpus c;
+    VOZSEARCH* h = nullptr;
+    void build(const std::vector<std::string>& docs,
+               const std::vector<std::string>& stops = {}) {
+        GTRSTATUS st{};
+        if (stops.empty())
+            mixfix::build(c, docs, parm(), st);
+        else
+            buildWithStops(c, docs, stops, st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        h = c.open(st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+    }
+    void TearDown() override {
+        if (h != nullptr) s2fix::closeHandle(h);
+    }
+};
 
 }  // namespace mixfix
 

@@ -62,11 +62,11 @@ struct Corpus {
         mkdir(temp.c_str(), 0770);
     }
     // One cycle ('N' new, 'A' append) of documents first, first+1, ...
+    // with creation record `p`.
     void cycle(char op, int32_t first, const std::vector<std::string>& docs,
-               GTRSTATUS& st) {
+               GTRSTATUS& st, GTRHCREATEPARM p = textParm()) {
         std::string old = std::filesystem::current_path().string();
         std::filesystem::current_path(work);
-        GTRHCREATEPARM p = textParm();
         GTRSYSPARM sys;
         memset(&sys, 0, sizeof sys);
         sys.poolsize = 1 << 20;
