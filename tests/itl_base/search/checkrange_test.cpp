@@ -14,28 +14,7 @@ const std::vector<std::string> kDocs = {"123 456. 789", "123 2020", "456 789 123
                                         "2020", "3131 123. 456",
                                         "11 1. 11 2. 11 3. 11"};
 
-class BlockRanges : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        corpus = new Corpus();
-        GTRSTATUS st{};
-        corpus->cycle('N', 0, kDocs, st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    static void TearDownTestSuite() {
-        delete corpus;
-        corpus = nullptr;
-    }
-    void SetUp() override {
-        GTRSTATUS st{};
-        h = corpus->open(st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    void TearDown() override { closeHandle(h); }
-    static Corpus* corpus;
-    VOZSEARCH* h = nullptr;
-};
-Corpus* BlockRanges::corpus = nullptr;
+using BlockRanges = CorpusSuite<&kDocs>;
 
 // Restricts word `slot` to sentence blocks: the given ranges, or every
 // even-numbered block when `ranges` is null.

@@ -108,28 +108,8 @@ TEST(FreqRecord, ShortWriteNamesTheFile) {
     voz_TermFreq(&fc);
 }
 
-// Corpus D5 built through the creation cycle.
-const std::vector<std::string> kD5 = {"123 456. 789", "123 2020", "456 789 123",
-                                      "2020", "3131 123. 456"};
-
-class FreqSearch : public ::testing::Test {
+class FreqSearch : public CorpusSuite<&kD5> {
 protected:
-    static void SetUpTestSuite() {
-        corpus = new Corpus();
-        GTRSTATUS st{};
-        corpus->cycle('N', 0, kD5, st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    static void TearDownTestSuite() {
-        delete corpus;
-        corpus = nullptr;
-    }
-    void SetUp() override {
-        GTRSTATUS st{};
-        h = corpus->open(st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    void TearDown() override { closeHandle(h); }
     // Runs q with a term-frequency file and returns the file's bytes.
     Bytes search(Query& q, GTRSTATUS& st, RANKPARM* rank = nullptr) {
         q.finish();
@@ -144,10 +124,7 @@ protected:
         releaseResult(res);
         return fileBytes(path);
     }
-    static Corpus* corpus;
-    VOZSEARCH* h = nullptr;
 };
-Corpus* FreqSearch::corpus = nullptr;
 
 // Size of a document as its document-list entry records it: its units.
 int32_t sizeOf(int32_t doc) { return static_cast<int32_t>(kD5[static_cast<size_t>(doc)].size()); }

@@ -11,30 +11,7 @@ namespace rankfix {
 
 using namespace s2fix;
 
-const std::vector<std::string> kD5 = {"123 456. 789", "123 2020", "456 789 123",
-                                      "2020", "3131 123. 456"};
-
-class D5Ranked : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        corpus = new Corpus();
-        GTRSTATUS st{};
-        corpus->cycle('N', 0, kD5, st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    static void TearDownTestSuite() {
-        delete corpus;
-        corpus = nullptr;
-    }
-    void SetUp() override {
-        GTRSTATUS st{};
-        h = corpus->open(st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-    }
-    void TearDown() override { closeHandle(h); }
-    static inline Corpus* corpus = nullptr;
-    VOZSEARCH* h = nullptr;
-};
+using D5Ranked = CorpusSuite<&kD5>;
 
 struct Ranked {
     GTRSTATUS st{};

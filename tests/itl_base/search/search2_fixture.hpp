@@ -207,6 +207,36 @@ inline void closeHandle(VOZSEARCH*& h) {
     VOZ_SearchRelease(&h, &st);
 }
 
+// Corpus D5: its words are digit groups (n-gram text under word rule 0).
+inline const std::vector<std::string> kD5 = {"123 456. 789", "123 2020",
+                                             "456 789 123", "2020",
+                                             "3131 123. 456"};
+
+// A suite over one read-only index built once from *kDocs through the update
+// cycle; each test gets a handle `h` of its own, opened on the index.
+template <const std::vector<std::string>* kDocs>
+class CorpusSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        corpus = new Corpus();
+        GTRSTATUS st{};
+        corpus->cycle('N', 0, *kDocs, st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+    }
+    static void TearDownTestSuite() {
+        delete corpus;
+        corpus = nullptr;
+    }
+    void SetUp() override {
+        GTRSTATUS st{};
+        h = corpus->open(st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+    }
+    void TearDown() override { closeHandle(h); }
+    static inline Corpus* corpus = nullptr;
+    VOZSEARCH* h = nullptr;
+};
+
 // One query: words and postfix operators. Slots number the words first.
 struct Query {
     std::vector<std::vector<uint8_t>> texts;

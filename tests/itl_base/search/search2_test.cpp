@@ -21,9 +21,6 @@ using namespace s2fix;
 
 namespace {
 
-// Corpus D5: its words are digit groups (n-gram text under word rule 0).
-const std::vector<std::string> kD5 = {"123 456. 789", "123 2020", "456 789 123",
-                                      "2020", "3131 123. 456"};
 const std::vector<std::string> kSupp = {"123", "456 123", "2020 2020", "789",
                                         "123. 456"};
 
