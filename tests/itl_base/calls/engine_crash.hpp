@@ -10,8 +10,11 @@
 //   delete   GTRdeleteDocFinish 'G' of two documents
 //   create   the first creation of the index (nothing there before), the
 //            whole cycle from GTRcreateIndexInit
-// Moments: the file operations of the commit (those of the journal and of
-// the switch of a new index) are counted through their test hooks in one
+// each with the positions in sequential files (the default for small
+// indexes) or in the block store (whose control files the commit switches
+// too).
+// Moments: the file operations of the commit (those of the journal, of
+// the switch of a new index and of the block store) are counted through their test hooks in one
 // run first. A kill then either dies just before operation k (precise), or
 // operation k signals the parent, which kills after a random delay of up
 // to the time the counting run took from that operation to the next (so
@@ -39,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "blocks/voz_ctlgroup.hpp"
 #include "build/voz_journal.hpp"
 #include "gtrmaint_fixture.hpp"
 #include "gtrquery_fixture.hpp"
@@ -50,6 +54,15 @@ using Clock = std::chrono::steady_clock;
 
 enum class Kind { Append, Merge, Delete, Create };
 constexpr Kind kKinds[] = {Kind::Append, Kind::Merge, Kind::Delete, Kind::Create};
+
+// Where the positions lie.
+enum class Store { Files, Blocks };
+constexpr Store kStores[] = {Store::Files, Store::Blocks};
+
+// The block-store threshold of the creation parameters.
+inline int16_t ThresholdOf(Store store) { return store == Store::Blocks ? 1 : -1; }
+
+inline const char* NameOf(Store store) { return store == Store::Blocks ? "blocks" : "files"; }
 
 inline const char* NameOf(Kind kind) {
     switch (kind) {
@@ -84,7 +97,7 @@ inline std::set<int32_t> QueryModel(const Docs& docs) {
 
 // ---- kill hooks ---------------------------------------------------------
 
-// The journal's and the new-index switch's hooks share one state: the
+// The hooks of the journal, the new-index switch and the block store share one state: the
 // operations seen, the one to kill at, and where the parent waits.
 struct HookState {
     int count = 0;
@@ -108,14 +121,18 @@ inline int OnFileOp(const char*, const char*) {
     return 0;
 }
 
+inline void OnBlockFileOp(void*, const char* what) { OnFileOp(what, ""); }
+
 inline void ArmHooks() {
     voz_JnlSetTestHook(OnFileOp);
     vozSetCommitTestHook(OnFileOp);
+    voz_BLKsetFileOpHook(OnBlockFileOp, nullptr);
 }
 
 inline void DisarmHooks() {
     voz_JnlSetTestHook(nullptr);
     vozSetCommitTestHook(nullptr);
+    voz_BLKsetFileOpHook(nullptr, nullptr);
 }
 
 // ---- the update and what it may leave -----------------------------------
@@ -127,14 +144,14 @@ struct States {
 };
 
 // Puts the index the update starts from into `env`.
-inline States Prepare(const mtfix::Env& env, Kind kind) {
+inline States Prepare(const mtfix::Env& env, Kind kind, Store store) {
     States s;
     if (kind == Kind::Create) {
         s.existed = false;
         s.after = Created();
         return s;
     }
-    s.before = s.after = mtfix::CopyBase(env);
+    s.before = s.after = mtfix::CopyBase(env, ThresholdOf(store));
     if (kind == Kind::Append)
         for (const auto& d : Appended()) s.after.insert(d);
     if (kind == Kind::Delete)
@@ -143,11 +160,11 @@ inline States Prepare(const mtfix::Env& env, Kind kind) {
 }
 
 // Runs the update of `kind` with the hooks armed for its commit.
-inline GTRSTATUS RunUpdate(const mtfix::Env& env, Kind kind) {
+inline GTRSTATUS RunUpdate(const mtfix::Env& env, Kind kind, Store store) {
     GTRSTATUS st{};
     switch (kind) {
     case Kind::Append:
-        mtfix::Update(env.out, env.work, 'A', Appended(), &st, 3, -1, ArmHooks);
+        mtfix::Update(env.out, env.work, 'A', Appended(), &st, 3, ThresholdOf(store), ArmHooks);
         break;
     case Kind::Merge:
         mtfix::Merge(env.out, env.work, 'G', &st, ArmHooks);
@@ -157,7 +174,7 @@ inline GTRSTATUS RunUpdate(const mtfix::Env& env, Kind kind) {
         break;
     case Kind::Create:
         ArmHooks();
-        mtfix::Update(env.out, env.work, 'N', Created(), &st, 3);
+        mtfix::Update(env.out, env.work, 'N', Created(), &st, 3, ThresholdOf(store));
         break;
     }
     DisarmHooks();
@@ -211,7 +228,8 @@ inline std::vector<std::string> Builds(const mtfix::Env& env) {
 // What the next open of the index finds after a kill: -1 no index, 0 the
 // old content, 1 the new. Checks it whole, then runs the next update. The
 // first fault goes into *why.
-inline int CheckAfterKill(const mtfix::Env& env, Kind kind, const States& s, std::string* why) {
+inline int CheckAfterKill(const mtfix::Env& env, Kind kind, Store store, const States& s,
+                          std::string* why) {
     auto fail = [why](const std::string& m) {
         if (why->empty()) *why = m;
     };
@@ -245,7 +263,8 @@ inline int CheckAfterKill(const mtfix::Env& env, Kind kind, const States& s, std
     }
     if (!why->empty()) return found;
     // The next update: one more document of a word the query finds.
-    mtfix::Update(env.out, env.work, found == -1 ? 'N' : 'A', {{40, 2}}, &st, 3);
+    mtfix::Update(env.out, env.work, found == -1 ? 'N' : 'A', {{40, 2}}, &st, 3,
+                  ThresholdOf(store));
     if (st.retcode != 0) {
         fail("the next update failed " + StatusText(st));
         return found;
@@ -275,13 +294,13 @@ struct Tally {
 
 // The file operations of one commit of `kind` and the microseconds from
 // each to the next (the last: to the end of the update).
-inline std::vector<long long> CountOperations(Kind kind, std::string* why) {
+inline std::vector<long long> CountOperations(Kind kind, Store store, std::string* why) {
     mtfix::Env env(fastTempParent());
-    Prepare(env, kind);
+    Prepare(env, kind, store);
     std::vector<Clock::time_point> times;
     Hook() = HookState{};
     Hook().times = &times;
-    const GTRSTATUS st = RunUpdate(env, kind);
+    const GTRSTATUS st = RunUpdate(env, kind, store);
     times.push_back(Clock::now());
     Hook() = HookState{};
     std::vector<long long> gaps;
@@ -297,12 +316,14 @@ inline std::vector<long long> CountOperations(Kind kind, std::string* why) {
 }
 
 // Kills the update of `kind` `kills` times: the even attempts just before
-// an operation, spread evenly over all of them from a random start (with
-// twice as many kills as operations, each one in turn), the odd ones at a
-// random delay after a random operation. Returns the first fault ("" none).
-inline std::string RunKills(Kind kind, int kills, std::mt19937& rng, Tally* t) {
+// an operation, the first before the last operation (most often after the
+// switch), the others spread evenly over all of them from a random start
+// (with twice as many kills as operations, each one in turn); the odd
+// attempts at a random delay after a random operation. Returns the first
+// fault ("" none).
+inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng, Tally* t) {
     std::string why;
-    const std::vector<long long> gaps = CountOperations(kind, &why);
+    const std::vector<long long> gaps = CountOperations(kind, store, &why);
     if (!why.empty()) return why;
     const int ops = static_cast<int>(gaps.size());
     t->operations = ops;
@@ -310,12 +331,13 @@ inline std::string RunKills(Kind kind, int kills, std::mt19937& rng, Tally* t) {
     const long long preciseKills = (kills + 1) / 2;
     for (int attempt = 0; t->kills < kills && attempt < 3 * kills + ops; ++attempt) {
         const bool precise = attempt % 2 == 0;
-        const int k = precise ? 1 + static_cast<int>((start + attempt / 2 * ops / preciseKills) % ops)
-                              : 1 + static_cast<int>(rng() % static_cast<uint32_t>(ops));
+        const int k = attempt == 0 ? ops
+                      : precise    ? 1 + static_cast<int>((start + attempt / 2 * ops / preciseKills) % ops)
+                                   : 1 + static_cast<int>(rng() % static_cast<uint32_t>(ops));
         const long long delay =
             precise ? 0 : static_cast<long long>(rng() % static_cast<uint64_t>(gaps[k - 1] + 1));
         mtfix::Env env(fastTempParent());
-        const States s = Prepare(env, kind);
+        const States s = Prepare(env, kind, store);
         int fds[2];
         if (pipe(fds) != 0) return "no pipe";
         const pid_t pid = fork();
@@ -325,7 +347,7 @@ inline std::string RunKills(Kind kind, int kills, std::mt19937& rng, Tally* t) {
             Hook() = HookState{};
             Hook().killAt = k;
             Hook().signalFd = precise ? -1 : fds[1];
-            const GTRSTATUS st = RunUpdate(env, kind);
+            const GTRSTATUS st = RunUpdate(env, kind, store);
             _exit(st.retcode == 0 ? 0 : 1);
         }
         close(fds[1]);
@@ -338,12 +360,12 @@ inline std::string RunKills(Kind kind, int kills, std::mt19937& rng, Tally* t) {
         int status = 0;
         waitpid(pid, &status, 0);
         const bool killed = WIFSIGNALED(status);
-        const std::string where = std::string(NameOf(kind)) + ": killed " +
+        const std::string where = std::string(NameOf(kind)) + " (" + NameOf(store) + "): killed " +
                                   (precise ? "before" : std::to_string(delay) + " us after") +
                                   " operation " + std::to_string(k) + " of " +
                                   std::to_string(ops) + ": ";
         if (!killed && WEXITSTATUS(status) != 0) return where + "the update failed by itself";
-        const int found = CheckAfterKill(env, kind, s, &why);
+        const int found = CheckAfterKill(env, kind, store, s, &why);
         if (!why.empty()) return where + why;
         if (!killed) {
             ++t->finished;
@@ -353,7 +375,8 @@ inline std::string RunKills(Kind kind, int kills, std::mt19937& rng, Tally* t) {
         ++t->kills;
         (found < 0 ? t->sawNothing : found == 0 ? t->sawOld : t->sawNew)++;
     }
-    if (t->kills < kills) return std::string(NameOf(kind)) + ": too few kills landed";
+    if (t->kills < kills)
+        return std::string(NameOf(kind)) + " (" + NameOf(store) + "): too few kills landed";
     return "";
 }
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -208,32 +209,33 @@ struct Env {
 };
 
 // The base index of the maintenance crash tests, both sub-indexes: main
-// 1-20 and supp 21-30 with document 4 deleted. Built once per process
-// (a build costs several synced commits) and copied into `env`; returns
-// its live documents.
-inline Docs CopyBase(const Env& env) {
-    static TempDir modelDir("gtrmaintmodel", fastTempParent());
-    static bool built = false;
-    static Docs docs;
-    if (!built) {
+// 1-20 and supp 21-30 with document 4 deleted; `threshold` as for Update.
+// Built once per process and threshold (a build costs several synced
+// commits) and copied into `env`; returns its live documents.
+inline Docs CopyBase(const Env& env, int16_t threshold = -1) {
+    static std::map<int16_t, std::unique_ptr<TempDir>> models;
+    Docs docs;
+    for (int32_t d = 1; d <= 30; ++d) docs[d] = static_cast<int>(d % kWordCount);
+    docs.erase(4);
+    std::unique_ptr<TempDir>& model = models[threshold];
+    if (model == nullptr) {
+        model = std::make_unique<TempDir>("gtrmaintmodel", fastTempParent());
         Env fresh(fastTempParent());  // the current directory comes back at its end
         GTRSTATUS st{};
-        for (int32_t d = 1; d <= 30; ++d) docs[d] = static_cast<int>(d % kWordCount);
-        Docs first(docs.begin(), docs.find(21)), second(docs.find(21), docs.end());
-        Update(fresh.out, fresh.work, 'N', first, &st, 3);
-        if (st.retcode == 0) Update(fresh.out, fresh.work, 'A', second, &st, 3);
+        Docs first, second;
+        for (int32_t d = 1; d <= 30; ++d) (d <= 20 ? first : second)[d] = d % kWordCount;
+        Update(fresh.out, fresh.work, 'N', first, &st, 3, threshold);
+        if (st.retcode == 0) Update(fresh.out, fresh.work, 'A', second, &st, 3, threshold);
         if (st.retcode == 0) Delete(fresh.out, fresh.work, {4}, 'G', &st);
         if (st.retcode != 0) {
             std::fprintf(stderr, "the base index failed: %d/%d\n", st.retcode, st.errcode);
             std::abort();
         }
-        docs.erase(4);
-        std::filesystem::copy(fresh.dir, modelDir.path() + "/idx",
+        std::filesystem::copy(fresh.dir, model->path() + "/idx",
                               std::filesystem::copy_options::recursive);
-        built = true;
     }
     std::filesystem::remove_all(env.dir);
-    std::filesystem::copy(modelDir.path() + "/idx", env.dir,
+    std::filesystem::copy(model->path() + "/idx", env.dir,
                           std::filesystem::copy_options::recursive);
     return docs;
 }
