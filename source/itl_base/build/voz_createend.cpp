@@ -176,15 +176,15 @@ int addDeletedStep(CREATWRK* cwp, VOZJOURNAL* j, const char* prefix, GTRSTATUS* 
     return voz_JnlAdd(j, VOZ_JNL_REPLACE, VOZ_JNL_DELETED, prefix, st);
 }
 
-// Step 3 of the commit: the new parts switched in through one mark.
-int commit(CREATWRK* cwp, GTRSTATUS* st) {
+// Step 3 of the commit, first half: the new parts made ready under their
+// "#" names and the block's steps added to `j` (nothing live moves).
+// 0 or -1.
+int stageCommit(CREATWRK* cwp, VOZJOURNAL* j, GTRSTATUS* st) {
     _FCTLHEAD* main = set(cwp, 0, VOZ_SET_MAIN);
     const char* prefix = main->subdirPrefix[0] != '\0' ? main->subdirPrefix : cwp->directoryPrefix;
     GTRSTATUS ignored{};
     voz_IDXremove(set(cwp, 0, VOZ_SET_WORK), &ignored);
     voz_IDXremove(set(cwp, 1, VOZ_SET_WORK), &ignored);
-    VOZJOURNAL j;
-    if (voz_JnlBegin(&j, main, st) != 0) return -1;
     bool existed = cwp->mainState == 'E';
     if (flushed(cwp)) {
         if (cwp->xindexResult == VOZ_XINDEX_KEPT) {
@@ -194,13 +194,13 @@ int commit(CREATWRK* cwp, GTRSTATUS* st) {
                 return -1;
         }
         if (existed) {
-            if (voz_JnlAdd(&j, VOZ_JNL_REPLACE, VOZ_JNL_SUPP, prefix, st) != 0) return -1;
+            if (voz_JnlAdd(j, VOZ_JNL_REPLACE, VOZ_JNL_SUPP, prefix, st) != 0) return -1;
         } else {
             if (voz_IDXswitchDir(set(cwp, 0, VOZ_SET_SUPP_NEW), set(cwp, 0, VOZ_SET_MAIN_NEW), st) != 0)
                 return -1;
-            if (voz_JnlAdd(&j, VOZ_JNL_REPLACE, VOZ_JNL_MAIN, prefix, st) != 0) return -1;
+            if (voz_JnlAdd(j, VOZ_JNL_REPLACE, VOZ_JNL_MAIN, prefix, st) != 0) return -1;
             if (exists(dirPath(cwp, VOZ_HALF_SUPP, false)) &&
-                voz_JnlAdd(&j, VOZ_JNL_SET_ASIDE, VOZ_JNL_SUPP, prefix, st) != 0)
+                voz_JnlAdd(j, VOZ_JNL_SET_ASIDE, VOZ_JNL_SUPP, prefix, st) != 0)
                 return -1;
         }
     } else if (!existed) {
@@ -208,17 +208,33 @@ int commit(CREATWRK* cwp, GTRSTATUS* st) {
         static const char kSlots[] = {VOZ_JNL_MAIN, VOZ_JNL_SUPP};
         for (int i = 0; i < 2; ++i)
             if (exists(dirPath(cwp, i, false)) &&
-                voz_JnlAdd(&j, VOZ_JNL_SET_ASIDE, kSlots[i], prefix, st) != 0)
+                voz_JnlAdd(j, VOZ_JNL_SET_ASIDE, kSlots[i], prefix, st) != 0)
                 return -1;
         if (exists(dirPath(cwp, VOZ_HALF_MAIN, true)) &&
-            voz_JnlAdd(&j, VOZ_JNL_SET_ASIDE, VOZ_JNL_DELETED, prefix, st) != 0)
+            voz_JnlAdd(j, VOZ_JNL_SET_ASIDE, VOZ_JNL_DELETED, prefix, st) != 0)
             return -1;
     }
-    if (existed && addDeletedStep(cwp, &j, prefix, st) != 0) return -1;
-    if (j.count > 0 && voz_JnlCommit(&j, st) != 0) return -1;
-    voz_IDXremove(set(cwp, 0, VOZ_SET_SUPP_NEW), &ignored);
-    if (!existed && !flushed(cwp)) rmdir(indexDir(cwp).c_str());  // only when empty
+    if (existed && addDeletedStep(cwp, j, prefix, st) != 0) return -1;
     return 0;
+}
+
+// Step 3, second half, once the mark is gone: what the new parts left.
+void finishCommit(CREATWRK* cwp) {
+    GTRSTATUS ignored{};
+    voz_IDXremove(set(cwp, 0, VOZ_SET_SUPP_NEW), &ignored);
+    if (cwp->mainState != 'E' && !flushed(cwp)) rmdir(indexDir(cwp).c_str());  // only when empty
+}
+
+// Step 3: the new parts of the blocks switched in. Blocks of one index
+// (the text and the item sub-index of an update) go under one mark, so
+// that a crash leaves both old or both new. 0 or -1.
+int commit(CREATWRK* blocks[2], GTRSTATUS* st) {
+    const _FCTLHEAD* mains[2] = {};
+    for (int i = 0; i < 2; ++i)
+        if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
+    return voz_JnlCommitBlocks(
+        2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return stageCommit(blocks[i], j, s); },
+        [blocks](int i) { finishCommit(blocks[i]); }, st);
 }
 
 // Step 2: the new parts removed (unless a pending mark owns them).
@@ -254,24 +270,36 @@ int VOZ_createIndexLast(CREATWRK* cwp, GTRSTATUS* st) {
     return rc == 0 && !voz_Failed(st) ? 0 : -1;
 }
 
-int VOZ_createIndexTerm(CREATWRK* cwp, char goOrCancel, GTRSTATUS* st) {
+int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
+                            GTRSTATUS* st) {
     *st = GTRSTATUS{};
-    if (!validBlock(cwp)) {
+    CREATWRK* blocks[2] = {first, second};
+    if ((first == nullptr && second == nullptr) || (first != nullptr && !validBlock(first)) ||
+        (second != nullptr && !validBlock(second))) {
         voz_setStatus(st, VOZ_RC_HANDLE, 12);
         return -1;
     }
-    vozCheckDocIDTerm(cwp->documentCheck, st);
-    cwp->documentCheck = nullptr;
-    if (voz_Failed(st)) return -1;  // the block stays the caller's
-    if (goOrCancel == 'C') {
-        cancel(cwp);
+    for (CREATWRK* cwp : blocks) {
+        if (cwp == nullptr) continue;
+        vozCheckDocIDTerm(cwp->documentCheck, st);
+        cwp->documentCheck = nullptr;
+    }
+    if (voz_Failed(st)) {
+        // Nothing committed: the new parts go.
     } else if (goOrCancel == 'G') {
-        commit(cwp, st);
-    } else {
+        commit(blocks, st);
+    } else if (goOrCancel != 'C') {
         voz_setStatus(st, VOZ_RC_PARAMETER, 11);
     }
     bool failed = voz_Failed(st);
-    if (failed && goOrCancel == 'G') cancel(cwp);
-    voz_CreateIndexReleaseAll(cwp, st);
+    if (goOrCancel == 'C' || (failed && goOrCancel == 'G')) {
+        for (CREATWRK* cwp : blocks)
+            if (cwp != nullptr) cancel(cwp);
+    }
+    for (CREATWRK* cwp : blocks) voz_CreateIndexReleaseAll(cwp, st);
     return failed ? -1 : 0;
+}
+
+int VOZ_createIndexTerm(CREATWRK* cwp, char goOrCancel, GTRSTATUS* st) {
+    return VOZ_createIndexTermPair(cwp, nullptr, goOrCancel, st);
 }

@@ -82,9 +82,17 @@ int VOZ_createIndexLast(CREATWRK* cwp, GTRSTATUS* st);
 
 // 'G' commits the new parts through the journal (the old or the new index
 // at every instant; a failing step undoes the earlier ones), 'C' removes
-// them (never refused); any other letter 2/11. The block is freed in every
-// case. 0 or -1.
+// them (never refused); any other letter 2/11. A failure to close the
+// document check counts as a failure of the commit. The block is freed in
+// every case except a null block or wrong tag (1/12). 0 or -1.
 int VOZ_createIndexTerm(CREATWRK* cwp, char goOrCancel, GTRSTATUS* st);
+
+// VOZ_createIndexTerm of the two blocks of one update (either may be null,
+// not both): with 'G' the new parts of both sub-indexes are switched in
+// under one journal mark, so that a crash leaves both old or both new; a
+// failure cancels both. Both blocks are freed.
+int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
+                            GTRSTATUS* st);
 
 // The X-index outcome of VOZ_createIndexLast, kept in the block.
 constexpr char VOZ_XINDEX_REBUILT = 'R';

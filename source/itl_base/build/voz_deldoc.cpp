@@ -50,18 +50,17 @@ void cancel(CREATWRK* b) {
 
 // The commit of the blocks' "#del" directories under one mark. 0 or -1.
 int commit(CREATWRK* blocks[2], GTRSTATUS* st) {
-    VOZJOURNAL j;
-    bool begun = false;
-    for (int i = 0; i < 2; ++i) {
-        CREATWRK* b = blocks[i];
-        if (b == nullptr || !exists(newDelDir(b))) continue;
-        _FCTLHEAD* main = set(b, 0, VOZ_SET_MAIN);
-        if (!begun && voz_JnlBegin(&j, main, st) != 0) return -1;
-        begun = true;
-        if (voz_JnlAdd(&j, VOZ_JNL_REPLACE, VOZ_JNL_DELETED, main->subdirPrefix, st) != 0)
-            return -1;
-    }
-    return begun ? voz_JnlCommit(&j, st) : 0;
+    const _FCTLHEAD* mains[2] = {};
+    for (int i = 0; i < 2; ++i)
+        if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
+    return voz_JnlCommitBlocks(
+        2, mains,
+        [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) {
+            if (!exists(newDelDir(blocks[i]))) return 0;
+            return voz_JnlAdd(j, VOZ_JNL_REPLACE, VOZ_JNL_DELETED,
+                              set(blocks[i], 0, VOZ_SET_MAIN)->subdirPrefix, s);
+        },
+        nullptr, st);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "files/voz_bigendian.hpp"
 #include "files/voz_status.hpp"
@@ -451,6 +452,30 @@ int voz_JnlCommit(const VOZJOURNAL* jnl, GTRSTATUS* st) {
         }
     }
     return FinishAll(jnl, st);
+}
+
+int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
+                        const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                        const std::function<void(int)>& done, GTRSTATUS* st) {
+    std::vector<bool> taken(static_cast<size_t>(count), false);
+    auto sameIndex = [mains](int a, int b) {
+        return mains[b] != nullptr && strcmp(mains[a]->directory, mains[b]->directory) == 0 &&
+               strcmp(mains[a]->indexName, mains[b]->indexName) == 0;
+    };
+    for (int a = 0; a < count; ++a) {
+        if (mains[a] == nullptr || taken[a]) continue;
+        VOZJOURNAL j;
+        if (voz_JnlBegin(&j, mains[a], st) != 0) return -1;
+        for (int b = a; b < count; ++b) {
+            if (!sameIndex(a, b)) continue;
+            taken[b] = true;
+            if (stage(b, &j, st) != 0) return -1;
+        }
+        if (j.count > 0 && voz_JnlCommit(&j, st) != 0) return -1;
+        for (int b = a; done && b < count; ++b)
+            if (sameIndex(a, b)) done(b);
+    }
+    return 0;
 }
 
 int voz_JnlRollForward(const _FCTLHEAD* anySet, GTRSTATUS* st) {

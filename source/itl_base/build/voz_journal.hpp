@@ -98,6 +98,7 @@
 #define VOZ_JOURNAL_HPP
 
 #include <cstdint>
+#include <functional>
 
 #include "files/voz_file.hpp"
 #include "files/voz_names.hpp"
@@ -154,6 +155,17 @@ int voz_JnlAdd(VOZJOURNAL* jnl, char kind, char slot, const char* prefix,
 // belong to it: a cancel or release removes no "#" set while
 // voz_JnlMarkExists answers 1.  0 or -1.
 int voz_JnlCommit(const VOZJOURNAL* jnl, GTRSTATUS* st);
+
+// Commits the new parts of `count` blocks (the text and item sub-indexes
+// of one update, say) with one mark per index: block i belongs to the
+// index of mains[i] (null: no block); the blocks of one index, in order,
+// add their steps to its journal through `stage(i, journal, st)`, the
+// journal is committed (not when it got no steps), then `done(i)` runs for
+// each of them (may be empty). So a crash leaves the blocks of an index
+// all old or all new. The first failure ends the call. 0 or -1.
+int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
+                        const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                        const std::function<void(int)>& done, GTRSTATUS* st);
 
 // Finishes a commit whose mark is present in the index of `anySet`, then
 // for the sub-index of `anySet` (its subdirPrefix) removes every "#"

@@ -243,27 +243,15 @@ int addSteps(MERGEWRK* cwp, VOZJOURNAL* j, GTRSTATUS* st) {
     return 0;
 }
 
-std::string indexPath(MERGEWRK* cwp) {
-    const _FCTLHEAD* m = set(cwp, 0, VOZ_SET_MAIN);
-    return std::string(m->directory) + "/" + m->indexName;
-}
-
 // 'G': the merged blocks of one index under one mark; blocks of another
 // index (never the case for the call layer) under a mark of their own.
 int commitAll(MERGEWRK* blocks[2], GTRSTATUS* st) {
-    bool done[2] = {false, false};
-    for (int a = 0; a < 2; ++a) {
-        if (blocks[a] == nullptr || done[a]) continue;
-        VOZJOURNAL j;
-        if (voz_JnlBegin(&j, set(blocks[a], 0, VOZ_SET_MAIN), st) != 0) return -1;
-        for (int b = a; b < 2; ++b) {
-            if (blocks[b] == nullptr || indexPath(blocks[b]) != indexPath(blocks[a])) continue;
-            done[b] = true;
-            if (addSteps(blocks[b], &j, st) != 0) return -1;
-        }
-        if (voz_JnlCommit(&j, st) != 0) return -1;
-    }
-    return 0;
+    const _FCTLHEAD* mains[2] = {};
+    for (int i = 0; i < 2; ++i)
+        if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
+    return voz_JnlCommitBlocks(
+        2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return addSteps(blocks[i], j, s); },
+        nullptr, st);
 }
 
 // 'C': the "#" parts of each block removed (failures ignored); refused for

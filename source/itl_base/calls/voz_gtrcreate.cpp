@@ -222,12 +222,14 @@ bool openSubIndexes(VOZCREATEHANDLE* h, const char* outdir, const char* wrkdir,
     return hc == nullptr || readStopLists(h->text, hc, st);
 }
 
-// Ends one work area with `how`; failures go into `st` when it has none.
-void endArea(CREATWRK*& cw, char how, GTRSTATUS* st) {
-    if (cw == nullptr) return;
+// Ends both work areas with `how` (a commit switches both sub-indexes in
+// under one mark); failures go into `st` when it has none.
+void endAreas(VOZCREATEHANDLE* h, char how, GTRSTATUS* st) {
+    if (h->text == nullptr && h->item == nullptr) return;
     GTRSTATUS own{};
-    VOZ_createIndexTerm(cw, how, &own);
-    cw = nullptr;
+    VOZ_createIndexTermPair(h->text, h->item, how, &own);
+    h->text = nullptr;
+    h->item = nullptr;
     if (voz_Failed(&own) && !voz_Failed(st)) *st = own;
 }
 
@@ -241,9 +243,7 @@ bool commit(VOZCREATEHANDLE* h, GTRSTATUS* gsp) {
     const int built = (h->text != nullptr ? 1 : 0) | (h->item != nullptr ? 2 : 0);
     if (h->text != nullptr && vozWriteStopWordFile(h->text, gsp) != 0)
         return false;
-    endArea(h->text, 'G', gsp);
-    if (voz_Failed(gsp)) return false;
-    endArea(h->item, 'G', gsp);
+    endAreas(h, 'G', gsp);
     if (voz_Failed(gsp)) return false;
     if (h->operation != 'N') return true;
     return vozCommitNewIndex(h->outDir, h->indexName, h->tempName, built,
@@ -259,8 +259,7 @@ bool vozIsCreateHandle(const void* cwp) {
 
 void vozCancelCreate(VOZCREATEHANDLE* h) {
     GTRSTATUS own{};
-    endArea(h->text, 'C', &own);
-    endArea(h->item, 'C', &own);
+    endAreas(h, 'C', &own);
     if (h->operation == 'N' && h->tempName[0] != '\0') {
         const std::string dir = std::string(h->outDir) + "/" + h->tempName;
         vozRemoveBuild(dir.c_str());

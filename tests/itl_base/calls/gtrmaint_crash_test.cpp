@@ -27,41 +27,6 @@ int CountingHook(const char*, const char*) {
     return 0;
 }
 
-// main 1-20 and supp 21-30 of both sub-indexes, with document 4 deleted.
-Docs BuildFresh(const Env& env) {
-    GTRSTATUS st{};
-    Docs all;
-    for (int32_t d = 1; d <= 30; ++d) all[d] = static_cast<int>(d % kWordCount);
-    Docs first(all.begin(), all.find(21)), second(all.find(21), all.end());
-    Update(env.out, env.work, 'N', first, &st, 3);
-    EXPECT_EQ(st.retcode, 0) << st.errcode;
-    Update(env.out, env.work, 'A', second, &st, 3);
-    EXPECT_EQ(st.retcode, 0) << st.errcode;
-    Delete(env.out, env.work, {4}, 'G', &st);
-    EXPECT_EQ(st.retcode, 0) << st.errcode;
-    all.erase(4);
-    return all;
-}
-
-// The index of BuildFresh, built once per process and copied (a build
-// costs several synced commits).
-Docs Build(const Env& env) {
-    static TempDir modelDir("gtrmaintmodel");
-    static bool built = false;
-    static Docs docs;
-    if (!built) {
-        Env fresh;  // the current directory comes back at its end
-        docs = BuildFresh(fresh);
-        std::filesystem::copy(fresh.dir, modelDir.path() + "/idx",
-                              std::filesystem::copy_options::recursive);
-        built = true;
-    }
-    std::filesystem::remove_all(env.dir);
-    std::filesystem::copy(modelDir.path() + "/idx", env.dir,
-                          std::filesystem::copy_options::recursive);
-    return docs;
-}
-
 // What the kill may leave: the maintenance step applied or not.
 enum class Step { Merge, Delete, Both };
 const std::vector<int32_t> kDeleted = {7, 23};
@@ -119,7 +84,7 @@ void KillBeforeEveryJournalOperation(Step step) {
     int operations = 0;
     {
         Env env;
-        after = Build(env);
+        after = CopyBase(env);
         gOp = 0;
         gKillAt = 0;
         RunStep(env, step, true);
@@ -131,7 +96,7 @@ void KillBeforeEveryJournalOperation(Step step) {
     for (int k = 1; k <= operations; ++k) {
         SCOPED_TRACE("killed before journal operation " + std::to_string(k));
         Env env;
-        const Docs before = Build(env);
+        const Docs before = CopyBase(env);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -168,7 +133,7 @@ TEST(GtrMaintCrash, DeleteAndMergeKilledAtRandomMoments) {
     long long took = 0;
     {
         Env env;
-        after = Build(env);
+        after = CopyBase(env);
         const auto t0 = std::chrono::steady_clock::now();
         RunStep(env, Step::Both);
         took = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -180,7 +145,7 @@ TEST(GtrMaintCrash, DeleteAndMergeKilledAtRandomMoments) {
     for (int round = 0; round < 8; ++round) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
         Env env;
-        const Docs before = Build(env);
+        const Docs before = CopyBase(env);
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {

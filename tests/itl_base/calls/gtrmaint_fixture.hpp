@@ -12,7 +12,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,10 +46,12 @@ inline std::string TextOf(int32_t doc, int word) {
 // One update cycle through the engine calls: `docs` added to index "idx"
 // ('N' new, 'A' append); purpose 3 adds one numeric item per document.
 // `threshold` is the block-store threshold (-1 the default, sequential
-// files for small indexes; 1 the block store).
+// files for small indexes; 1 the block store). `beforeTerm` runs just
+// before GTRcreateIndexTerm (crash tests arm their kill hooks there).
 inline void Update(const std::string& out, const std::string& work, char op,
                    const Docs& docs, GTRSTATUS* st, uint8_t purpose = 1,
-                   int16_t threshold = -1) {
+                   int16_t threshold = -1,
+                   const std::function<void()>& beforeTerm = nullptr) {
     GTRHCREATEPARM p = gtrfix::HParm(purpose);
     p.block_threshold = threshold;
     GTRSYSPARM sys = gtrfix::SysParm(1 << 16, 1 << 14);
@@ -69,26 +73,34 @@ inline void Update(const std::string& out, const std::string& work, char op,
     }
     if (st->retcode != 0) return;
     GTRcreateIndexLast(h, st);
-    if (st->retcode == 0) GTRcreateIndexTerm(h, 'G', st);
+    if (st->retcode != 0) return;
+    if (beforeTerm) beforeTerm();
+    GTRcreateIndexTerm(h, 'G', st);
 }
 
-// GTRdeleteDoc of `docs`, finished with `fin`.
+// GTRdeleteDoc of `docs`, finished with `fin`; `beforeFinish` runs just
+// before GTRdeleteDocFinish.
 inline void Delete(const std::string& out, const std::string& work,
-                   std::vector<int32_t> docs, char fin, GTRSTATUS* st) {
+                   std::vector<int32_t> docs, char fin, GTRSTATUS* st,
+                   const std::function<void()>& beforeFinish = nullptr) {
     void* h = nullptr;
     GTRdeleteDoc(&h, "idx", out.c_str(), work.c_str(), docs.data(),
                  static_cast<int32_t>(docs.size()), nullptr, st);
     if (st->retcode != 0) return;
+    if (beforeFinish) beforeFinish();
     GTRdeleteDocFinish(h, fin, st);
 }
 
-// VOZ_mergeIndex finished with `fin`.
-inline void Merge(const std::string& out, const std::string& work, char fin, GTRSTATUS* st) {
+// VOZ_mergeIndex finished with `fin`; `beforeFinish` runs just before
+// VOZ_mergeIndexFinish.
+inline void Merge(const std::string& out, const std::string& work, char fin, GTRSTATUS* st,
+                  const std::function<void()>& beforeFinish = nullptr) {
     void* h = nullptr;
     GTRSYSPARM sys = gtrfix::SysParm(1 << 16, 1 << 14);
     sys.displaylog = 'N';
     VOZ_mergeIndex(&h, "idx", out.c_str(), work.c_str(), &sys, st);
     if (st->retcode != 0) return;
+    if (beforeFinish) beforeFinish();
     VOZ_mergeIndexFinish(h, fin, st);
 }
 
@@ -170,14 +182,15 @@ inline std::vector<int32_t> Numbers(const Docs& d) {
     return v;
 }
 
-// Index "idx" in <tmp>/out with the current directory in <tmp>.
+// Index "idx" in <tmp>/out with the current directory in <tmp>; <tmp> is a
+// fresh directory under `parent`.
 struct Env {
-    TempDir tmp{"gtrmaint"};
+    TempDir tmp;
     std::string out = tmp.path() + "/out";
     std::string work = tmp.path() + "/work";
     std::string dir = out + "/idx";
     std::string oldCwd;
-    Env() {
+    explicit Env(const std::string& parent = TI_BINARY_DIR) : tmp("gtrmaint", parent) {
         mkdir(out.c_str(), 0770);
         mkdir(work.c_str(), 0770);
         oldCwd = std::filesystem::current_path().string();
@@ -194,6 +207,38 @@ struct Env {
         return bad;
     }
 };
+
+// The base index of the maintenance crash tests, both sub-indexes: main
+// 1-20 and supp 21-30 with document 4 deleted; `threshold` as for Update.
+// Built once per process and threshold (a build costs several synced
+// commits) and copied into `env`; returns its live documents.
+inline Docs CopyBase(const Env& env, int16_t threshold = -1) {
+    static std::map<int16_t, std::unique_ptr<TempDir>> models;
+    Docs docs;
+    for (int32_t d = 1; d <= 30; ++d) docs[d] = static_cast<int>(d % kWordCount);
+    docs.erase(4);
+    std::unique_ptr<TempDir>& model = models[threshold];
+    if (model == nullptr) {
+        model = std::make_unique<TempDir>("gtrmaintmodel", fastTempParent());
+        Env fresh(fastTempParent());  // the current directory comes back at its end
+        GTRSTATUS st{};
+        Docs first, second;
+        for (int32_t d = 1; d <= 30; ++d) (d <= 20 ? first : second)[d] = d % kWordCount;
+        Update(fresh.out, fresh.work, 'N', first, &st, 3, threshold);
+        if (st.retcode == 0) Update(fresh.out, fresh.work, 'A', second, &st, 3, threshold);
+        if (st.retcode == 0) Delete(fresh.out, fresh.work, {4}, 'G', &st);
+        if (st.retcode != 0) {
+            std::fprintf(stderr, "the base index failed: %d/%d\n", st.retcode, st.errcode);
+            std::abort();
+        }
+        std::filesystem::copy(fresh.dir, model->path() + "/idx",
+                              std::filesystem::copy_options::recursive);
+    }
+    std::filesystem::remove_all(env.dir);
+    std::filesystem::copy(model->path() + "/idx", env.dir,
+                          std::filesystem::copy_options::recursive);
+    return docs;
+}
 
 }  // namespace mtfix
 

@@ -199,12 +199,7 @@ void CopyTree(const std::string& from, const std::string& to) {
 }
 
 void KillCommits(bool btree) {
-    // Kills lose nothing of the page cache: a memory file system serves as
-    // well as a disk and takes fsync at no cost.
-    bool shm = std::filesystem::is_directory("/dev/shm") &&
-               access("/dev/shm", W_OK) == 0;
-    TempDir dir = shm ? TempDir("poscommit_crash", "/dev/shm")
-                      : TempDir("poscommit_crash");
+    TempDir dir("poscommit_crash", fastTempParent());
     uint32_t seed = testSeed();
     std::mt19937 rng(seed);
     const std::string root = dir.path(), dry = root + "/dry";
