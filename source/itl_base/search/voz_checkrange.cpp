@@ -1,11 +1,11 @@
-// voz_checkrange.cpp -- range check of words without field restrictions,
-// with or without block ranges (see voz_checkrange.hpp).
+// voz_checkrange.cpp -- range check of words: field restrictions (through
+// voz_fieldrange.hpp) and block ranges (see voz_checkrange.hpp).
 //
 // A word names block ranges with rangeCount (the entries of the RTRVRANGE
 // list in rangeData, or 0xFFFF for "every even-numbered block") and the
-// block kind in delimiterNumber. A word restricted to fields (fieldNumber
-// non-zero) never reaches an evaluation here: the search refuses it while
-// it sets the words up.
+// block kind in delimiterNumber. A word with a field table (fieldCount
+// non-zero after the set-up) is decided by its fields; the search never
+// gives one word both.
 #include "search/voz_checkrange.hpp"
 
 #include <cerrno>
@@ -14,6 +14,7 @@
 
 #include "files/voz_records_search.hpp"
 #include "files/voz_status.hpp"
+#include "search/voz_fieldrange.hpp"
 
 namespace {
 
@@ -116,47 +117,56 @@ int32_t checkBlock(IDXINFO* index, _WCTLHEAD* w, BLOCKCTL** blocks,
 
 void voz_InitForCheckRange(IDXINFO* index, _WCTLHEAD* words,
                            BLOCKCTL** blocks, int32_t wordCount,
-                           OPPARM* /*ops*/, int32_t /*opCount*/,
-                           MULTIFIELDCTRL* mfc, RANKPARM* /*rank*/,
-                           GTRSTATUS* st) {
+                           OPPARM* ops, int32_t opCount, MULTIFIELDCTRL* mfc,
+                           RANKPARM* rank, GTRSTATUS* st) {
     if (blocks != nullptr)
         memset(blocks, 0, VOZ_BLOCK_KINDS * sizeof *blocks);
     if (mfc != nullptr) memset(mfc, 0, sizeof *mfc);
     for (int32_t i = 0; i < wordCount; ++i) {
         _WCTLHEAD* w = &words[i];
-        // Unweighted: every occurrence counts 1.0, also outside fields.
+        // Until the field set-up says otherwise every occurrence counts 1.0.
         w->wordWeight = 1.0f;
         w->maxWeight = 1.0f;
         w->resultWeight = 0.0f;
         w->accWeight = 0.0f;
+        w->fieldArray = nullptr;
+        w->fieldCount = 0;
     }
     if (blocks != nullptr) openBlockControls(index, words, wordCount, blocks, st);
+    if (mfc != nullptr && !voz_Failed(st))
+        voz_InitForCheckFieldRange(index, ops, opCount, words, wordCount, mfc,
+                                   rank, st);
 }
 
 int32_t voz_CheckRange(IDXINFO* index, _WCTLHEAD* word, BLOCKCTL** blocks,
-                       MULTIFIELDCTRL* /*mfc*/, VVGDOCINFO* info,
+                       MULTIFIELDCTRL* mfc, VVGDOCINFO* info,
                        GTRSTATUS* st) {
-    if (word->fieldNumber != 0) {
-        voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
-        return VOZ_RANGE_ERROR;
-    }
-    if (hasBlockRanges(word)) {
-        if (blocks == nullptr) {
-            voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
-            return VOZ_RANGE_ERROR;
-        }
-        int32_t verdict = checkBlock(index, word, blocks, info, st);
+    if (word->fieldCount > 0 && mfc != nullptr) {
+        if (word->vvgPctl != nullptr || word->cur.len == 0)
+            return VOZ_RANGE_REJECT;
+        int32_t verdict = voz_CheckFieldRangeForOneTerm(index, word, blocks,
+                                                        mfc, info, st);
         if (verdict != VOZ_RANGE_ACCEPT) return verdict;
+    } else {
+        if (hasBlockRanges(word)) {
+            if (blocks == nullptr) {
+                voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
+                return VOZ_RANGE_ERROR;
+            }
+            int32_t verdict = checkBlock(index, word, blocks, info, st);
+            if (verdict != VOZ_RANGE_ACCEPT) return verdict;
+        }
+        word->resultWeight = word->wordWeight;
     }
-    word->resultWeight = word->wordWeight;
-    word->accWeight += word->wordWeight;
+    word->accWeight += word->resultWeight;
+    word->weight = word->resultWeight;  // the term weight of the walk
     return VOZ_RANGE_ACCEPT;
 }
 
-void voz_TermForCheckRange(_WCTLHEAD* /*words*/, int32_t /*wordCount*/,
-                           OPPARM* /*ops*/, int32_t /*opCount*/,
+void voz_TermForCheckRange(_WCTLHEAD* words, int32_t wordCount,
+                           OPPARM* ops, int32_t opCount,
                            BLOCKCTL** blocks, MULTIFIELDCTRL* mfc,
-                           GTRSTATUS* /*st*/) {
+                           GTRSTATUS* st) {
     if (blocks != nullptr) {
         for (int k = 0; k < VOZ_BLOCK_KINDS; ++k) {
             if (blocks[k] == nullptr) continue;
@@ -165,5 +175,6 @@ void voz_TermForCheckRange(_WCTLHEAD* /*words*/, int32_t /*wordCount*/,
             blocks[k] = nullptr;
         }
     }
+    voz_TermForCheckFieldRange(words, wordCount, ops, opCount, mfc, st);
     if (mfc != nullptr) memset(mfc, 0, sizeof *mfc);
 }

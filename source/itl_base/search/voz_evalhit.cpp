@@ -1,10 +1,14 @@
 // voz_evalhit.cpp -- operator evaluation of one document (voz_evalhit.hpp).
 //
-// Every operator runs one pass over the whole text of the document: its
-// verdict goes to its own control (`hit` 1 or 0, `cur` the next candidate,
-// `rank`, `prox`), and the occurrences that support a verdict are lifted to
-// the operator (OCCSUPP::node := its node number), so that its parent sees
-// them as its own operand's. What reaches the root survives.
+// Every operator runs one pass over the whole text of the document, or,
+// with a field list, one pass per field (only the occurrences inside an
+// instance of that field count) and, when its result may also hold outside
+// its fields, a last pass over the whole text. Its verdict goes to its own
+// control (`hit` 1 or 0, `cur` the next candidate, `rank`, `prox`), and the
+// occurrences that support a verdict are marked pending in the passes
+// before the last and lifted to the operator in the last one (OCCSUPP::node
+// := its node number), so that its parent sees them as its own operand's.
+// What reaches the root survives.
 //
 // Per-occurrence state (OCCSUPP) as the walk leaves it before the first
 // operator: node = the word's slot, enabled 1, alive 1, pending 0,
@@ -18,6 +22,7 @@
 
 #include "files/voz_status.hpp"
 #include "search/voz_blockctl.hpp"
+#include "search/voz_fieldctl.hpp"
 #include "search/voz_proximity.hpp"
 
 namespace {
@@ -116,7 +121,7 @@ void lift(const OPPARM* op, OCCSUPP* s) {
 // `alive`. False on a block-reader failure.
 bool evalDistance(OPPARM* op, OCC* occ, OCCSUPP* supp, int32_t nocc,
                   _WCTLHEAD* nodes, IDXINFO* index, VVGDOCINFO* vvg,
-                  GTRSTATUS* st) {
+                  bool last, GTRSTATUS* st) {
     int held = voz_EvaluateHit_Same(op, occ, supp, nocc, nodes, index, vvg, st);
     if (voz_Failed(st)) return false;
     bool partial = isPartial(op->subkind);
@@ -129,18 +134,29 @@ bool evalDistance(OPPARM* op, OCC* occ, OCCSUPP* supp, int32_t nocc,
         evalStrictAnd(op);
     }
     op->node_rec->hit = held ? 1.0f : 0.0f;
+    if (!last) return true;
     for (int32_t j = 0; j < nocc; ++j)
         if (!supp[j].pending && !supp[j].enabled && takesPart(op, &supp[j]))
             supp[j].alive = 0;
     return true;
 }
 
-// The operator holds: lift the occurrences that support it and, on the
-// ranking branch, set its rank to their average weight.
+// One pass of an operator: whether it is the last one, whether it is a
+// field pass, and the weight w of what holds in it.
+struct Pass {
+    bool last;
+    bool field;
+    float w;
+};
+
+// The operator holds in this pass. Before the last pass its supporting
+// occurrences become pending (with ranking, their score the best weight
+// so far); in the last pass they are lifted and, on the ranking branch, the
+// operator's rank becomes their average weight.
 void settleHeld(OPPARM* op, const OCC* occ, OCCSUPP* supp, int32_t nocc,
-                bool ranking, const RANKPARM* rank) {
+                bool ranking, const RANKPARM* rank, const Pass& pass) {
     _WCTLHEAD* self = op->node_rec;
-    float w = self->weight;
+    float w = pass.w;
     bool rankBranch = ranking || op->subkind == VOZ_SUB_PROX;
     if (op->subkind == VOZ_SUB_PROX) {
         if (!ranking) w = 1.0f;
@@ -149,6 +165,15 @@ void settleHeld(OPPARM* op, const OCC* occ, OCCSUPP* supp, int32_t nocc,
                                                rank, self->prox / w);
             if (p > self->prox) self->prox = p;
         }
+    }
+    if (!pass.last) {
+        for (int32_t j = 0; j < nocc; ++j) {
+            OCCSUPP* s = &supp[j];
+            if (!s->enabled || !takesPart(op, s)) continue;
+            s->pending = 1;
+            if (ranking && w > s->score) s->score = w;
+        }
+        return;
     }
     if (!rankBranch) {
         for (int32_t j = 0; j < nocc; ++j) {
@@ -162,7 +187,10 @@ void settleHeld(OPPARM* op, const OCC* occ, OCCSUPP* supp, int32_t nocc,
     for (int32_t j = 0; j < nocc; ++j) {
         OCCSUPP* s = &supp[j];
         if (!takesPart(op, s)) continue;
-        if (s->enabled) {
+        if (pass.field) {
+            if (!s->enabled && !s->pending) continue;
+            sum += s->score > w ? s->score : w;
+        } else if (s->enabled) {
             sum += s->pending ? s->score : w;
         } else if (s->pending) {
             sum += s->score;
@@ -172,24 +200,53 @@ void settleHeld(OPPARM* op, const OCC* occ, OCCSUPP* supp, int32_t nocc,
         ++count;
         lift(op, s);
     }
-    for (int32_t j = 0; j < nocc; ++j)
-        if (takesPart(op, &supp[j])) supp[j].pending = 0;
+    for (int32_t j = 0; j < nocc; ++j) supp[j].pending = 0;
     self->rank = count > 0 ? sum / static_cast<float>(count) : 0.0f;
 }
 
-// The operator fails in its pass. Occurrences held over from an earlier
-// pass still make it hold; on the ranking branch a node that never held
-// ranks 1.
-void settleFailed(OPPARM* op, OCCSUPP* supp, int32_t nocc, bool ranking) {
+// The operator fails in its last pass. Occurrences held over from an
+// earlier pass still make it hold; on the ranking branch a node that never
+// held ranks 1.
+void settleFailed(OPPARM* op, OCCSUPP* supp, int32_t nocc, bool ranking,
+                  bool heldBefore) {
     _WCTLHEAD* self = op->node_rec;
-    if (ranking || op->subkind == VOZ_SUB_PROX) {
+    bool rankBranch = ranking || op->subkind == VOZ_SUB_PROX;
+    if (rankBranch && !heldBefore) {
         self->rank = 1.0f;
         return;
     }
+    float sum = 0.0f;
+    int32_t count = 0;
     for (int32_t j = 0; j < nocc; ++j) {
         if (!supp[j].pending) continue;
         self->hit = 1.0f;
+        sum += supp[j].score;
+        ++count;
         lift(op, &supp[j]);
+    }
+    if (rankBranch) self->rank = count > 0 ? sum / static_cast<float>(count) : 1.0f;
+}
+
+// The control of node `node`: a word's, or an operator's own.
+_WCTLHEAD* nodeControl(OPPARM* ops, int32_t nop, _WCTLHEAD* nodes,
+                       int32_t nnode, int32_t node) {
+    if (node >= 0 && node < nnode) return &nodes[node];
+    for (int32_t i = 0; i < nop; ++i)
+        if (ops[i].node_no == node) return ops[i].node_rec;
+    return nullptr;
+}
+
+// Rebuilds the hit counts of every node below the root from the
+// occurrences that count in the pass (the enabled ones, or all).
+void rebuildHits(OPPARM* ops, int32_t nop, const OCC* occ, OCCSUPP* supp,
+                 int32_t nocc, _WCTLHEAD* nodes, int32_t nnode,
+                 bool enabledOnly) {
+    for (int32_t k = 0; k < nnode; ++k) nodes[k].hit = 0.0f;
+    for (int32_t i = 0; i + 1 < nop; ++i) ops[i].node_rec->hit = 0.0f;
+    for (int32_t j = 0; j < nocc; ++j) {
+        if (enabledOnly && !supp[j].enabled) continue;
+        _WCTLHEAD* c = nodeControl(ops, nop, nodes, nnode, supp[j].node);
+        if (c != nullptr && c != ops[nop - 1].node_rec) c->hit += occ[j].weight;
     }
 }
 
@@ -259,6 +316,7 @@ int voz_InitForOperation(OPPARM* ops, int32_t nop, IDXINFO* index,
         const _WCTLHEAD* ctl = op->node_rec;
         if (ctl != nullptr && (ctl->rangeCount != 0 || ctl->rangeValue != 0))
             ranges = true;
+        if (op->field_ctl != nullptr) ranges = true;  // field passes
         if (op->kind != VOZ_OP_DIST) continue;
         assert(op->unit_reader == nullptr);
         op->unit_reader = static_cast<BLOCKCTL*>(calloc(1, sizeof(BLOCKCTL)));
@@ -291,36 +349,87 @@ void voz_TermForOperation(OPPARM* ops, int32_t nop) {
     }
 }
 
+namespace {
+
+// Prepares pass j of `op`: a field pass enables the occurrences inside an
+// instance of its field (when the field changed since the last check), the
+// whole-text pass after field passes enables them all again; either way the
+// hit counts are rebuilt. False on a failure of the field check.
+bool preparePass(OPPARM* ops, int32_t nop, OPPARM* op, int32_t j, OCC* occ,
+                 OCCSUPP* supp, int32_t n, IDXINFO* index,
+                 const VVGDOCINFO* vvg, _WCTLHEAD* nodes, int32_t nnode,
+                 int32_t* curField, GTRSTATUS* st) {
+    const MULTIFIELDCTRL* fc = op->field_ctl;
+    if (fc != nullptr && j < fc->nfields) {
+        uint16_t field = fc->fields[j].field;
+        op->node_rec->field_index = static_cast<uint16_t>(j);
+        if (field == *curField) return true;
+        voz_CheckFieldRangeAt(index, op->field_ctl, field, vvg->docNo,
+                              vvg->vvgStart, occ, supp, n, st);
+        if (voz_Failed(st)) return false;
+        for (int32_t k = 0; k < n; ++k) supp[k].enabled = supp[k].in_field;
+        rebuildHits(ops, nop, occ, supp, n, nodes, nnode, true);
+        *curField = field;
+        return true;
+    }
+    if (*curField != 0) {
+        rebuildHits(ops, nop, occ, supp, n, nodes, nnode, false);
+        for (int32_t k = 0; k < n; ++k) supp[k].enabled = 1;
+        *curField = 0;
+    }
+    return true;
+}
+
+}  // namespace
+
 int voz_EvaluateHit(OPPARM* ops, int32_t nop, OCC* occ, OCCSUPP* supp,
                     int32_t* nocc, IDXINFO* index, VVGDOCINFO* vvg,
                     _WCTLHEAD* nodes, int32_t nnode, int32_t* next_doc,
                     MULTIFIELDCTRL* mfc, RANKPARM* rank, GTRSTATUS* st) {
     assert(nop >= 1);
-    (void)mfc;  // fields are not evaluated: one pass over the whole text
+    (void)mfc;  // the words' fields were tested while they were gathered
     const bool ranking = rankingOn(rank);
     const int32_t n = *nocc;
     bool unitRan = false;
+    int32_t curField = 0;
     for (int32_t i = 0; i < nop; ++i) ops[i].node_rec->prox = 0.0f;
     for (int32_t i = 0; i < nop; ++i) {
         OPPARM* op = &ops[i];
-        switch (op->kind) {
-        case VOZ_OP_AND:
-            if (isPartial(op->subkind)) evalAny(op);
-            else evalStrictAnd(op);
-            break;
-        case VOZ_OP_OR: evalAny(op); break;
-        case VOZ_OP_NOT: evalNot(op, occ, supp, n, nnode); break;
-        case VOZ_OP_DIST:
-            unitRan = true;
-            if (!evalDistance(op, occ, supp, n, nodes, index, vvg, st))
+        const MULTIFIELDCTRL* fc = op->field_ctl;
+        int32_t nfields = fc != nullptr ? fc->nfields : 0;
+        int32_t passes = nfields;
+        if (fc == nullptr || op->node_rec->extra_pass != 0 || passes == 0) ++passes;
+        bool heldBefore = false;
+        for (int32_t j = 0; j < passes; ++j) {
+            if (!preparePass(ops, nop, op, j, occ, supp, n, index, vvg, nodes,
+                             nnode, &curField, st))
                 return 0;
-            break;
-        default:
-            voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_OPKIND_INIT);
-            return 0;
+            Pass pass{j == passes - 1, j < nfields,
+                      j < nfields ? fc->fields[j].normWeight : op->node_rec->weight};
+            switch (op->kind) {
+            case VOZ_OP_AND:
+                if (isPartial(op->subkind)) evalAny(op);
+                else evalStrictAnd(op);
+                break;
+            case VOZ_OP_OR: evalAny(op); break;
+            case VOZ_OP_NOT: evalNot(op, occ, supp, n, nnode); break;
+            case VOZ_OP_DIST:
+                unitRan = true;
+                if (!evalDistance(op, occ, supp, n, nodes, index, vvg,
+                                  pass.last, st))
+                    return 0;
+                break;
+            default:
+                voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_OPKIND_INIT);
+                return 0;
+            }
+            if (op->node_rec->hit > 0) {
+                settleHeld(op, occ, supp, n, ranking, rank, pass);
+                heldBefore = true;
+            } else if (pass.last) {
+                settleFailed(op, supp, n, ranking, heldBefore);
+            }
         }
-        if (op->node_rec->hit > 0) settleHeld(op, occ, supp, n, ranking, rank);
-        else settleFailed(op, supp, n, ranking);
     }
     const OPPARM* root = &ops[nop - 1];
     *next_doc = root->node_rec->cur.docno;

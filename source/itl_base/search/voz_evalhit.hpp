@@ -48,7 +48,8 @@ constexpr int32_t VOZ_EC_UNIT_READER = 259;    // retcode 11: no memory for
 // Walks the operators: fills *mask (cleared first) and opens the block
 // reader of every 'D' operator on its boundary key. Returns 1 when quick
 // evaluation is allowed (no 'D', no NOT, not both AND and OR, at most one
-// operator, no operator control with a range count or range value), else
+// operator, no operator control with a range count or range value, no
+// operator with a field list), else
 // 0. An unknown kind sets 17/705 and returns 0; a reader that cannot be
 // opened returns 0 with its status. Whatever was opened is closed by
 // voz_TermForOperation, which the caller runs in any case.
@@ -64,9 +65,12 @@ void voz_TermForOperation(OPPARM* ops, int32_t nop);
 // the front of `occ` in order and *nocc becomes their count (unchanged
 // when the root fails). *next_doc := the root's `cur.docno`. Word `hit`s
 // (the first nnode controls) are rebuilt from the survivors' weights when
-// the root holds. A failure of the block reader returns 0 with its status.
-// `mfc` is the search's field control (null: no fields); ranking is on
-// when `rank` is given and bit 0 of its flags is set.
+// the root holds. A failure of the block reader or of a field key returns 0
+// with its status. An operator with a field list (OPPARM::field_ctl) holds
+// when it holds inside some instance of one of its fields, or, with
+// `extra_pass`, over the whole text. `mfc` is the search's field control
+// (unused: the words' fields are tested as they are gathered); ranking is
+// on when `rank` is given and bit 0 of its flags is set.
 // REQUIRES: nop >= 1; occ/supp hold *nocc entries of one document.
 int voz_EvaluateHit(OPPARM* ops, int32_t nop, OCC* occ, OCCSUPP* supp,
                     int32_t* nocc, IDXINFO* index, VVGDOCINFO* vvg,

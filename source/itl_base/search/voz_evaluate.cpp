@@ -92,6 +92,11 @@ void fillParm(const OPEINFO& op, int32_t kept, _WCTLHEAD* controls,
         static_cast<intptr_t>(op.op_range_value));
     own->rangeValue = op.op_range_value2;
     own->weight = 1.0f;
+    // The group's field options: a range list and a weight list.
+    own->fieldNumber = op.fld_range != nullptr ? op.fld_range_count : 0;
+    own->fieldRanges = op.fld_range_count != 0 ? op.fld_range : nullptr;
+    own->fieldWeights = op.fld_weight_count != 0 ? op.fld_weight : nullptr;
+    own->fieldWeightCount = own->fieldWeights != nullptr ? op.fld_weight_count : 0;
 }
 
 // Removes the slots no kept operator uses (running each to its end),
@@ -168,6 +173,9 @@ void copyWordMembers(_WCTLHEAD* controls, const RTRVWORDEXT* words,
         const RTRVWORD& wi = words[i].wi;
         _WCTLHEAD* c = &controls[i];
         c->fieldNumber = wi.fld_number;
+        c->fieldRanges = wi.fld_number > 0 ? wi.pFieldRange : nullptr;
+        c->fieldWeights = wi.weight > 0 ? wi.pFieldWeight : nullptr;
+        c->fieldWeightCount = wi.weight;
         c->delimiterNumber = wi.range_dlmno;
         c->rangeData = wi.range;
         c->rangeCount = static_cast<uint16_t>(wi.rangenum);
@@ -305,6 +313,11 @@ void voz_Evaluate(IDXINFO* index0, IDXINFO* index1, IDXINFO* spare1,
         GTRSTATUS own{};
         voz_TermForCheckRange(work, words1, parms, kept, blocks, &mfc, &own);
         if (own.retcode != 0 && !voz_Failed(st)) *st = own;
+        // The field tables copied back went with the range check.
+        for (int32_t s = 0; s < wordCount + opCount; ++s) {
+            controls[s].fieldArray = nullptr;
+            controls[s].fieldCount = 0;
+        }
     }
     if (readReady) voz_TermForReadOcc(work, words1, wordAnswer);
     voz_TermOPPARM(parms);

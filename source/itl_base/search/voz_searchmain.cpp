@@ -28,7 +28,7 @@ constexpr int32_t kEcNotOpen = 1471;
 // Refuses, before anything is read, what the engine cannot search yet,
 // and operators whose slots lie outside the search's slots (a later
 // operator's or the operator's own result cannot be an operand).
-bool acceptable(int32_t wordCount, const RTRVWORDEXT* words, int32_t opCount,
+bool acceptable(int32_t wordCount, const RTRVWORDEXT* /*words*/, int32_t opCount,
                 const OPEINFO* ops, const RANKPARM* /*rank*/,
                 const char* /*freqName*/, GTRSTATUS* st) {
     for (int32_t i = 0; i < opCount; ++i) {
@@ -46,26 +46,8 @@ bool acceptable(int32_t wordCount, const RTRVWORDEXT* words, int32_t opCount,
         }
     }
     for (int32_t i = 0; i < opCount; ++i) {
-        const OPEINFO& op = ops[i];
-        if (op.op_range_count != 0 || op.fld_range_count != 0 ||
-            op.fld_range != nullptr) {
-            voz_setStatus(st, VOZ_RC_UNSUPPORTED, VOZ_EC_REFUSE_FIELD);
-            return false;
-        }
-        if (op.fld_weight_count != 0 || op.fld_weight != nullptr) {
-            voz_setStatus(st, VOZ_RC_UNSUPPORTED, VOZ_EC_REFUSE_FIELDWEIGHT);
-            return false;
-        }
-    }
-    for (int32_t i = 0; i < wordCount; ++i) {
-        const RTRVWORD& w = words[i].wi;
-        int32_t ec = 0;
-        if (w.fld_number != 0 || w.pFieldRange != nullptr)
-            ec = VOZ_EC_REFUSE_FIELD;
-        else if (w.pFieldWeight != nullptr)
-            ec = VOZ_EC_REFUSE_FIELDWEIGHT;
-        if (ec != 0) {
-            voz_setStatus(st, VOZ_RC_UNSUPPORTED, ec);
+        if (ops[i].op_range_count != 0) {
+            voz_setStatus(st, VOZ_RC_UNSUPPORTED, VOZ_EC_REFUSE_OPRANGE);
             return false;
         }
     }

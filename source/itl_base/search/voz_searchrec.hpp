@@ -29,6 +29,7 @@ struct GTRFIELDRANGE;
 struct GTRFIELDWEIGHT;
 struct _WCTLHEAD;
 struct ANSWERFORM;
+struct FIELDARRAY;
 
 // Document number past the last one, and the largest position.
 constexpr int32_t VOZ_DOC_END = 0x7FFFFFFF;
@@ -268,8 +269,24 @@ struct _WCTLHEAD {
     int32_t addedCount;      // entries the set-up added to the word set
     OCC cur;                 // current occurrence; docno VOZ_DOC_END = past
     char endFlag;            // 'Y' past the last occurrence
-    int32_t fieldNumber;
+    int32_t fieldNumber;     // a field, or the entries of fieldRanges
     int32_t fieldData;
+    // Field restriction and weights (search/voz_fieldrange.hpp): the lists
+    // the driver copies from the word or from the operator's group, and the
+    // field table that the range check's set-up makes of them.
+    const GTRFIELDRANGE* fieldRanges;    // null, or fieldNumber entries
+    const GTRFIELDWEIGHT* fieldWeights;  // null, or fieldWeightCount entries
+    int32_t fieldWeightCount;  // entries of fieldWeights; a word without
+                               // them: its plain weight (0 none)
+    FIELDARRAY* fieldArray;  // the fields it may match, ascending; owned by
+                             // the range check, null when none
+    int32_t fieldCount;      // entries of fieldArray
+    int32_t defaultWeight;   // weight (percent) outside the listed fields
+    uint16_t maxFieldWeight; // largest of the table's weights and default
+    uint16_t field_index;    // operator: fieldArray entry of the pass
+    uint8_t outsideAllowed;  // 1: occurrences outside the fields count
+    float weightFactor;      // words 1.0; operators: largest operand weight
+                             // / 100
     int16_t delimiterNumber;
     char kind;
     uint8_t matchGrade;

@@ -25,14 +25,6 @@ void restrict(Query& q, int32_t slot, std::vector<RTRVRANGE>* ranges) {
     w.range = ranges == nullptr ? nullptr : ranges->data();
 }
 
-using Hits = std::vector<std::pair<int32_t, int32_t>>;  // (document, position)
-
-Hits hitsOf(const Outcome& o) {
-    Hits h;
-    for (const OCC& x : o.occs) h.push_back({x.docno, x.pos});
-    return h;
-}
-
 TEST_F(BlockRanges, OneWord) {
     struct Row {
         const char* word;

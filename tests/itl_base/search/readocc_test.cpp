@@ -369,7 +369,7 @@ TEST(BlockReader, BlocksFromBoundaryPostings) {
     VOZ_SearchRelease(&h, &st);
 }
 
-TEST(CheckRange, UnrestrictedWordsAreAcceptedRestrictedOnesRefused) {
+TEST(CheckRange, UnrestrictedWordsAreAcceptedBlockRangesNeedATable) {
     _WCTLHEAD w[2];
     memset(w, 0, sizeof w);
     BLOCKCTL* blocks[VOZ_BLOCK_KINDS];
@@ -387,10 +387,10 @@ TEST(CheckRange, UnrestrictedWordsAreAcceptedRestrictedOnesRefused) {
     EXPECT_FLOAT_EQ(w[0].resultWeight, 1.0f);
     EXPECT_FLOAT_EQ(w[0].accWeight, 3.0f);
     ASSERT_OK(st);
-    // A word restricted to fields is refused.
-    w[1].fieldNumber = 7;
+    // Block ranges checked without a block table are an error.
+    w[1].rangeCount = 1;
     GTRSTATUS s{};
-    EXPECT_EQ(voz_CheckRange(nullptr, &w[1], blocks, &mfc, &v, &s), VOZ_RANGE_ERROR);
+    EXPECT_EQ(voz_CheckRange(nullptr, &w[1], nullptr, &mfc, &v, &s), VOZ_RANGE_ERROR);
     EXPECT_RC(s, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
     // The end frees block controls left in the table.
     blocks[3] = static_cast<BLOCKCTL*>(calloc(1, sizeof(BLOCKCTL)));

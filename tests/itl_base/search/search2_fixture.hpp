@@ -62,9 +62,11 @@ struct Corpus {
         mkdir(temp.c_str(), 0770);
     }
     // One cycle ('N' new, 'A' append) of documents first, first+1, ...
-    // with creation record `p`.
+    // with creation record `p`; bounds[i], when given, is document i's
+    // boundary record (its pointers point into docs[i]).
     void cycle(char op, int32_t first, const std::vector<std::string>& docs,
-               GTRSTATUS& st, GTRHCREATEPARM p = textParm()) {
+               GTRSTATUS& st, GTRHCREATEPARM p = textParm(),
+               const std::vector<BOUNDARYINFO*>* bounds = nullptr) {
         std::string old = std::filesystem::current_path().string();
         std::filesystem::current_path(work);
         GTRSYSPARM sys;
@@ -80,8 +82,8 @@ struct Corpus {
             int32_t start = 0;
             GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(docs[i].data()),
                                  static_cast<int32_t>(docs[i].size()),
-                                 first + static_cast<int32_t>(i), &start, nullptr,
-                                 &st);
+                                 first + static_cast<int32_t>(i), &start,
+                                 bounds != nullptr ? (*bounds)[i] : nullptr, &st);
         }
         if (st.retcode == 0) {
             GTRcreateIndexLast(h, &st);
@@ -212,15 +214,15 @@ inline const std::vector<std::string> kD5 = {"123 456. 789", "123 2020",
                                              "456 789 123", "2020",
                                              "3131 123. 456"};
 
-// A suite over one read-only index built once from *kDocs through the update
-// cycle; each test gets a handle `h` of its own, opened on the index.
-template <const std::vector<std::string>* kDocs>
-class CorpusSuite : public ::testing::Test {
+// A suite over one read-only index that kBuild writes into a fresh corpus
+// once; each test gets a handle `h` of its own, opened on the index.
+template <void (*kBuild)(Corpus&, GTRSTATUS&)>
+class BuiltSuite : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         corpus = new Corpus();
         GTRSTATUS st{};
-        corpus->cycle('N', 0, *kDocs, st);
+        kBuild(*corpus, st);
         ASSERT_EQ(st.retcode, 0) << st.errcode;
     }
     static void TearDownTestSuite() {
@@ -233,9 +235,22 @@ protected:
         ASSERT_EQ(st.retcode, 0) << st.errcode;
     }
     void TearDown() override { closeHandle(h); }
+    // The text half's main file set of the open handle.
+    IDXINFO* mainSet() { return &h->first.set0[0]; }
     static inline Corpus* corpus = nullptr;
     VOZSEARCH* h = nullptr;
 };
+
+// One update cycle of *kDocs, numbered from 0.
+template <const std::vector<std::string>* kDocs>
+void cycleOf(Corpus& c, GTRSTATUS& st) {
+    c.cycle('N', 0, *kDocs, st);
+}
+
+// A suite over one read-only index built once from *kDocs through the update
+// cycle.
+template <const std::vector<std::string>* kDocs>
+using CorpusSuite = BuiltSuite<&cycleOf<kDocs>>;
 
 // One query: words and postfix operators. Slots number the words first.
 struct Query {
@@ -354,6 +369,15 @@ inline Outcome run(VOZSEARCH* h, Query& q, const Options& o = Options()) {
     for (const OCC& x : out.occs) out.docs.insert(x.docno);
     if (!o.keepResult) releaseResult(out.res);
     return out;
+}
+
+// The (document, position) pairs of a search's occurrences, in order.
+using Hits = std::vector<std::pair<int32_t, int32_t>>;
+
+inline Hits hitsOf(const Outcome& o) {
+    Hits h;
+    for (const OCC& x : o.occs) h.push_back({x.docno, x.pos});
+    return h;
 }
 
 }  // namespace s2fix

@@ -336,7 +336,6 @@ TEST_F(D5, EstimatesReadNoPositions) {
 }
 
 TEST_F(D5, RefusesWhatItCannotSearchYet) {
-    static GTRFIELDWEIGHT weight{};
     struct Row {
         const char* name;
         std::function<void(Query&)> make;
@@ -345,14 +344,10 @@ TEST_F(D5, RefusesWhatItCannotSearchYet) {
     };
     const std::vector<Row> rows = {
         {"binary set", [](Query& q) { q.op('O', {q.add('S', {})}); }, VOZ_EC_BINSET},
-        {"field", [](Query& q) {
+        {"operator range", [](Query& q) {
              one(q, "123");
-             q.words[0].wi.fld_number = 3;
-         }, VOZ_EC_REFUSE_FIELD},
-        {"field weights", [](Query& q) {
-             one(q, "123");
-             q.words[0].wi.pFieldWeight = &weight;
-         }, VOZ_EC_REFUSE_FIELDWEIGHT},
+             q.ops[0].op_range_count = 1;
+         }, VOZ_EC_REFUSE_OPRANGE},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
