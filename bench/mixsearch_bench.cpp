@@ -11,6 +11,8 @@
 //     stemmed     "rivers" with stemming
 //     wildcard    "s*" at expansion limit 1000
 //     wildone     "ri?er" (one unit masked)
+//     fuzzy       "riverz" at similarity 80 (finds "river", "rivers")
+//     fuzzyexact  "river" at similarity 80
 // Fixed corpus: seed 2027; the index lives in a temporary directory that is
 // removed at exit.
 #include <benchmark/benchmark.h>
@@ -97,13 +99,14 @@ struct Query {
     std::vector<int32_t> operands;
     OPEINFO op{};
 
-    void word(const char* text, int32_t rear = 0, bool stem = false) {
+    void word(const char* text, int32_t rear = 0, bool stem = false,
+              int16_t precision = 100) {
         texts.push_back(units(text));
         RTRVWORDEXT w;
         memset(&w, 0, sizeof w);
         w.wi.type = 'W';
         w.wi.wordlen = static_cast<int16_t>(texts.back().size());
-        w.wi.precision = 100;
+        w.wi.precision = precision;
         w.wi.search_flag = 1;
         w.unit_width = 2;
         w.cut_function = Func_CutIntoPart[0];
@@ -141,7 +144,9 @@ void BM_MixSearch(benchmark::State& state, int kind) {
     case 3: q.word("rive", 3); break;
     case 4: q.word("rivers", 0, true); break;
     case 5: q.word("s*"); break;
-    default: q.word("ri?er"); break;
+    case 6: q.word("ri?er"); break;
+    case 7: q.word("riverz", 0, false, 80); break;
+    default: q.word("river", 0, false, 80); break;
     }
     q.finish(op);
     std::vector<double> micros;
@@ -179,6 +184,8 @@ BENCHMARK_CAPTURE(BM_MixSearch, rear, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_MixSearch, stemmed, 4)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_MixSearch, wildcard, 5)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_MixSearch, wildone, 6)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, fuzzy, 7)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_MixSearch, fuzzyexact, 8)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

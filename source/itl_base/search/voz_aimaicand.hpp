@@ -27,10 +27,12 @@
 // voz_SortPartinfo -> voz_InitPctlBatch2 per group (ended with
 // voz_TermPctlBatch2); voz_PartctlFree at the end.
 //
-// Every candidate the search keeps begins at the key's first unit (head
-// offset 0) with the part's first n-gram and reaches the similarity; the
-// head (1) and tail (2) kinds of split matches are recognised by the
-// search when a part number is given, but the set-up passes none.
+// Without a part number every candidate the search keeps begins at the
+// key's first unit (head offset 0) with the part's first n-gram and reaches
+// the similarity. With one (the word's first token part) it also keeps the
+// two sides of a part split over two keys: a head (kind 1: the part's first
+// n-gram on, below the similarity, at most one key unit after it) and a
+// tail (kind 2: at the key's first unit, through the part's last n-gram).
 #ifndef VOZ_AIMAICAND_HPP
 #define VOZ_AIMAICAND_HPP
 

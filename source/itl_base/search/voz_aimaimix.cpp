@@ -5,6 +5,7 @@
 // pieces or the whole-word group; then the fuzzy control is built.
 #include "search/voz_aimaimix.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "search/voz_aimaicand.hpp"
 #include "search/voz_exact.hpp"
 #include "search/voz_gctl.hpp"
+#include "search/voz_rtrvwords.hpp"
 #include "search/voz_wordctl.hpp"
 
 namespace {
@@ -125,6 +127,63 @@ bool cutWord(AimaiSetup& s, uint8_t* end, GTRSTATUS* st) {
     return true;
 }
 
+// A candidate found by exact lookup of word units [start, start + units):
+// the key is exactly those units.
+PARTINFO exactModel(uint8_t kind, int32_t start, int32_t units, int32_t part) {
+    PARTINFO m;
+    memset(&m, 0, sizeof m);
+    m.removed = 'N';
+    m.splitKind = kind;
+    m.startUnit = static_cast<int16_t>(start);
+    m.endUnit = static_cast<int16_t>(start + units);
+    m.score = static_cast<int16_t>(units * 100);
+    m.keyUnits = units;
+    m.matchEnd = static_cast<int16_t>(units);
+    m.partNumber = part;
+    return m;
+}
+
+// The part number of token part t's candidate search: the index of its
+// first n-gram for the word's first token part when that has more than one
+// n-gram, unless the word's leading flag byte is 'N'; else -1. With a part
+// number the search also records split matches: head candidates (the part's
+// start in one key) and tail candidates (its end in the next key).
+int32_t partNumberOf(const AimaiSetup& s, size_t t) {
+    const TokenPart& p = s.tokens[t];
+    uint8_t flag = 0;
+    memcpy(&flag, &s.word->leading, 1);
+    if (t != 0 || p.lastNgram == p.firstNgram || flag == 'N') return -1;
+    return p.firstNgram;
+}
+
+// Split matches whose other side is too short for a key-index n-gram: a
+// new candidate (from `from` on) that begins n'-1 units into part p at its
+// key's start leaves the part's first n'-1 units to a key of their own,
+// looked up whole as a head candidate; one that ends n'-1 units before the
+// part's end at its key's end leaves the last n'-1 units, a tail candidate.
+void splitMatches(AimaiSetup& s, const TokenPart& p, int32_t part,
+                  int32_t from, GTRSTATUS* st) {
+    const int32_t k = s.nk - 1;
+    if (k < 1 || p.units < 2 * s.nk - 2) return;
+    const int32_t end = p.startUnit + p.units;
+    bool head = false, tail = false;
+    for (int32_t i = from; i < s.cands.count; ++i) {
+        const PARTINFO& c = s.cands.parts[i];
+        head = head || (c.startUnit == p.startUnit + k && c.headOffset == 0);
+        tail = tail || (c.endUnit == end - k && c.tailRemainder == 0);
+    }
+    if (head) {
+        PARTINFO m = exactModel(1, p.startUnit, k, part);
+        voz_AimaiExact(p.start, k * s.ww, s.word, s.keyIndex, s.index,
+                       &s.cands, &m, st);
+    }
+    if (tail && !voz_Failed(st)) {
+        PARTINFO m = exactModel(2, end - k, k, part);
+        voz_AimaiExact(p.start + (p.units - k) * s.ww, k * s.ww, s.word,
+                       s.keyIndex, s.index, &s.cands, &m, st);
+    }
+}
+
 // Candidate keys of every token part, into s.cands.
 void searchCandidates(AimaiSetup& s, GTRSTATUS* st) {
     std::vector<AIMAINGRAM> reversed(static_cast<size_t>(s.units + 1));
@@ -135,24 +194,20 @@ void searchCandidates(AimaiSetup& s, GTRSTATUS* st) {
         const TokenPart& p = s.tokens[t];
         int32_t count = p.lastNgram - p.firstNgram + 1;
         if (count == 1 && s.ngrams[static_cast<size_t>(p.firstNgram)].units < s.nk) {
-            PARTINFO model;
-            memset(&model, 0, sizeof model);
-            model.removed = 'N';
-            model.startUnit = static_cast<int16_t>(p.startUnit);
-            model.endUnit = static_cast<int16_t>(p.startUnit + p.units);
-            model.score = static_cast<int16_t>(p.units * 100);
-            model.keyUnits = p.units;
-            model.matchEnd = static_cast<int16_t>(p.units);
-            model.partNumber = -1;
+            PARTINFO model = exactModel(0, p.startUnit, p.units, -1);
             voz_AimaiExact(p.start, p.bytes, s.word, s.keyIndex, s.index,
                            &s.cands, &model, st);
             continue;
         }
         bool lastToken = t + 1 == s.tokens.size();
-        AIMAIXPARM parm{-1, 0, lastToken ? p.units : 4, 0, 1};
+        int32_t part = partNumberOf(s, t);
+        int32_t before = s.cands.count;
+        AIMAIXPARM parm{part, 0, lastToken ? p.units : 4, 0, 1};
         voz_AimaiLoopX(s.word->wi.precision, &s.ngrams[static_cast<size_t>(p.firstNgram)],
                        count, reversed.data(), s.units, s.keyIndex, s.index, &parm,
                        &s.cands, st);
+        if (part >= 0 && s.cands.count > before && !voz_Failed(st))
+            splitMatches(s, p, part, before, st);
     }
     voz_TermForAimaiLoopX(reversed.data(), static_cast<int32_t>(reversed.size()));
     voz_TermForAimaiLoopX(s.ngrams.data(), static_cast<int32_t>(s.ngrams.size()));
@@ -162,32 +217,61 @@ void searchCandidates(AimaiSetup& s, GTRSTATUS* st) {
     voz_SortPartinfo(s.cands.parts, s.cands.count, st);
 }
 
+// One run of candidates with the same word range and split kind.
+struct CandGroup {
+    int32_t first, count;
+    int32_t start, end;
+    uint8_t kind;
+    int32_t part;            // the largest part number of the run
+};
+
+// A head group and a tail group are partners when they come from the same
+// part and the tail begins where the head ends.
+bool partnerGroups(const CandGroup& head, const CandGroup& tail) {
+    return head.kind == 1 && tail.kind == 2 && head.part == tail.part &&
+           head.end == tail.start;
+}
+
 // Groups the candidates by (start, end, kind) into pieces; the group over
-// the whole word becomes the whole-word group. Head and tail groups have
-// no partners here and get no keys.
+// the whole word becomes the whole-word group. A head or tail group
+// without a partner group gets no keys (no piece).
 void buildCandidatePieces(AimaiSetup& s, GTRSTATUS* st) {
-    for (int32_t i = 0; i < s.cands.count && !voz_Failed(st);) {
+    std::vector<CandGroup> groups;
+    for (int32_t i = 0; i < s.cands.count;) {
         const PARTINFO& f = s.cands.parts[i];
+        CandGroup g{i, 0, f.startUnit, f.endUnit, f.splitKind, f.partNumber};
         int32_t j = i + 1;
         while (j < s.cands.count && s.cands.parts[j].startUnit == f.startUnit &&
                s.cands.parts[j].endUnit == f.endUnit &&
-               s.cands.parts[j].splitKind == f.splitKind)
+               s.cands.parts[j].splitKind == f.splitKind) {
+            g.part = std::max(g.part, s.cands.parts[j].partNumber);
             ++j;
-        if (f.splitKind == 0) {
-            GCTLINFO g = newPiece('Y', nullptr, 0, f.startUnit, f.endUnit);
-            g.ownerWords2[0] = i;
-            g.ownerWords2[1] = j - i;
-            g.ownerWord0 = 1;
-            voz_InitPctlBatch2(&g, &s.cands.parts[i], j - i, s.units, s.parts,
-                               s.index, st);
-            if (f.startUnit == 0 && f.endUnit == s.units && !s.hasWhole) {
-                s.whole = g;
-                s.hasWhole = true;
-            } else {
-                s.pieces.push_back(g);
-            }
         }
+        g.count = j - i;
+        groups.push_back(g);
         i = j;
+    }
+    for (const CandGroup& f : groups) {
+        if (voz_Failed(st)) return;
+        if (f.kind != 0 &&
+            std::none_of(groups.begin(), groups.end(), [&f](const CandGroup& o) {
+                return f.kind == 1 ? partnerGroups(f, o) : partnerGroups(o, f);
+            }))
+            continue;
+        GCTLINFO g = newPiece('Y', nullptr, 0, f.start, f.end);
+        g.ownerWords2[0] = f.first;
+        g.ownerWords2[1] = f.count;
+        g.ownerWords3[0] = f.part;
+        g.ownerWords3[1] = f.kind;
+        g.ownerWord0 = 1;
+        voz_InitPctlBatch2(&g, &s.cands.parts[f.first], f.count, s.units,
+                           s.parts, s.index, st);
+        if (f.kind == 0 && f.start == 0 && f.end == s.units && !s.hasWhole) {
+            s.whole = g;
+            s.hasWhole = true;
+        } else {
+            s.pieces.push_back(g);
+        }
     }
 }
 
@@ -336,4 +420,22 @@ void voz_GetOneWordAimaiMixInit(RTRVWORDEXT* word, _WCTLHEAD* w,
         return noHits(w);
     }
     startControl(s, w, answer, st);
+}
+
+void voz_AimaiMixDocEstimate(const _WCTLHEAD* w, int32_t* estimate) {
+    const auto* c = static_cast<const VOZAIMAIMIXCTL*>(w->priv);
+    if (c == nullptr) return;
+    // Pieces without keys (a head or tail without partners) cannot hold a
+    // document; they do not pull the estimate to 0.
+    int32_t pieces = 0, whole = 0;
+    bool any = false;
+    for (int32_t i = 0; i < c->pieceCount; ++i) {
+        if (c->pieces[i].keyCount < 1) continue;
+        int32_t one = 0;
+        voz_GetDocFreqByGctl(&c->pieces[i], 1, &one);
+        pieces = any ? std::min(pieces, one) : one;
+        any = true;
+    }
+    if (c->whole != nullptr) voz_GetDocFreqByGctl(c->whole, 1, &whole);
+    *estimate = std::max(pieces, whole);
 }

@@ -22,7 +22,12 @@
 //   ownerByte       'N' n-gram piece or 'Y' candidate-key piece
 //   ownerWords1     first and end (exclusive) word unit covered
 //   ownerWords2     first candidate and number of candidates ('Y')
-//   ownerWords3     part number (-1) and split kind (0 whole)
+//   ownerWords3     part number (-1: none) and split kind (0 whole part,
+//                   1 head, 2 tail of a part split over two keys)
+//   ownerWords4     kinds 1 and 2: first and last index among the kept
+//                   pieces between which its partners lie (the tails that
+//                   begin where a head ends, the heads that end where a
+//                   tail begins)
 //   ownerWord0      1 once a lookup built it (it must be ended)
 //
 // Calling order: voz_GetOneWordAimaiMixInit -> next-hit calls (word-control
@@ -128,5 +133,13 @@ void voz_GetOneWordAimaiMix(_WCTLHEAD* w, IDXINFO* index, IDXINFO* unused,
 void voz_FlushOkGctl(GCTLINFO* wholeWord, IDXINFO* index, int32_t doc,
                      int32_t pos, ANSWERFORM* answer, int32_t* delivered,
                      _WCTLHEAD* w, GTRSTATUS* st);
+
+// The document estimate of a fuzzy word whose next-hit operation is
+// voz_GetOneWordAimaiMix: the smallest of its pieces' largest key document
+// counts (voz_GetDocFreqByGctl over the pieces that have keys), or the
+// whole-word group's largest count when that is larger (a word whose
+// candidates are all whole keys has no pieces). Reads the counts kept with
+// the keys, no position list.
+void voz_AimaiMixDocEstimate(const _WCTLHEAD* w, int32_t* estimate);
 
 #endif  // VOZ_AIMAIMIX_HPP

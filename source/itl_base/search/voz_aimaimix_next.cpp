@@ -32,6 +32,56 @@ struct PieceOcc {
 
 int32_t startOf(const GCTLINFO& g) { return g.ownerWords1[0]; }
 int32_t endOf(const GCTLINFO& g) { return g.ownerWords1[1]; }
+int32_t splitKind(const GCTLINFO& g) { return g.ownerByte == 'Y' ? g.ownerWords3[1] : 0; }
+bool isSplit(const GCTLINFO& g) { return splitKind(g) != 0; }
+
+// True when b is a partner of a: a head and a tail of the same part, the
+// tail beginning where the head ends.
+bool partnerOf(const GCTLINFO& a, const GCTLINFO& b) {
+    int32_t ka = splitKind(a), kb = splitKind(b);
+    if (ka == 0 || kb == 0 || ka == kb || a.ownerWords3[0] != b.ownerWords3[0])
+        return false;
+    return ka == 1 ? endOf(a) == startOf(b) : endOf(b) == startOf(a);
+}
+
+// Links every head and tail piece to its partners (ownerWords4: the first
+// and last index of them); one without partners is exhausted from the start.
+void linkPartners(GCTLINFO* pieces, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        GCTLINFO& g = pieces[i];
+        if (!isSplit(g)) continue;
+        g.ownerWords4[0] = count;
+        g.ownerWords4[1] = -1;
+        for (int32_t j = 0; j < count; ++j) {
+            if (!partnerOf(g, pieces[j])) continue;
+            g.ownerWords4[0] = std::min(g.ownerWords4[0], j);
+            g.ownerWords4[1] = j;
+        }
+        if (g.ownerWords4[1] < 0) g.endOfDocs = 'Y';
+    }
+}
+
+// The smallest current document among the live partners of split piece i
+// (VOZ_DOC_END when none is left).
+int32_t partnerDoc(const VOZAIMAIMIXCTL* c, int32_t i) {
+    const GCTLINFO& g = c->pieces[i];
+    int32_t least = VOZ_DOC_END;
+    for (int32_t j = g.ownerWords4[0]; j <= g.ownerWords4[1]; ++j) {
+        const GCTLINFO& p = c->pieces[j];
+        if (p.endOfDocs != 'Y' && partnerOf(g, p)) least = std::min(least, p.curDoc);
+    }
+    return least;
+}
+
+// True when a partner of split piece i stands on document d.
+bool partnerOn(const VOZAIMAIMIXCTL* c, int32_t i, int32_t d) {
+    const GCTLINFO& g = c->pieces[i];
+    for (int32_t j = g.ownerWords4[0]; j <= g.ownerWords4[1]; ++j) {
+        const GCTLINFO& p = c->pieces[j];
+        if (p.endOfDocs != 'Y' && p.curDoc == d && partnerOf(g, p)) return true;
+    }
+    return false;
+}
 
 void keepStatus(GTRSTATUS* st, const GTRSTATUS& own) {
     if (own.retcode != 0 && !voz_Failed(st))
@@ -91,7 +141,18 @@ int32_t choosePieceDoc(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t target,
         for (int32_t i = 0; i < c->pieceCount; ++i) {
             GCTLINFO& g = c->pieces[i];
             if (g.endOfDocs == 'Y') continue;
-            if (g.curDoc < target) voz_GctlDocSkip(&g, target, index, st);
+            // A head or tail counts only beside a partner: it skips to the
+            // partners' smallest document when that lies further on.
+            int32_t to = target;
+            if (isSplit(g)) {
+                int32_t p = partnerDoc(c, i);
+                if (p == VOZ_DOC_END) {
+                    g.endOfDocs = 'Y';
+                    continue;
+                }
+                to = std::max(to, p);
+            }
+            if (g.curDoc < to) voz_GctlDocSkip(&g, to, index, st);
             if (voz_Failed(st)) return VOZ_DOC_END;
             if (g.endOfDocs == 'Y') continue;
             least = std::min(least, g.curDoc);
@@ -102,13 +163,15 @@ int32_t choosePieceDoc(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t target,
     }
 }
 
-// Coverage filter: the units covered by the pieces on document d (and by
-// dropped pieces) must reach the similarity.
+// Coverage filter: the units covered by the pieces on document d (a head
+// or tail only beside a partner there) and by dropped pieces must reach
+// the similarity.
 bool covered(VOZAIMAIMIXCTL* c, int32_t d) {
     std::fill(c->coverage.begin(), c->coverage.end(), 0);
     for (int32_t i = 0; i < c->pieceCount; ++i) {
         const GCTLINFO& g = c->pieces[i];
         if (g.endOfDocs == 'Y' || g.curDoc != d) continue;
+        if (isSplit(g) && !partnerOn(c, i, d)) continue;
         for (int32_t u = startOf(g); u < endOf(g) && u < c->units; ++u)
             c->coverage[static_cast<size_t>(u)] = 1;
     }
@@ -215,10 +278,15 @@ bool confirmed(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d, const PieceOcc& o,
 void chainHits(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d,
                const std::vector<PieceOcc>& occs,
                std::vector<VOZAIMAIMIXHIT>& out, GTRSTATUS* st) {
+    // A head or tail alone on the document yields nothing.
+    bool single = std::all_of(occs.begin(), occs.end(), [&occs](const PieceOcc& o) {
+        return o.piece == occs.front().piece;
+    });
+    if (occs.empty() || (single && isSplit(c->pieces[occs.front().piece]))) return;
     std::vector<uint8_t> used(occs.size(), 0);
     const int64_t denom = static_cast<int64_t>(c->units) * 100 * VOZ_AIMAI_SCALE;
     for (size_t i = 0; i < occs.size(); ++i) {
-        if (used[i] || c->pieces[occs[i].piece].ownerWords3[1] == 2) continue;
+        if (used[i] || splitKind(c->pieces[occs[i].piece]) == 2) continue;
         if (!confirmed(c, index, d, occs[i], st)) {
             if (voz_Failed(st)) return;
             continue;
@@ -232,6 +300,12 @@ void chainHits(VOZAIMAIMIXCTL* c, IDXINFO* index, int32_t d,
             const GCTLINFO& ga = c->pieces[occs[last].piece];
             const GCTLINFO& gb = c->pieces[occs[j].piece];
             if (startOf(gb) <= startOf(ga)) continue;
+            // A tail joins only right after a head partner, at most the
+            // head's span and 3 units further on.
+            if (splitKind(gb) == 2 &&
+                (!partnerOf(ga, gb) ||
+                 occs[j].pos > occs[last].pos + (endOf(ga) - startOf(ga)) + 3))
+                continue;
             if (!extendChain(c, occs[last], occs[j], &score, &penalty)) break;
             used[j] = 1;
             last = j;
@@ -385,6 +459,7 @@ void voz_AimaiLoop(RTRVWORDEXT* word, int32_t units, int32_t parts,
     c->whole = wholeWord;
     c->units = units;
     c->parts = parts;
+    linkPartners(pieces, pieceCount);
     c->similarity = word->wi.precision;
     c->misses = units - (c->similarity * units + 99) / 100;
     c->simN = c->similarity * units;

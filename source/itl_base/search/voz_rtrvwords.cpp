@@ -75,9 +75,12 @@ void setUpMixed(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
         dropForEstimate(w);
         return;
     }
-    if (voz_WildcardFuzzyPreference(word, width, st) != 0)
-        return voz_GetOneWordAimaiMixInit(word, w, primary, keyIndex,
-                                          wordAnswer, st);
+    if (voz_WildcardFuzzyPreference(word, width, st) != 0) {
+        voz_GetOneWordAimaiMixInit(word, w, primary, keyIndex, wordAnswer, st);
+        if (!voz_Failed(st) && w->nextHit == voz_GetOneWordAimaiMix)
+            voz_AimaiMixDocEstimate(w, &w->docEstimate);
+        return;
+    }
     voz_GetOneWordExactMixInit_(word, w, primary, keyIndex, wordAnswer, st, 0);
     const auto* ctl = static_cast<const VOZMIXCTL*>(w->priv);
     if (!voz_Failed(st) && ctl != nullptr)

@@ -63,8 +63,11 @@ struct Corpus {
         build(env, {"111 222", "222 333", "333 444"},
               gtrfix::HParm(3, code));
     }
-    explicit Corpus(const std::vector<std::string>& docs, uint8_t code = 34) {
-        build(env, docs, gtrfix::HParm(3, code));
+    explicit Corpus(const std::vector<std::string>& docs, uint8_t code = 34,
+                    uint8_t disable = 0) {
+        GTRHCREATEPARM p = gtrfix::HParm(3, code);
+        p.disable = disable;
+        build(env, docs, p);
     }
     const char* dir() const { return env.out.c_str(); }
 };

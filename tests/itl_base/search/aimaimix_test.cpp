@@ -37,12 +37,13 @@ struct Fuzzy : mixfix::MixTest {
     // word's similarity as every occurrence's match grade).
     std::vector<OCC> hits(const std::string& text, int16_t similarity,
                           int64_t* phases = nullptr, char startOption = 0,
-                          uint8_t code = 1) {
+                          uint8_t code = 1, char leading = 0) {
         Query q;
         Word wd{text};
         wd.precision = similarity;
         addWord(q, wd, code, code == 1 ? 2 : 3);
         q.words[0].wi.start_option = startOption;
+        memcpy(&q.words[0].leading, &leading, 1);
         q.finish();
         IDXINFO* index = &h->first.set0[0];
         IDXINFO* keyIndex = &h->first.set1[0];
@@ -156,6 +157,81 @@ TEST_F(Fuzzy, TwoPartWordsChainTheirPieces) {
     a.precision = b.precision = 80;
     q.op('A', {addWord(q, a), addWord(q, b)});
     EXPECT_EQ(s2fix::run(h, q).docs, (Docs{1}));
+}
+
+// A word split over two keys of a document: the head (the word's first
+// units, ending its key) and the tail (the word's last units, beginning the
+// next key) join as partners. A split hit uses two pieces for one part, so
+// it reports 99, not 100. A lone head or tail, or a tail too far behind
+// its head, yields nothing; with the word's leading flag byte 'N' no split
+// is sought.
+TEST_F(Fuzzy, SplitWordsJoinHeadAndTail) {
+    build({"sun flower", "sunflower", "sun", "flower", "sun bright flower",
+           "sun. flower", "flower sun"});
+    using Hit = std::tuple<int32_t, int32_t, int, int>;  // doc, pos, len, %
+    auto got = [](const std::vector<OCC>& v) {
+        std::vector<Hit> out;
+        for (const OCC& x : v) out.emplace_back(x.docno, x.pos, int(x.len), int(x.match));
+        return out;
+    };
+    EXPECT_EQ(got(hits("sunflower", 80)),
+              (std::vector<Hit>{{0, 1, 9, 99}, {1, 1, 9, 100}, {5, 1, 10, 98}}));
+    EXPECT_EQ(got(hits("sunflower", 80, nullptr, 0, 1, 'N')),
+              (std::vector<Hit>{{1, 1, 9, 100}}));
+    EXPECT_EQ(one("sunflower", 80).docs, (Docs{0, 1, 5}));
+}
+
+// A side of a split shorter than one key-index n-gram (3 units) is found
+// by exact lookup of those units once the other side is found: "ab" before
+// "flower", "xy" after it.
+TEST_F(Fuzzy, ShortSideOfASplitIsLookedUpWhole) {
+    build({"ab flower", "flower xy", "flower", "cd flower", "flower xz"});
+    struct Row {
+        const char* word;
+        int16_t similarity;
+        Docs want;
+    } rows[] = {{"abflower", 80, {0}}, {"flowerxy", 80, {1}}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.word);
+        std::vector<OCC> v = hits(r.word, r.similarity);
+        Docs d;
+        for (const OCC& x : v) {
+            d.insert(x.docno);
+            EXPECT_GE(x.match, r.similarity);
+            EXPECT_LE(x.match, 99);
+        }
+        EXPECT_EQ(d, r.want);
+        EXPECT_TRUE(hits(r.word, r.similarity, nullptr, 0, 1, 'N').empty());
+    }
+}
+
+// A fuzzy word's document count comes from the counts kept with its keys:
+// the smallest of its pieces' largest, or its whole-word keys' largest.
+// Estimate-only searches of words of several parts take the exact lookup,
+// which reads its first piece's keys: nothing for a misspelt word.
+TEST_F(Fuzzy, DocumentCountsFromTheKeys) {
+    build(kF5);
+    struct Row {
+        const char* word;
+        int32_t count;     // searched at 80
+        int32_t estimate;  // estimate-only
+    } rows[] = {{"apple", 4, 4}, {"appple", 4, 0}, {"apple pear", 3, 4},
+                {"banan", 2, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.word);
+        Outcome o = one(r.word, 80);
+        ASSERT_EQ(o.st.retcode, 0) << o.st.errcode;
+        EXPECT_EQ(o.wordCounts[0], r.count);
+        Query q;
+        Word w{r.word};
+        w.precision = 80;
+        q.op('O', {addWord(q, w)});
+        s2fix::Options est;
+        est.estimateOnly = 1;
+        Outcome e = s2fix::run(h, q, est);
+        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+        EXPECT_EQ(e.estimates[0], r.estimate);
+    }
 }
 
 TEST_F(Fuzzy, StopWordMatchesEveryDocument) {

@@ -1,11 +1,13 @@
 // Randomized exact words over a mixed index against a brute-force scan.
 // Documents are runs of letters (token keys), digits or CJK characters
-// (2-gram text, code pages 1 and 34) and both side by side; query words are letter runs, or a letter run and a
-// digit run of at least 2 units side by side (a word of a token piece and
-// n-gram pieces), alone or under AND/OR. A letter run matches where the
-// text holds it as a whole run of letters; a digit run where the text holds
-// its digits; blanks beside letters take no position. TEST_SEED replays a
-// seed.
+// (2-gram text, code pages 1 and 34) and both side by side; query words are
+// letter runs, or a letter run and a digit run of at least 2 units side by
+// side (a word of a token piece and n-gram pieces), alone or under AND/OR,
+// the first word with or without truncation counts. A letter run matches
+// where the text holds it as a whole run of letters (a front-truncated
+// first run may begin inside one, a rear-truncated last run may end inside
+// one); a digit run where the text holds its digits; blanks beside letters
+// take no position. TEST_SEED replays a seed.
 #include <random>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "calls/voz_gtrsearch.hpp"
 #include "mix_fixture.hpp"
 
 namespace {
@@ -52,10 +55,12 @@ std::string randomDoc(std::mt19937& rng) {
 }
 
 // Where `w` occurs in `t` with each of its letter runs a whole run of
-// letters of the text. A blank beside a letter run takes no position (the
-// cut passes over it); one between other characters is a unit of their
-// n-gram text. Runs keep the bounds the blanks gave them.
-bool occurs(const std::string& t, const std::string& w) {
+// letters of the text, except that with `front` the word's first unit and
+// with `rear` its last may lie inside one. A blank beside a letter run
+// takes no position (the cut passes over it); one between other characters
+// is a unit of their n-gram text. Runs keep the bounds the blanks gave them.
+bool occurs(const std::string& t, const std::string& w, bool front = false,
+            bool rear = false) {
     std::string packed;
     std::vector<bool> starts, ends;
     for (size_t i = 0; i < t.size(); ++i) {
@@ -74,8 +79,12 @@ bool occurs(const std::string& t, const std::string& w) {
         for (size_t k = 0; k < w.size() && whole; ++k) {
             if (!isLetter(w[k])) continue;
             // A run of the word starts exactly where a run of the text does.
-            if ((k == 0 || !isLetter(w[k - 1])) != starts[i + k]) whole = false;
-            if ((k + 1 == w.size() || !isLetter(w[k + 1])) && !ends[i + k]) whole = false;
+            bool first = k == 0, last = k + 1 == w.size();
+            if (!(first && front) &&
+                (first || !isLetter(w[k - 1])) != starts[i + k])
+                whole = false;
+            if (!(last && rear) && (last || !isLetter(w[k + 1])) && !ends[i + k])
+                whole = false;
         }
         if (whole) return true;
     }
@@ -93,10 +102,11 @@ std::string render(const std::string& m, uint8_t code) {
     return t;
 }
 
-Docs scan(const std::vector<std::string>& docs, const std::string& w) {
+Docs scan(const std::vector<std::string>& docs, const std::string& w,
+          bool front = false, bool rear = false) {
     Docs d;
     for (size_t i = 0; i < docs.size(); ++i)
-        if (occurs(docs[i], w)) d.insert(static_cast<int32_t>(i));
+        if (occurs(docs[i], w, front, rear)) d.insert(static_cast<int32_t>(i));
     return d;
 }
 
@@ -118,9 +128,13 @@ void round(std::mt19937& rng, uint8_t code, int16_t width) {
         for (int k = 0; k < 40; ++k) {
             s2fix::Query q;
             std::string a = randomWord(rng), b = randomWord(rng);
-            Docs want = scan(docs, a);
-            int32_t sa = addWord(q, {render(a, code)}, code, width);
-            std::string shown = a;
+            const uint32_t trunc = rng() % 4;  // bit 0 front, bit 1 rear
+            const bool front = (trunc & 1) != 0, rear = (trunc & 2) != 0;
+            Docs want = scan(docs, a, front, rear);
+            int32_t sa = addWord(q, {render(a, code), front ? VOZ_TRUNC_ANY : 0,
+                                     rear ? VOZ_TRUNC_ANY : 0},
+                                 code, width);
+            std::string shown = (front ? "*" : "") + a + (rear ? "*" : "");
             switch (rng() % 3) {
             case 0:
                 q.op('O', {sa});

@@ -224,4 +224,45 @@ TEST_F(MixIndex, SelectivityEstimates) {
     }
 }
 
+// The set-up of an estimate-only search reads the document counts kept
+// with the keys and opens no position list: no key of a token or n-gram
+// piece has a position reader or stands on a document. The same word set
+// up for a search does read them.
+TEST_F(MixIndex, EstimateSetUpOpensNoPositionList) {
+    build({"apple123 pear", "apple 123", "p123"});
+    for (const char* text : {"apple123", "p*", "apple"}) {
+        for (int selectivity : {1, 0}) {
+            SCOPED_TRACE(std::string(text) + (selectivity ? " estimate" : " search"));
+            Query q;
+            addWord(q, {text});
+            q.finish();
+            _WCTLHEAD w;
+            memset(&w, 0, sizeof w);
+            GTRSTATUS st{};
+            IDXINFO* index = &h->first.set0[0];
+            IDXINFO* keyIndex = &h->first.set1[0];
+            voz_GetOneWordExactMixInit_(&q.words[0], &w, index, keyIndex, nullptr,
+                                        &st, selectivity);
+            ASSERT_EQ(st.retcode, 0) << st.errcode;
+            const auto* ctl = static_cast<const VOZMIXCTL*>(w.priv);
+            ASSERT_NE(ctl, nullptr);
+            int32_t keys = 0, opened = 0;
+            for (int32_t i = 0; i < ctl->keptCount; ++i)
+                for (int32_t k = 0; k < ctl->kept[i].keyCount; ++k, ++keys)
+                    opened += ctl->kept[i].pctl[k].reader != nullptr ||
+                              ctl->kept[i].pctl[k].curDoc >= 0;
+            EXPECT_GT(keys, 0);
+            EXPECT_EQ(opened == 0, selectivity == 1);
+            if (selectivity)
+                voz_TermEmpForSelectivity(&q.words[0], &w, index, keyIndex,
+                                          nullptr, &st);
+            else
+                w.nextHit(&w, index, keyIndex, nullptr, VOZ_DOC_END,
+                          VOZ_RELEASE_POS, &st);
+            EXPECT_EQ(st.retcode, 0) << st.errcode;
+            EXPECT_EQ(w.priv, nullptr);
+        }
+    }
+}
+
 }  // namespace
