@@ -229,6 +229,53 @@ TEST_F(EqualWordSearch, AndAndOrOfTwoEqualWords) {
     EXPECT_EQ(s2fix::run(h, n).docs, (std::set<int32_t>{0, 1, 2, 5, 8, 9, 10}));
 }
 
+TEST(EqualWordBoundary, SentenceRegionsAreTheBlocksOfTheSentenceKey) {
+    // Over a text index with sentence ends, the region of every position
+    // (asked in order, and again from the start of a document) is the
+    // block the block reader finds on the same key.
+    s2fix::Corpus c;
+    GTRSTATUS st{};
+    c.cycle('N', 0, {"11. 22. 33", "44 55", "66. 77. 88. 99", "x"}, st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    VOZSEARCH* h = c.open(st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    IDXINFO* index = &h->first.set0[0];
+    FORBOUNDARY b{};
+    b.index = index;
+    voz_BoundaryInitSentence(&b, &st);
+    int32_t boundaries = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int32_t doc = 0; doc < 4; ++doc) {
+            BLOCKCTL blocks{};
+            voz_InitForGetBlock(index, &blocks, 0, &st);
+            VVGDOCINFO info{};
+            info.vvgEnd = VOZ_VVG_NONE_END;
+            for (int32_t pos = 1; pos <= 16; ++pos) {
+                int32_t start = 0, end = 0, limit = 0;
+                voz_BoundaryGetSentence(&b, doc, pos, &start, &end, &limit, &st);
+                OCC occ{};
+                occ.docno = doc;
+                occ.pos = pos;
+                info.docNo = info.vvgId = doc;
+                info.relPos = pos;
+                voz_GetBlock(index, &blocks, &occ, &info, &st);
+                ASSERT_EQ(st.retcode, 0) << st.errcode;
+                EXPECT_EQ(std::make_pair(start, end),
+                          std::make_pair(blocks.blockStart, blocks.blockEnd))
+                    << "doc " << doc << " pos " << pos;
+                EXPECT_LE(start, pos);
+                EXPECT_LT(pos, end);
+                EXPECT_EQ(limit, 1);
+                boundaries += start > 1 && start == pos;
+            }
+            voz_TermForGetBlock(&blocks);
+        }
+    }
+    EXPECT_EQ(boundaries, 2 * 5) << "every sentence end was seen";
+    voz_BoundaryTermSentence(&b);
+    VOZ_SearchRelease(&h, &st);
+}
+
 TEST(EqualWordRandom, DocumentsEqualAGlobOverTheItemsOfTheNumber) {
     const uint32_t seed = testSeed();
     std::mt19937 rng(seed);
