@@ -9,7 +9,12 @@
 //                        operation; reports p50_us and p99_us, the hits, and
 //                        pool_kb, the peak pool memory (posting-pool blocks
 //                        and pair arrays after the key walk).
-// The index lives in a temporary directory that is removed at exit.
+//   BM_EqualWord/<n>     equal word n of kEqualPatterns over a second item
+//                        index (200,000 documents, each with a letter word
+//                        of 3-6 letters as item 1 and a digit code of 7
+//                        digits as item 2), set up and walked to its end;
+//                        reports p50_us, p99_us and the hits.
+// The indexes live in temporary directories that are removed at exit.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -25,7 +30,12 @@
 #include "calls/voz_gtrcreate.hpp"
 #include "calls/voz_itemkey.hpp"
 #include "files/voz_records.hpp"
+#include "calls/voz_normline.hpp"
+#include "calls/voz_translate.hpp"
+#include "characters/voz_cpinfo.hpp"
+#include "characters/voz_cut.hpp"
 #include "search/voz_fromto.hpp"
+#include "search/voz_itemword.hpp"
 #include "search/voz_search.hpp"
 
 namespace {
@@ -99,8 +109,123 @@ void BM_FromTo(benchmark::State& state) {
     state.counters["pool_kb"] = static_cast<double>(peak) / 1024.0;
 }
 
+// ---- equal words --------------------------------------------------------------
+
+constexpr int kEqualDocs = 200000;
+
+// The letter word of document d: 3 to 6 letters of a..h.
+std::string letterWord(int d) {
+    std::string w;
+    uint32_t x = static_cast<uint32_t>(d) * 2654435761u;
+    const int len = 3 + static_cast<int>(x % 4);
+    for (int i = 0; i < len; ++i, x /= 8) w += static_cast<char>('a' + x % 8);
+    return w;
+}
+
+BenchIndex& equalIndex() {
+    static BenchIndex idx("equal_bench_idx", 1, 2, VOZ_HALF_ITEM,
+                          [](void* h, GTRSTATUS* st) {
+                              for (int32_t d = 0; d < kEqualDocs && st->retcode == 0; ++d) {
+                                  const std::string word = letterWord(d);
+                                  char code[16];
+                                  snprintf(code, sizeof code, "%07d", (d * 7919) % 10000000);
+                                  REGISTITEM items[2];
+                                  memset(items, 0, sizeof items);
+                                  items[0].item_number = 1;
+                                  items[0].item_type = 'C';
+                                  items[0].char_ptr = reinterpret_cast<uint8_t*>(
+                                      const_cast<char*>(word.data()));
+                                  items[0].char_len = static_cast<int16_t>(word.size());
+                                  items[1].item_number = 2;
+                                  items[1].item_type = 'C';
+                                  items[1].char_ptr = reinterpret_cast<uint8_t*>(code);
+                                  items[1].char_len = 7;
+                                  GTRcreateItemIndexOneDoc(h, d, 2, items, st);
+                              }
+                          });
+    return idx;
+}
+
+struct EqualPattern {
+    int16_t number;
+    const char* text;
+};
+const EqualPattern kEqualPatterns[] = {
+    {1, "abc*"},     // a prefix of letters: the key index, then keys
+    {1, "*gh"},      // a suffix
+    {1, "a?c*"},     // a one-unit mask inside a letter run
+    {2, "12*"},      // a digit prefix: n-gram chunks
+    {2, "*4567"},    // a digit suffix
+    {2, "1?3*"},     // digits around a one-unit mask
+};
+
+// An equal word prepared as the call layer prepares item operands.
+struct EqualWord {
+    std::vector<uint8_t> units;
+    RTRVWORDEXT word;
+    explicit EqualWord(const EqualPattern& p) {
+        VOZ_CPINFO cp{};
+        cp.code = 1;
+        vozCHsetCPInfo(&cp);
+        const size_t n = strlen(p.text);
+        units.resize(n * 4 + 8);
+        int32_t len = 0;
+        GTRSTATUS st{};
+        vozNormalizeLine(cp, reinterpret_cast<const uint8_t*>(p.text),
+                         static_cast<int32_t>(n), units.data(),
+                         static_cast<int32_t>(units.size()), &len, VOZ_NORM_ITEM,
+                         nullptr, &st);
+        SEARCHITEM it;
+        memset(&it, 0, sizeof it);
+        it.item_number = static_cast<uint16_t>(p.number);
+        it.item_type = 'C';
+        it.char_ptr = units.data();
+        it.char_len = static_cast<int16_t>(len);
+        it.char_precision = 100;
+        it.char_casesens = 'C';
+        memset(&word, 0, sizeof word);
+        vozTranslateCharItem(cp, &it, 0, &word, &st);
+        word.unit_width = vozCHlen(cp);
+        word.mark_set_function = vozCHmarkUnit_Set;
+        vozCHcpy(cp, word.mask_unit[0], '*', nullptr);
+        vozCHcpy(cp, word.mask_unit[1], '?', nullptr);
+    }
+};
+
+void BM_EqualWord(benchmark::State& state) {
+    VOZSEARCH* h = equalIndex().handle;
+    IDXINFO* index = &h->second.set0[0];
+    IDXINFO* keyIndex = &h->second.set1[0];
+    EqualWord ew(kEqualPatterns[state.range(0)]);
+    std::vector<double> micros;
+    int64_t hits = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        _WCTLHEAD w{};
+        GTRSTATUS st{};
+        voz_GetEqualWordInit(&ew.word, &w, index, keyIndex, nullptr, &st);
+        hits = 0;
+        while (st.retcode == 0) {
+            w.nextHit(&w, index, keyIndex, nullptr, -1, 0, &st);
+            if (w.cur.docno == VOZ_DOC_END) break;
+            ++hits;
+        }
+        micros.push_back(std::chrono::duration<double, std::micro>(
+                             std::chrono::steady_clock::now() - t0).count());
+        if (st.retcode != 0) state.SkipWithError("equal word failed");
+    }
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        state.counters["p50_us"] = micros[micros.size() / 2];
+        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    }
+    state.counters["hits"] = static_cast<double>(hits);
+    state.SetLabel(kEqualPatterns[state.range(0)].text);
+}
+
 }  // namespace
 
 BENCHMARK(BM_FromTo)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EqualWord)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

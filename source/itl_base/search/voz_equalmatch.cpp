@@ -97,7 +97,7 @@ void fillOcc(const VOZEQMATCH* m, int32_t doc, OCC* occ) {
     occ->pos = first + m->startMark;
     occ->len = static_cast<uint16_t>(last - first + unitsOf(m, n - 1) -
                                      m->startMark - m->endMark);
-    occ->weight = 100;
+    occ->match = 100;  // the match grade; the hit count is the walk's
 }
 
 // One part between marks: every position of the part is an occurrence.
@@ -110,7 +110,12 @@ int32_t nextSingle(VOZEQMATCH* m, int32_t doc, int32_t s, OCC* occ,
         int32_t r = commonDocument(m, &doc, st);
         if (r <= 0) return r;
         if (doc != was) s = 1;
-        mv->pointFirstPos(&g, s, m->index, st);
+        if (doc != m->posDoc) {
+            mv->pointFirstPos(&g, s, m->index, st);
+            m->posDoc = doc;
+        } else if (g.endOfPos != 'Y' && g.curPos < s) {
+            mv->pointPos(&g, s, m->index, st);
+        }
         if (voz_Failed(st)) return -1;
         if (g.endOfPos == 'Y') {
             ++doc;
@@ -143,10 +148,16 @@ int32_t voz_EqualNext(VOZEQMATCH* m, int32_t doc, int32_t pos, OCC* occ,
         if (r <= 0) return r;
         if (doc != was) s = 1;
         bool nextDoc = false;
+        const bool again = doc == m->posDoc;
+        m->posDoc = doc;
         for (int32_t i = 0; i < m->partCount && !nextDoc; ++i) {
-            m->moves[i]->pointFirstPos(&m->gctl[i], s, m->index, st);
+            GCTLINFO& g = m->gctl[i];
+            if (!again)
+                m->moves[i]->pointFirstPos(&g, s, m->index, st);
+            else if (g.endOfPos != 'Y' && g.curPos < s)
+                m->moves[i]->pointPos(&g, s, m->index, st);
             if (voz_Failed(st)) return -1;
-            nextDoc = m->gctl[i].endOfPos == 'Y';
+            nextDoc = g.endOfPos == 'Y';
         }
         while (!nextDoc) {
             int32_t failed = chain(m, s, st);

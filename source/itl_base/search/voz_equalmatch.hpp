@@ -50,6 +50,10 @@ struct VOZEQMATCH {
     std::vector<int32_t> list;       // collected positions
     std::vector<int32_t> ranges;     // two per part
     std::vector<int32_t> chosen;     // one per part
+    // Document whose positions the parts hold (-1: none yet). Readers over
+    // key files only move forward, so on that document again the parts
+    // are moved on from where they stand, never started over.
+    int32_t posDoc = -1;
 };
 
 // The next occurrence at or after (doc, pos): 1 with *occ (rank 100) and

@@ -143,15 +143,18 @@ void setSlacks(VOZEQPREP* prep) {
     for (int32_t i = 0; i < n; ++i) {
         ITEMCTL& c = parts[i];
         if (c.keyKind != VOZ_EQ_KEY_VAR) continue;
-        if (i == 0) {
+        int32_t j = i - 1;
+        while (j >= 0 && parts[j].keyKind == VOZ_EQ_KEY_VAR) --j;
+        if (j < 0) {
+            // Only variable parts before it, the first of them after a
+            // leading mask: it may lie anywhere in its key, and so may
+            // every part that follows it in that key.
             c.leadSlack = VOZ_EQ_UNBOUNDED;
         } else {
-            int32_t j = i - 1;
-            while (j >= 0 && parts[j].keyKind == VOZ_EQ_KEY_VAR) --j;
             int32_t sum = 0;
-            for (int32_t k = i; k >= std::max(j + 1, 1); --k)
+            for (int32_t k = i; k >= j + 1; --k)
                 sum = addDist(sum, parts[k].maxOffset);
-            if (j >= 0 && sum < VOZ_EQ_UNBOUNDED) sum -= parts[j].partLength / w;
+            if (sum < VOZ_EQ_UNBOUNDED) sum -= parts[j].partLength / w;
             c.leadSlack = sum;
         }
         int32_t k = i + 1;

@@ -13,16 +13,12 @@
 #include "search/voz_exactalter.hpp"
 #include "search/voz_exactmix.hpp"
 #include "search/voz_fromto.hpp"
+#include "search/voz_itemword.hpp"
 #include "search/voz_rtrvwords.hpp"
 #include "search/voz_shortword.hpp"
 #include "search/voz_wordctl.hpp"
 
 namespace {
-
-// Refuses the word with an errcode of the refusals.
-void refuse(GTRSTATUS* st, int32_t ec) {
-    voz_setStatus(st, VOZ_RC_UNSUPPORTED, ec);
-}
 
 // True when the word's text is one part for its cutting routine: no cut
 // found and the resume point at the text's end. Without a routine the text
@@ -164,16 +160,16 @@ void setUpWordW(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* primary,
         voz_GetDocFreqByPctl(ctl->pctl, ctl->pieceCount, &w->docEstimate);
 }
 
-// Item words look up the item half: a range ('F') over its variable keys;
-// equal words ('E') are still refused.
+// Item words look up the item half: a range ('F') over its variable keys,
+// an equal word ('E') over its keys and its key index (item1).
 void setUpItemWord(RTRVWORDEXT* word, _WCTLHEAD* w, IDXINFO* item0,
                    IDXINFO* item1, ANSWERFORM* wordAnswer, GTRSTATUS* st) {
-    (void)item1;
-    if (word->wi.type == 'E') return refuse(st, VOZ_EC_REFUSE_EQUAL);
     if (item0 == nullptr) {  // no item half open: no occurrences
         voz_GetOneWordNoOcc(w, nullptr, nullptr, nullptr, 0, 0, nullptr);
         return;
     }
+    if (word->wi.type == 'E')
+        return voz_GetEqualWordInit(word, w, item0, item1, wordAnswer, st);
     voz_GetFromToInit(word->from_key, word->from_keylen, word->from_bound,
                       word->to_key, word->to_keylen, word->to_bound, w, item0,
                       wordAnswer, st);

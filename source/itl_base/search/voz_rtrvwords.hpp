@@ -25,10 +25,9 @@ struct SHORTOCC;
 
 // Retcode of a search the engine cannot run yet.
 constexpr int32_t VOZ_RC_UNSUPPORTED = 50;  // as the walks' VOZ_RC_NOT_BUILT
-// Errcodes of the refusals (retcode VOZ_RC_UNSUPPORTED). Errcodes 1460-1462,
-// 1464-1466, 1468 and 1469 named refusals of words and options that the
-// search now runs; they are not reused.
-constexpr int32_t VOZ_EC_REFUSE_EQUAL = 1463;      // an 'E' word
+// Errcodes of the refusals (retcode VOZ_RC_UNSUPPORTED). Errcodes 1460-1466,
+// 1468 and 1469 named refusals of words and options that the search now
+// runs; they are not reused.
 constexpr int32_t VOZ_EC_REFUSE_OPRANGE = 1467;    // an operator's range
                                                    // count (no caller makes
                                                    // one)

@@ -187,18 +187,32 @@ TEST(GtrFileSearch, ItemSearchWritesItsCountAlsoOnFailure) {
     item.char_ptr = blue;
     item.char_len = 4;
     item.char_precision = 100;
-    item.char_casesens = 'N';
+    item.char_casesens = 'C';
     int32_t docs = -1;
     GTRSTATUS st{};
     GTRitemSearch(1, &item, "1", nullptr, "idx", k.dir(), "r", dir.c_str(),
                   34, 0, &docs, &st);
-    if (st.retcode == 0) {
-        EXPECT_EQ(docs, 3);
-        EXPECT_EQ(readOccs(dir + "/r").size(), 3u);
-    } else {  // item words are not searched yet: the count is written
-        EXPECT_EQ(st.retcode, 50) << st.errcode;
-        EXPECT_EQ(docs, 0);
+    EXPECT_STATUS(st, 0, 0);
+    EXPECT_EQ(docs, 3);
+    EXPECT_EQ(readOccs(dir + "/r").size(), 3u);
+    // With masks: "bl?e" and "*ue" find every document, "bl?" none.
+    struct Masked {
+        const char* value;
+        int32_t docs;
+    };
+    for (const Masked& m : {Masked{"bl?e", 3}, Masked{"*ue", 3}, Masked{"bl?", 0}}) {
+        item.char_ptr = reinterpret_cast<uint8_t*>(const_cast<char*>(m.value));
+        item.char_len = static_cast<int16_t>(strlen(m.value));
+        item.char_mask[0] = '*';
+        item.char_mask[1] = '?';
+        docs = -1;
+        GTRitemSearch(1, &item, "1", nullptr, "idx", k.dir(), "r", dir.c_str(),
+                      34, 0, &docs, &st);
+        EXPECT_STATUS(st, 0, 0);
+        EXPECT_EQ(docs, m.docs) << m.value;
     }
+    item.char_ptr = blue;
+    item.char_len = 4;
     docs = -1;
     GTRitemSearch(1, &item, "1", nullptr, "nosuch", k.dir(), "r", dir.c_str(),
                   34, 0, &docs, &st);

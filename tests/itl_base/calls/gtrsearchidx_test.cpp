@@ -21,12 +21,12 @@ using gqfix::Docs;
 
 // Runs `c` on the corpus into a fresh result of `type` and returns the
 // documents found (file results in the corpus's directory).
-Docs search(const gqfix::Corpus& k, GTRSEARCH_COND c, uint8_t type,
+Docs search(const gtrfix::Env& env, GTRSEARCH_COND c, uint8_t type,
             GTRSTATUS& st, void** hv = nullptr) {
-    const std::string file = k.env.tmp.path() + "/res";
+    const std::string file = env.tmp.path() + "/res";
     GTRSEARCH_RES r = gqfix::result(type, file);
-    GTRsearchIndex(hv, "idx", k.dir(), nullptr, c, nullptr, nullptr, nullptr,
-                   &r, &st);
+    GTRsearchIndex(hv, "idx", env.out.c_str(), nullptr, c, nullptr, nullptr,
+                   nullptr, &r, &st);
     if (st.retcode != 0) return {};
     Docs docs;
     if (type == GTR_RES_HANDLE) docs = gqfix::readHandle(r);
@@ -34,6 +34,11 @@ Docs search(const gqfix::Corpus& k, GTRSEARCH_COND c, uint8_t type,
     EXPECT_EQ(static_cast<size_t>(r.result_docnum),
               type == GTR_RES_NONE ? r.result_docnum : docs.size());
     return docs;
+}
+
+Docs search(const gqfix::Corpus& k, GTRSEARCH_COND c, uint8_t type,
+            GTRSTATUS& st, void** hv = nullptr) {
+    return search(k.env, c, type, st, hv);
 }
 
 struct Row {
@@ -321,6 +326,157 @@ TEST(GtrSearchIndex, ArgumentChecksInTheirOrder) {
     c.reserved1[3] = 1;
     run(c, "idx", k.dir(), nullptr, nullptr, nullptr);
     expectStatus(st, 128, 1700, "reserved bytes of the condition");
+}
+
+// Item conditions: character items ('E' words with masks), numeric ranges
+// ('F' words), and both mixed with text words. Documents 1-4 of code page
+// 34 with texts and items:
+//   1 "111 222"  item 3 "blue",   item 4 10
+//   2 "222 333"  item 3 "black",  item 4 20
+//   3 "333 444"  item 3 "red",    item 4 30, item 3 "12345"
+//   4 "444 555"  item 5 "blue",   item 4 -5
+struct ItemSpec {
+    int16_t number;
+    const char* text;       // character item, or null for a numeric one
+    double lo, hi;          // numeric: the range (inclusive)
+};
+
+SEARCHITEM searchItem(const ItemSpec& s) {
+    SEARCHITEM it;
+    memset(&it, 0, sizeof it);
+    it.item_number = static_cast<uint16_t>(s.number);
+    if (s.text != nullptr) {
+        it.item_type = 'C';
+        it.char_ptr = reinterpret_cast<uint8_t*>(const_cast<char*>(s.text));
+        it.char_len = static_cast<int16_t>(strlen(s.text));
+        it.char_mask[0] = '*';
+        it.char_mask[1] = '?';
+        it.char_precision = 100;
+        it.char_casesens = 'C';
+    } else {
+        it.item_type = 'N';
+        it.num_min_value = s.lo;
+        it.num_max_value = s.hi;
+        it.num_min_equal = 'I';
+        it.num_max_equal = 'I';
+    }
+    return it;
+}
+
+struct ItemCorpus {
+    gtrfix::Env env;
+    ItemCorpus() {
+        env.init(gtrfix::HParm(3, 34));
+        const char* texts[] = {"111 222", "222 333", "333 444", "444 555"};
+        const std::vector<std::vector<ItemSpec>> items = {
+            {{3, "blue", 0, 0}, {4, nullptr, 10, 0}},
+            {{3, "black", 0, 0}, {4, nullptr, 20, 0}},
+            {{3, "red", 0, 0}, {4, nullptr, 30, 0}, {3, "12345", 0, 0}},
+            {{5, "blue", 0, 0}, {4, nullptr, -5, 0}},
+        };
+        for (int32_t d = 1; d <= 4 && env.st.retcode == 0; ++d) {
+            int32_t start = 0;
+            env.doc(texts[d - 1], d, &start);
+            std::vector<REGISTITEM> regs;
+            for (const ItemSpec& s : items[static_cast<size_t>(d - 1)]) {
+                REGISTITEM r;
+                memset(&r, 0, sizeof r);
+                r.item_number = s.number;
+                r.item_type = s.text != nullptr ? 'C' : 'N';
+                r.char_ptr = reinterpret_cast<uint8_t*>(const_cast<char*>(s.text));
+                r.char_len = s.text != nullptr ? static_cast<int16_t>(strlen(s.text)) : 0;
+                r.num_value = s.lo;
+                regs.push_back(r);
+            }
+            if (env.st.retcode == 0)
+                GTRcreateItemIndexOneDoc(env.h, d, static_cast<int32_t>(regs.size()),
+                                         regs.data(), &env.st);
+        }
+        if (env.st.retcode == 0) env.finish();
+    }
+};
+
+TEST(GtrSearchIndex, ItemConditionsAnswerTheTable) {
+    ItemCorpus k;
+    ASSERT_EQ(k.env.st.retcode, 0) << k.env.st.errcode;
+    struct ItemRow {
+        std::vector<ItemSpec> items;
+        const char* order;
+        Docs expect;
+    };
+    const std::vector<ItemRow> rows = {
+        {{{3, "blue", 0, 0}}, "1", {1}},
+        {{{3, "bl*", 0, 0}}, "1", {1, 2}},
+        {{{3, "*e", 0, 0}}, "1", {1}},
+        {{{3, "bl?ck", 0, 0}}, "1", {2}},
+        {{{3, "*", 0, 0}}, "1", {1, 2, 3}},
+        {{{3, "123*", 0, 0}}, "1", {3}},
+        {{{3, "1?345", 0, 0}}, "1", {3}},
+        {{{5, "blue", 0, 0}}, "1", {4}},
+        {{{3, "green", 0, 0}}, "1", {}},
+        {{{4, nullptr, 10, 20}}, "1", {1, 2}},
+        {{{4, nullptr, -10, 0}}, "1", {4}},
+        {{{3, "bl*", 0, 0}, {4, nullptr, 15, 35}}, "1 * 2", {2}},
+        {{{3, "bl*", 0, 0}, {4, nullptr, 25, 35}}, "1 + 2", {1, 2, 3}},
+        {{{3, "*", 0, 0}, {4, nullptr, 15, 25}}, "1 - 2", {1, 3}},
+        {{{3, "b*", 0, 0}, {5, "b*", 0, 0}}, "1 + 2", {1, 2, 4}},
+    };
+    for (const ItemRow& row : rows) {
+        std::vector<SEARCHITEM> items;
+        for (const ItemSpec& s : row.items) items.push_back(searchItem(s));
+        std::string order = row.order;
+        GTRSEARCH_COND c = gqfix::cond(GTR_COND_ITEM);
+        c.item_num = static_cast<int32_t>(items.size());
+        c.item = items.data();
+        c.item_order = &order[0];
+        const std::string what = std::string(row.items[0].text != nullptr
+                                                 ? row.items[0].text : "range") +
+                                 " " + row.order;
+        for (uint8_t type : {GTR_RES_HANDLE, GTR_RES_FILE}) {
+            GTRSTATUS st{};
+            EXPECT_EQ(search(k.env, c, type, st), row.expect) << what;
+            EXPECT_EQ(st.retcode, 0) << what << " " << st.errcode;
+        }
+    }
+}
+
+TEST(GtrSearchIndex, MixedConditionsJoinTextAndItems) {
+    ItemCorpus k;
+    ASSERT_EQ(k.env.st.retcode, 0) << k.env.st.errcode;
+    struct MixRow {
+        const char* word;       // the text word (entry 1)
+        ItemSpec item;          // the item (entry 2)
+        const char* order;
+        Docs expect;
+    };
+    const std::vector<MixRow> rows = {
+        {"222", {3, "bl*", 0, 0}, "1 * 2", {1, 2}},
+        {"333", {3, "bl*", 0, 0}, "1 * 2", {2}},
+        {"333", {3, "bl*", 0, 0}, "1 - 2", {3}},
+        {"444", {4, nullptr, 25, 35}, "1 * 2", {3}},
+        {"111", {5, "blue", 0, 0}, "1 + 2", {1, 4}},
+    };
+    for (const MixRow& row : rows) {
+        std::string word = row.word, order = row.order;
+        std::vector<GTRSEARCHMIX> mix(2);
+        memset(mix.data(), 0, mix.size() * sizeof(GTRSEARCHMIX));
+        mix[0].mix_type = GTR_MIX_WORD;
+        mix[0].word.type = 'W';
+        mix[0].word.casesens = 'N';
+        mix[0].word.precision = 100;
+        mix[0].word.wordp = reinterpret_cast<uint8_t*>(&word[0]);
+        mix[0].word.wordlen = static_cast<int16_t>(word.size());
+        mix[1].mix_type = GTR_MIX_ITEM;
+        mix[1].item = searchItem(row.item);
+        GTRSEARCH_COND c = gqfix::cond(GTR_COND_MIX);
+        c.mix_num = 2;
+        c.mix = mix.data();
+        c.mix_order = &order[0];
+        GTRSTATUS st{};
+        EXPECT_EQ(search(k.env, c, GTR_RES_HANDLE, st), row.expect)
+            << row.word << " " << row.order;
+        EXPECT_EQ(st.retcode, 0) << row.word << " " << st.errcode;
+    }
 }
 
 TEST(GtrSearchIndex, HalvesAreCheckedAgainstTheCondition) {

@@ -82,6 +82,11 @@ TEST(EqualPrepare, PartsOffsetsKindsAndSlacks) {
         {"ab*", 1, "<ab*", {{"<", 1, U, 'N', 0, 0, L}, {"ab", 1, 1, 'Y', 0, U, V}}},
         // A leading any-length mask drops the start mark.
         {"*cd", 1, "*cd>", {{"cd", 1, U, 'N', U, 0, V}, {">", 2, 2, 'Y', 0, 0, L}}},
+        // After a leading mask the variable parts may lie anywhere in
+        // their key: "d" is not bound to 2 units after the key's start.
+        {"*b?d", 1, "*b?d>",
+         {{"b", 1, U, 'N', U, 2, V}, {"d", 2, 2, 'Y', U, 0, V},
+          {">", 1, 1, 'Y', 0, 0, L}}},
         // A lone mask keeps its end mark in position mode ...
         {"*", 1, "*>", {{">", 1, U, 'N', 0, 0, S}}},
         // ... and in sentence mode, where no start mark was added.
@@ -444,7 +449,7 @@ TEST(EqualMatch, MasksInsideOneSlot) {
         std::vector<std::pair<int32_t, int32_t>> got;
         for (const OCC& o : search(w, d.text, slots)) {
             got.emplace_back(o.docno, o.pos);
-            EXPECT_EQ(o.weight, 100);
+            EXPECT_EQ(o.match, 100);
         }
         EXPECT_EQ(got, r.hits);
     }

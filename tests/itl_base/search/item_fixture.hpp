@@ -16,6 +16,7 @@
 
 #include "ti_test_util.hpp"
 #include "calls/voz_gtrcreate.hpp"
+#include "calls/voz_normline.hpp"
 #include "calls/voz_translate.hpp"
 #include "files/voz_records.hpp"
 #include "search/voz_search.hpp"
@@ -104,6 +105,45 @@ inline int32_t rangeWord(s2fix::Query& q, int16_t number, double lo, char loMode
     GTRSTATUS st{};
     vozTranslateNumItem(&it, slot, &q.words[static_cast<size_t>(slot)], &st);
     EXPECT_EQ(st.retcode, 0);
+    return slot;
+}
+
+// Adds an equal word over character item `number` with value `text`
+// ('*' any run of units, '?' one unit), normalised and translated as the
+// call layer prepares item operands; returns its slot.
+inline int32_t equalWord(s2fix::Query& q, int16_t number,
+                         const std::string& text) {
+    VOZ_CPINFO cp{};
+    cp.code = s2fix::kCode;
+    vozCHsetCPInfo(&cp);
+    std::vector<uint8_t> units(text.size() * 4 + 8);
+    int32_t len = 0;
+    GTRSTATUS st{};
+    vozNormalizeLine(cp, reinterpret_cast<const uint8_t*>(text.data()),
+                     static_cast<int32_t>(text.size()), units.data(),
+                     static_cast<int32_t>(units.size()), &len, VOZ_NORM_ITEM,
+                     nullptr, &st);
+    EXPECT_EQ(st.retcode, 0);
+    units.resize(static_cast<size_t>(len));
+    const int32_t slot = q.add('E', units);
+    SEARCHITEM it;
+    memset(&it, 0, sizeof it);
+    it.item_number = static_cast<uint16_t>(number);
+    it.item_type = 'C';
+    it.char_ptr = units.data();
+    it.char_len = static_cast<int16_t>(len);
+    it.char_mask[0] = '*';
+    it.char_mask[1] = '?';
+    it.char_precision = 100;
+    it.char_casesens = 'C';
+    RTRVWORDEXT& w = q.words[static_cast<size_t>(slot)];
+    vozTranslateCharItem(cp, &it, slot, &w, &st);
+    EXPECT_EQ(st.retcode, 0);
+    w.unit_width = vozCHlen(cp);
+    w.mark_check_function = vozCHmarkUnit_Chk;
+    w.mark_set_function = vozCHmarkUnit_Set;
+    vozCHcpy(cp, w.mask_unit[0], '*', nullptr);
+    vozCHcpy(cp, w.mask_unit[1], '?', nullptr);
     return slot;
 }
 
