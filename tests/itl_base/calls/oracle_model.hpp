@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -125,6 +126,7 @@ struct Doc {
                                     // else -1
     std::map<int, std::vector<int>> bounds;  // boundary kind -> positions
     int lastPos = 0;
+    bool deleted = false;  // removed by a later update: never found
 };
 
 // Builds the model of one document: its text and the text offsets of its

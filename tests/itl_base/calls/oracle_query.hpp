@@ -18,12 +18,13 @@
 // n-gram but the last found in a row: L x 100 / (L + 1), at least 80 from
 // four letters on). Each finds the documents of the vocabulary word.
 //
-// Ranking (weight option 0x30: term counts and document frequencies, no
-// rank products), per document of a word or an OR of words:
+// Ranking (weight option 0x30: term counts and document frequencies; with
+// 0x31 also the rank products, which are 1 here), per document of a word or
+// an OR of words, within the index half that holds the document:
 //   word score  s = p_w + (1 - p_w) (p_T + (1 - p_T) t / (t + L)) idf
 //               t = occurrences / 100, L = (1024 + position + length of
 //               the document's last occurrence of any query word) x kk /
-//               1024, idf = N / (N + df), N the documents of the index, df
+//               1024, idf = N / (N + df), N the documents of the half, df
 //               the largest document count among the keys the word's token
 //               matches (the estimate of a posting control over several
 //               keys);
@@ -160,7 +161,7 @@ inline std::set<int32_t> expected(const std::vector<Doc>& docs,
                                   const Query& q, const Rules& r) {
     std::set<int32_t> out;
     for (const Doc& d : docs)
-        if (holds(d, q, r)) out.insert(d.docno);
+        if (!d.deleted && holds(d, q, r)) out.insert(d.docno);
     return out;
 }
 
@@ -192,10 +193,10 @@ struct Scored {
     double score;
 };
 
-// Scores of the documents that a word or an OR of plain words finds, best
-// first (ties by ascending document number).
-inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
-                                const Rules& r) {
+// Scores the documents of one index half that a word or an OR of plain
+// words finds, appending them to `out`.
+inline void rankHalf(const std::vector<Doc>& docs, const Query& q,
+                     const Rules& r, std::vector<Scored>* out) {
     const double pw = 0.35, pT = 0.3, kk = 0.3, por = 0.99;
     std::vector<const Query*> words;
     if (q.op == 'W') words.push_back(&q);
@@ -206,7 +207,6 @@ inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
         const double df = documentFrequency(docs, w->word, r);
         idf.push_back(df >= 1 ? n / (n + df) : 1.0);
     }
-    std::vector<Scored> out;
     for (const Doc& d : docs) {
         std::vector<std::vector<int>> occ;
         int last = 0, lastLen = 0;
@@ -219,7 +219,7 @@ inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
                 }
             }
         }
-        if (last == 0) continue;
+        if (last == 0 || d.deleted) continue;
         const double size = (1024.0 + last + lastLen) * kk / 1024.0;
         double best = 0, sum = 0;
         for (size_t i = 0; i < words.size(); ++i) {
@@ -232,7 +232,24 @@ inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
             sum += s;
         }
         const double k = static_cast<double>(words.size());
-        out.push_back({d.docno, por * best + (1 - por) * sum / k});
+        out->push_back({d.docno, por * best + (1 - por) * sum / k});
+    }
+}
+
+// Scores of the documents that a word or an OR of plain words finds, best
+// first (ties by ascending document number). The first `mainDocs`
+// documents form the main half, the rest the supp half (0: all in one);
+// each half is scored with its own document count and key counts, which
+// still count its deleted documents (a deletion touches no key).
+inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
+                                const Rules& r, size_t mainDocs = 0) {
+    std::vector<Scored> out;
+    if (mainDocs == 0 || mainDocs >= docs.size()) {
+        rankHalf(docs, q, r, &out);
+    } else {
+        const auto split = docs.begin() + static_cast<std::ptrdiff_t>(mainDocs);
+        rankHalf(std::vector<Doc>(docs.begin(), split), q, r, &out);
+        rankHalf(std::vector<Doc>(split, docs.end()), q, r, &out);
     }
     std::sort(out.begin(), out.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.docno < b.docno;
