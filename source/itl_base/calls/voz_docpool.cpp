@@ -113,12 +113,15 @@ int32_t positionOf(const Walk& w, const uint8_t* at, const uint8_t* ps,
     return partPos + off < w.pos ? partPos + off : w.pos;
 }
 
-// A 'B'-marked word start: the mark unit followed by the unit at `u`.
+// A 'B'-marked word start: the mark unit followed by the unit at `u`, a
+// fixed key like the n-grams (length 0), where the start-unit lookups
+// search it; with a length it would become a variable key of the token
+// part, which no lookup reads as a word start.
 int poolWordStart(Walk& w, const uint8_t* u, int32_t position) {
     uint8_t key[2 * VOZ_UNIT_MAX] = {};
     vozCHmarkUnit_Set('B', key, w.d->cparm->options[2], w.width);
     memcpy(key + w.width, u, static_cast<size_t>(w.width));
-    return w.sink->pattern(w.sink->ctx, ')', key, w.d->docno, position, 2,
+    return w.sink->pattern(w.sink->ctx, ')', key, w.d->docno, position, 0,
                            w.st);
 }
 

@@ -49,6 +49,10 @@ GTRCREATEPARM parmOf(const GTRHCREATEPARM* h, uint8_t purpose,
     p.options[2] = 8;   // the word-start mark value
     p.options[3] = purpose == 1 ? 0 : 31;
     p.sysparmArgument = 0;
+    // The key index of a case-keeping index also holds every window in its
+    // case-folded form, so that case-insensitive words find all cases.
+    if (h == nullptr || (h->disable & 1) == 0)
+        p.unitEquivalence = vozCHgetFuncSeemAsSameUnit(cp.code);
     p.keyCallback = vozCHmarkUnit_Chk;
     p.markSetter = vozCHmarkUnit_Set;  // the key index frames token keys
     p.storeParameter = h != nullptr ? h->block_threshold : -1;

@@ -85,15 +85,16 @@ int32_t altCount(const VOZALTERENTRY* alters, int32_t i) {
 }
 
 // Builds the variant of the digits in slot `p`: its 6 key bytes in `key`.
+// In mode 'B' the key begins with a begin-mark unit of value `startMark`.
 void buildVariant(PCTLHEAD* p, uint8_t* key, const uint8_t* text,
                   const VOZALTERENTRY* alters, const int32_t* digit,
-                  int32_t units, int32_t w, char mode, uint8_t codePage) {
+                  int32_t units, int32_t w, char mode, uint8_t startMark) {
     memset(p, 0, sizeof *p);
     memset(key, 0, VOZ_KEY_HEAD_BYTES);
     uint8_t raw[VOZ_KEY_HEAD_BYTES + 2 * VOZ_ALTER_UNIT_BYTES] = {};
     int32_t at = 0;
     if (mode == 'B') {
-        vozCHmarkUnit_Set('B', raw, codePage, static_cast<int16_t>(w));
+        vozCHmarkUnit_Set('B', raw, startMark, static_cast<int16_t>(w));
         at = w;
     }
     p->keyUnits = static_cast<int16_t>(units);
@@ -172,8 +173,10 @@ void voz_SearchPatt_(RTRVWORDEXT* word, GCTLINFO* g, int32_t start,
         }
         uint8_t key[VOZ_KEY_HEAD_BYTES];
         PCTLHEAD* p = &cand[found];
+        // The word-start keys carry the mark value the builder writes (the
+        // creation parameters' word-start mark), not the code page.
         buildVariant(p, key, text, alters, digit, units, w, mode,
-                     index->info.codeInfo[0]);
+                     index->info.options[2]);
         KEY_REC rec;
         int32_t number = 0;
         if (voz_BinSearchKeyWhole(VOZ_BS_PATTERN, key, index, &rec, &number,

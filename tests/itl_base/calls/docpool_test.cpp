@@ -192,7 +192,7 @@ TEST(DocPool, DelimitersWordStartsAndFieldsAtTheirPositions) {
     // field end at the end of the text the position after the last unit.
     EXPECT_EQ(run(doc, r, &last),
               (Strings{")ab@1/2", "k5@3", ")cd@3/2", "f4@3", "),_@5", "f4@5",
-                       ")ef@6/2", ")#e@6/2", "f9@8"}));
+                       ")ef@6/2", ")#e@6", "f9@8"}));
     EXPECT_EQ(last, 7);
 }
 

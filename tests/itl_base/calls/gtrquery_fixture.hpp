@@ -206,6 +206,19 @@ inline Docs readFile(const GTRSEARCH_RES& r) {
     return docs;
 }
 
+// The documents that query text `query` (code page `code`) finds in the
+// index "idx" of `dir`, through a memory result; the search must succeed.
+inline Docs searchDocs(const char* dir, const std::string& query,
+                       uint8_t code = 34) {
+    QueryCond q(query, GTR_COND_QUERY, code);
+    GTRSEARCH_RES r = result(GTR_RES_HANDLE);
+    GTRSTATUS st{};
+    GTRsearchIndex(nullptr, "idx", dir, nullptr, q.c, nullptr, nullptr,
+                   nullptr, &r, &st);
+    EXPECT_EQ(st.retcode, 0) << query << " " << st.errcode;
+    return readHandle(r);
+}
+
 // Open file descriptors of this process.
 inline int openFiles() {
     int n = 0;

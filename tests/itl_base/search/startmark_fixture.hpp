@@ -64,7 +64,7 @@ private:
                             work.c_str(), 'N', 'B', p, &sys, &maxDoc, &st);
         if (st.retcode != 0) return;
         uint8_t mark[2] = {0, 0};
-        vozCHmarkUnit_Set('B', mark, 1, 2);
+        vozCHmarkUnit_Set('B', mark, p.options[2], 2);
         for (size_t d = 0; d < docs.size() && st.retcode == 0; ++d) {
             const std::string& text = docs[d];
             std::string u = units(text);
