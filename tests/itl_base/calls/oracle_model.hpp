@@ -20,8 +20,9 @@
 // - A search word is cut into parts the same way. A token part matches a
 //   word part of the document that starts where it must and has the same
 //   units (marks compared only when the word is case-sensitive); an other
-//   part of at least one n-gram matches a run of equal units inside one
-//   n-gram part. The parts follow each other position by position.
+//   part matches a run of equal units inside one n-gram part (a run
+//   shorter than an n-gram only where the indexer pooled it zero-filled).
+//   The parts follow each other position by position.
 // - Masks: a token followed by the any-mask matches every word part that
 //   begins with the token, one preceded by it every word part that ends
 //   with it.
@@ -205,6 +206,20 @@ inline std::vector<Unit> wordUnits(const std::string& text, bool keepCase) {
     return v;
 }
 
+// Whether `length` units from `position` can match an other part of a
+// search word: they lie in one n-gram part, and a run shorter than an
+// n-gram (looked up as a zero-filled n-gram) must end that part or begin
+// it where the indexer pooled its leading short n-grams (a part longer
+// than the run that does not begin the text).
+inline bool gramRun(const Doc& d, int position, int length, const Rules& r) {
+    const Part& part = d.parts[d.partOf[position - 1]];
+    const int from = position - 1, end = part.first + part.length;
+    if (part.word || from + length > end) return false;
+    if (length >= r.ngram) return true;
+    return from + length == end ||
+           (from == part.first && part.first > 0 && part.length > length);
+}
+
 // Positions where the plain (unmasked) word starts in the document.
 inline std::vector<int> exactHits(const Doc& d, const Word& w,
                                   const Rules& r) {
@@ -227,13 +242,9 @@ inline std::vector<int> exactHits(const Doc& d, const Word& w,
                     ok = false;
                     break;
                 }
-            } else {
-                const int k = d.partOf[at - 1];
-                if (d.parts[k].word || p.length < r.ngram ||
-                    at - 1 + p.length > d.parts[k].first + d.parts[k].length) {
-                    ok = false;
-                    break;
-                }
+            } else if (!gramRun(d, at, p.length, r)) {
+                ok = false;
+                break;
             }
             for (int i = 0; ok && i < p.length; ++i)
                 ok = sameUnit(d.pos[at - 1 + i], u[p.first + i], marks);

@@ -23,6 +23,7 @@
 // replaced by TEST_SEED.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -140,6 +141,7 @@ Corpus makeCorpus(Rng& rng) {
                 if (rng.chance(8)) t.text += ',';
                 else if (rng.chance(2)) t.text += ';';
                 else if (rng.chance(2)) t.text += " -";
+                else if (rng.chance(2)) t.text += ", -";
             }
             const int end = rng.pick(100);
             t.text += end < 70 ? "." : end < 85 ? "!" : "?";
@@ -365,6 +367,38 @@ struct Generator {
         return q;
     }
 
+    // Two words of a document joined by the punctuation between them
+    // ("abc,def", "abc-def", the blanks left out), or a word with the
+    // punctuation after it ("abc,").
+    Query compound() {
+        for (;;) {
+            const std::string& t = c.docs[static_cast<size_t>(rng.pick(kDocuments))].text;
+            std::vector<std::string> tok;
+            size_t at = 0;
+            while (at < t.size()) {
+                size_t e = t.find(' ', at);
+                if (e == std::string::npos) e = t.size();
+                tok.push_back(t.substr(at, e - at));
+                at = e + 1;
+            }
+            auto letters = [](const std::string& w) {
+                return !w.empty() && std::all_of(w.begin(), w.end(), [](char ch) {
+                    return std::isalpha(static_cast<unsigned char>(ch)) != 0;
+                });
+            };
+            for (int tries = 0; tries < 20 && tok.size() > 2; ++tries) {
+                const size_t i = static_cast<size_t>(rng.pick(static_cast<int>(tok.size()) - 2));
+                const std::string& a = tok[i];
+                if (tok[i + 1] == "-" && letters(a) && letters(tok[i + 2]))
+                    return oracle::word(a + "-" + tok[i + 2], rng.chance(30));
+                const char last = a.empty() ? 0 : a.back();
+                if ((last == ',' || last == ';') && letters(a.substr(0, a.size() - 1)))
+                    return oracle::word(rng.chance(40) ? a : a + tok[i + 1],
+                                        rng.chance(30));
+            }
+        }
+    }
+
     std::vector<Case> all() {
         std::vector<Case> v;
         for (int i = 0; i < 8; ++i) v.push_back({"frequent", oracle::word(from(frequent))});
@@ -372,6 +406,7 @@ struct Generator {
         for (int i = 0; i < 8; ++i) v.push_back({"rare", oracle::word(from(rare))});
         for (const std::string& s : c.specials)
             if (s.find('.') == std::string::npos) v.push_back({"digits", oracle::word(s)});
+        for (int i = 0; i < 10; ++i) v.push_back({"compound", compound()});
         for (int i = 0; i < 12; ++i) v.push_back({"and", oracle::join('A', words(2 + rng.pick(2), 80))});
         for (int i = 0; i < 12; ++i) v.push_back({"or", oracle::join('O', words(2 + rng.pick(4)))});
         for (int i = 0; i < 10; ++i) v.push_back({"not", oracle::join('N', words(2, 50))});
