@@ -36,7 +36,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -128,6 +127,8 @@ struct Doc {
     std::map<int, std::vector<int>> bounds;  // boundary kind -> positions
     int lastPos = 0;
     bool deleted = false;  // removed by a later update: never found
+    std::vector<std::vector<int>> byChar =  // positions of each character
+        std::vector<std::vector<int>>(256);
 };
 
 // Builds the model of one document: its text and the text offsets of its
@@ -152,6 +153,7 @@ inline Doc index(int32_t docno, const std::string& text,
             d.pos.push_back(x);
             d.partOf.push_back(static_cast<int>(k));
             d.wordStart.push_back(p.word && i == 0 ? static_cast<int>(k) : -1);
+            d.byChar[static_cast<unsigned char>(x.c)].push_back(pos);
             posOfUnit[p.first + i] = pos;
         }
         d.parts.push_back(q);
@@ -228,7 +230,8 @@ inline std::vector<int> exactHits(const Doc& d, const Word& w,
     const std::vector<Part> parts = cut(u, r.wordRule);
     std::vector<int> hits;
     if (parts.empty()) return hits;
-    for (int start = 1; start <= d.lastPos; ++start) {
+    for (int start : d.byChar[static_cast<unsigned char>(u[parts[0].first].c)]) {
+        if (parts[0].word && d.wordStart[start - 1] < 0) continue;
         int at = start;
         bool ok = true;
         for (const Part& p : parts) {
