@@ -88,28 +88,43 @@ inline std::string opText(const Query& q) {
     }
 }
 
-// Query text of a flat query (one operator over words, or one word).
+// The word nodes of a query, left to right.
+inline void leaves(const Query& q, std::vector<const Query*>* out) {
+    if (q.op == 'W') out->push_back(&q);
+    for (const Query& k : q.kids) leaves(k, out);
+}
+
+// Query text: every operand that is an operator stands in parentheses.
 inline std::string text(const Query& q) {
     if (q.op == 'W') return wordText(q.word);
     std::string s;
     for (size_t i = 0; i < q.kids.size(); ++i) {
         if (i > 0) s += opText(q);
-        s += wordText(q.kids[i].word);
+        s += q.kids[i].op == 'W' ? text(q.kids[i]) : "(" + text(q.kids[i]) + ")";
     }
     return s;
 }
 
-// The order string of the structured form ("1*(2)*(3)", "1*5(2)" ...).
-inline std::string orderString(const Query& q) {
-    if (q.op == 'W') return "1";
-    // Digits after '*' make a distance, so every right operand stands in
-    // parentheses.
+// The order string of the structured form ("1*(2)*(3)", "1*5(2)",
+// "(1+(2))-(3)" ...): the words numbered left to right; digits after '*'
+// make a distance, so every right operand stands in parentheses, and so
+// does a left operand that is an operator.
+inline std::string orderString(const Query& q, int* counter) {
+    if (q.op == 'W') return std::to_string(++*counter);
     const std::string op = q.op == 'A' ? "*" : q.op == 'O' ? "+"
                          : q.op == 'N' ? "-" : "*" + std::to_string(q.distance);
-    std::string s = "1";
-    for (size_t i = 1; i < q.kids.size(); ++i)
-        s += op + "(" + std::to_string(i + 1) + ")";
+    std::string s;
+    for (size_t i = 0; i < q.kids.size(); ++i) {
+        const std::string k = orderString(q.kids[i], counter);
+        if (i > 0) s += op;
+        s += i == 0 && q.kids[i].op == 'W' ? k : "(" + k + ")";
+    }
     return s;
+}
+
+inline std::string orderString(const Query& q) {
+    int counter = 0;
+    return orderString(q, &counter);
 }
 
 // Occurrence start positions of a word node in a document.

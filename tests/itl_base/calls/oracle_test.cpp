@@ -261,8 +261,7 @@ Answer searchText(const Built& b, const std::string& text,
 
 Answer searchStruct(const Built& b, const Query& q) {
     std::vector<const Query*> words;
-    if (q.op == 'W') words.push_back(&q);
-    for (const Query& k : q.kids) words.push_back(&k);
+    oracle::leaves(q, &words);
     std::vector<std::string> texts;
     for (const Query* w : words) texts.push_back(w->word.text);
     gqfix::WordCond c(texts, oracle::orderString(q));
@@ -403,6 +402,21 @@ struct Generator {
         }
     }
 
+    // A word, or an operator over two or three nodes (at depth 0 and 1),
+    // now and then a word the corpus does not hold.
+    Query tree(int depth) {
+        if (depth == 2 || rng.chance(45)) {
+            if (rng.chance(12)) return oracle::word(pseudoWord(rng) + "qx");
+            return oracle::word(rng.chance(60) ? common() : from(rare));
+        }
+        static const char ops[] = {'A', 'O', 'N', 'D'};
+        const char op = ops[rng.pick(4)];
+        std::vector<Query> kids;
+        const int n = op == 'N' ? 2 : 2 + rng.pick(2);
+        for (int i = 0; i < n; ++i) kids.push_back(op == 'D' ? oracle::word(common()) : tree(depth + 1));
+        return oracle::join(op, kids, op == 'D' ? (rng.chance(50) ? 0 : kParagraphDelim) : 0);
+    }
+
     std::vector<Case> all() {
         std::vector<Case> v;
         for (int i = 0; i < 8; ++i) v.push_back({"frequent", oracle::word(from(frequent))});
@@ -411,6 +425,11 @@ struct Generator {
         for (const std::string& s : c.specials)
             if (s.find('.') == std::string::npos) v.push_back({"digits", oracle::word(s)});
         for (int i = 0; i < 10; ++i) v.push_back({"compound", compound()});
+        for (int i = 0; i < 16; ++i) {
+            Query q = tree(0);
+            if (q.op == 'W') q = oracle::join('O', {q, tree(1)});
+            v.push_back({"nested", q});
+        }
         for (int i = 0; i < 12; ++i) v.push_back({"and", oracle::join('A', words(2 + rng.pick(2), 80))});
         for (int i = 0; i < 12; ++i) v.push_back({"or", oracle::join('O', words(2 + rng.pick(4), 50))});
         for (int i = 0; i < 10; ++i) v.push_back({"not", oracle::join('N', words(2, 50))});
@@ -433,12 +452,9 @@ struct Generator {
 
 // The query with the mask characters written back into its words.
 Query withMasks(Query q) {
-    auto put = [](Query& w) {
-        if (w.word.mask == oracle::Mask::Trailing) w.word.text += "*";
-        if (w.word.mask == oracle::Mask::Leading) w.word.text = "*" + w.word.text;
-    };
-    put(q);
-    for (Query& k : q.kids) put(k);
+    if (q.word.mask == oracle::Mask::Trailing) q.word.text += "*";
+    if (q.word.mask == oracle::Mask::Leading) q.word.text = "*" + q.word.text;
+    for (Query& k : q.kids) k = withMasks(k);
     return q;
 }
 
