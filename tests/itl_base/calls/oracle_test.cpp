@@ -15,7 +15,8 @@
 // indexes are searched: one case folded (`disable` 1, word rule 0) made in
 // one update, and one keeping case (`disable` 0, word rule 1) made in two
 // (the second appends a supp half and deletes some documents of main),
-// searched with case-sensitive words too.
+// searched with case-sensitive words too, then again once VOZ_mergeIndex
+// has merged its halves (and dropped the deleted documents).
 //
 // Query text notes: a distance operator names a boundary kind ("*5" the
 // caller's delimiter 5, here paragraph starts; "*0" sentences), and mask
@@ -35,6 +36,7 @@
 
 #include "gtrquery_fixture.hpp"
 #include "oracle_query.hpp"
+#include "calls/voz_gtrmaint.hpp"
 #include "calls/voz_gtrresult.hpp"
 
 namespace {
@@ -571,6 +573,19 @@ TEST(Oracle, EveryQueryClassAgreesWithTheModel) {
                          oracle::join('A', {q, oracle::word(g.common())})});
     }
     runAll(kept, cases, "kept", false);
+    // Merged into one half: the deleted documents leave the index.
+    GTRSTATUS st{};
+    void* merge = nullptr;
+    VOZ_mergeIndex(&merge, "idx", kept.env.out.c_str(), kept.env.work.c_str(),
+                   &kept.env.sys, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    VOZ_mergeIndexFinish(merge, 'G', &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    kept.model.erase(std::remove_if(kept.model.begin(), kept.model.end(),
+                                    [](const oracle::Doc& d) { return d.deleted; }),
+                     kept.model.end());
+    kept.mainDocs = 0;
+    runAll(kept, cases, "merged", false);
 }
 
 }  // namespace
