@@ -133,6 +133,7 @@ inline std::vector<int> occurrences(const Doc& d, const Query& q,
     if (!q.base.empty()) {
         Word w;
         w.text = q.base;
+        w.caseSensitive = q.word.caseSensitive;
         return exactHits(d, w, r);
     }
     if (q.word.mask != Mask::None) return maskHits(d, q.word, r);

@@ -342,6 +342,7 @@ struct Generator {
         Query q;
         q.base = longWord(6);
         q.word.precision = 80;
+        q.word.caseSensitive = rng.chance(25);
         const int kind = rng.pick(3);
         q.word.text = q.base;
         if (kind == 1 && q.base.size() >= 7) q.word.text.pop_back();
@@ -363,6 +364,7 @@ struct Generator {
         const std::string w = longWord(4);
         const size_t n = 2 + static_cast<size_t>(rng.pick(2));
         Query q;
+        q.word.caseSensitive = rng.chance(25);
         if (trailing) {
             q.word.text = w.substr(0, n) + "*";
             q.word.mask = oracle::Mask::Trailing;
