@@ -20,8 +20,9 @@
 // - A search word is cut into parts the same way. A token part matches a
 //   word part of the document that starts where it must and has the same
 //   units (marks compared only when the word is case-sensitive); an other
-//   part of at least one n-gram matches a run of equal units inside one
-//   n-gram part. The parts follow each other position by position.
+//   part matches a run of equal units inside one n-gram part (a run
+//   shorter than an n-gram only where the indexer pooled it zero-filled).
+//   The parts follow each other position by position.
 // - Masks: a token followed by the any-mask matches every word part that
 //   begins with the token, one preceded by it every word part that ends
 //   with it.
@@ -35,7 +36,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -127,6 +127,8 @@ struct Doc {
     std::map<int, std::vector<int>> bounds;  // boundary kind -> positions
     int lastPos = 0;
     bool deleted = false;  // removed by a later update: never found
+    std::vector<std::vector<int>> byChar =  // positions of each character
+        std::vector<std::vector<int>>(256);
 };
 
 // Builds the model of one document: its text and the text offsets of its
@@ -151,6 +153,7 @@ inline Doc index(int32_t docno, const std::string& text,
             d.pos.push_back(x);
             d.partOf.push_back(static_cast<int>(k));
             d.wordStart.push_back(p.word && i == 0 ? static_cast<int>(k) : -1);
+            d.byChar[static_cast<unsigned char>(x.c)].push_back(pos);
             posOfUnit[p.first + i] = pos;
         }
         d.parts.push_back(q);
@@ -205,6 +208,20 @@ inline std::vector<Unit> wordUnits(const std::string& text, bool keepCase) {
     return v;
 }
 
+// Whether `length` units from `position` can match an other part of a
+// search word: they lie in one n-gram part, and a run shorter than an
+// n-gram (looked up as a zero-filled n-gram) must end that part or begin
+// it where the indexer pooled its leading short n-grams (a part longer
+// than the run that does not begin the text).
+inline bool gramRun(const Doc& d, int position, int length, const Rules& r) {
+    const Part& part = d.parts[d.partOf[position - 1]];
+    const int from = position - 1, end = part.first + part.length;
+    if (part.word || from + length > end) return false;
+    if (length >= r.ngram) return true;
+    return from + length == end ||
+           (from == part.first && part.first > 0 && part.length > length);
+}
+
 // Positions where the plain (unmasked) word starts in the document.
 inline std::vector<int> exactHits(const Doc& d, const Word& w,
                                   const Rules& r) {
@@ -213,7 +230,8 @@ inline std::vector<int> exactHits(const Doc& d, const Word& w,
     const std::vector<Part> parts = cut(u, r.wordRule);
     std::vector<int> hits;
     if (parts.empty()) return hits;
-    for (int start = 1; start <= d.lastPos; ++start) {
+    for (int start : d.byChar[static_cast<unsigned char>(u[parts[0].first].c)]) {
+        if (parts[0].word && d.wordStart[start - 1] < 0) continue;
         int at = start;
         bool ok = true;
         for (const Part& p : parts) {
@@ -227,13 +245,9 @@ inline std::vector<int> exactHits(const Doc& d, const Word& w,
                     ok = false;
                     break;
                 }
-            } else {
-                const int k = d.partOf[at - 1];
-                if (d.parts[k].word || p.length < r.ngram ||
-                    at - 1 + p.length > d.parts[k].first + d.parts[k].length) {
-                    ok = false;
-                    break;
-                }
+            } else if (!gramRun(d, at, p.length, r)) {
+                ok = false;
+                break;
             }
             for (int i = 0; ok && i < p.length; ++i)
                 ok = sameUnit(d.pos[at - 1 + i], u[p.first + i], marks);

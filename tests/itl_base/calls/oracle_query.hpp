@@ -29,8 +29,10 @@
 //               matches (the estimate of a posting control over several
 //               keys);
 //   OR          p_or max(s) + (1 - p_or) sum(s) / (number of operands);
-// with p_w 0.35, p_T 0.3, kk 0.3, p_or 0.99. A word absent from a document
-// scores 0.
+//   AND, NOT    p_and min(s) + (1 - p_and) sum(s) / (number of operands),
+//               a negated operand entering as 1 - s;
+// with p_w 0.35, p_T 0.3, kk 0.3, p_or 0.99, p_and 0.01. A word absent from
+// a document scores 0.
 #ifndef TESTS_ITL_BASE_CALLS_ORACLE_QUERY_HPP
 #define TESTS_ITL_BASE_CALLS_ORACLE_QUERY_HPP
 
@@ -86,28 +88,43 @@ inline std::string opText(const Query& q) {
     }
 }
 
-// Query text of a flat query (one operator over words, or one word).
+// The word nodes of a query, left to right.
+inline void leaves(const Query& q, std::vector<const Query*>* out) {
+    if (q.op == 'W') out->push_back(&q);
+    for (const Query& k : q.kids) leaves(k, out);
+}
+
+// Query text: every operand that is an operator stands in parentheses.
 inline std::string text(const Query& q) {
     if (q.op == 'W') return wordText(q.word);
     std::string s;
     for (size_t i = 0; i < q.kids.size(); ++i) {
         if (i > 0) s += opText(q);
-        s += wordText(q.kids[i].word);
+        s += q.kids[i].op == 'W' ? text(q.kids[i]) : "(" + text(q.kids[i]) + ")";
     }
     return s;
 }
 
-// The order string of the structured form ("1*(2)*(3)", "1*5(2)" ...).
-inline std::string orderString(const Query& q) {
-    if (q.op == 'W') return "1";
-    // Digits after '*' make a distance, so every right operand stands in
-    // parentheses.
+// The order string of the structured form ("1*(2)*(3)", "1*5(2)",
+// "(1+(2))-(3)" ...): the words numbered left to right; digits after '*'
+// make a distance, so every right operand stands in parentheses, and so
+// does a left operand that is an operator.
+inline std::string orderString(const Query& q, int* counter) {
+    if (q.op == 'W') return std::to_string(++*counter);
     const std::string op = q.op == 'A' ? "*" : q.op == 'O' ? "+"
                          : q.op == 'N' ? "-" : "*" + std::to_string(q.distance);
-    std::string s = "1";
-    for (size_t i = 1; i < q.kids.size(); ++i)
-        s += op + "(" + std::to_string(i + 1) + ")";
+    std::string s;
+    for (size_t i = 0; i < q.kids.size(); ++i) {
+        const std::string k = orderString(q.kids[i], counter);
+        if (i > 0) s += op;
+        s += i == 0 && q.kids[i].op == 'W' ? k : "(" + k + ")";
+    }
     return s;
+}
+
+inline std::string orderString(const Query& q) {
+    int counter = 0;
+    return orderString(q, &counter);
 }
 
 // Occurrence start positions of a word node in a document.
@@ -116,6 +133,7 @@ inline std::vector<int> occurrences(const Doc& d, const Query& q,
     if (!q.base.empty()) {
         Word w;
         w.text = q.base;
+        w.caseSensitive = q.word.caseSensitive;
         return exactHits(d, w, r);
     }
     if (q.word.mask != Mask::None) return maskHits(d, q.word, r);
@@ -169,11 +187,12 @@ inline std::set<int32_t> expected(const std::vector<Doc>& docs,
 
 // The document frequency a plain word gets: the largest document count
 // among the distinct unit forms (keys) its token matches.
-inline int documentFrequency(const std::vector<Doc>& docs, const Word& w,
-                             const Rules& r) {
+inline int documentFrequency(const std::vector<const Doc*>& docs,
+                             const Word& w, const Rules& r) {
     std::map<std::string, std::set<int32_t>> byForm;
     const int len = static_cast<int>(w.text.size());
-    for (const Doc& d : docs) {
+    for (const Doc* doc : docs) {
+        const Doc& d = *doc;
         for (int p : exactHits(d, w, r)) {
             std::string form;
             for (int i = 0; i < len; ++i) {
@@ -193,11 +212,11 @@ struct Scored {
     double score;
 };
 
-// Scores the documents of one index half that a word or an OR of plain
-// words finds, appending them to `out`.
-inline void rankHalf(const std::vector<Doc>& docs, const Query& q,
+// Scores the documents of one index half that a word, or an AND, OR or NOT
+// of plain words finds, appending them to `out`.
+inline void rankHalf(const std::vector<const Doc*>& docs, const Query& q,
                      const Rules& r, std::vector<Scored>* out) {
-    const double pw = 0.35, pT = 0.3, kk = 0.3, por = 0.99;
+    const double pw = 0.35, pT = 0.3, kk = 0.3, por = 0.99, pand = 0.01;
     std::vector<const Query*> words;
     if (q.op == 'W') words.push_back(&q);
     for (const Query& k : q.kids) words.push_back(&k);
@@ -207,7 +226,8 @@ inline void rankHalf(const std::vector<Doc>& docs, const Query& q,
         const double df = documentFrequency(docs, w->word, r);
         idf.push_back(df >= 1 ? n / (n + df) : 1.0);
     }
-    for (const Doc& d : docs) {
+    for (const Doc* doc : docs) {
+        const Doc& d = *doc;
         std::vector<std::vector<int>> occ;
         int last = 0, lastLen = 0;
         for (const Query* w : words) {
@@ -219,24 +239,30 @@ inline void rankHalf(const std::vector<Doc>& docs, const Query& q,
                 }
             }
         }
-        if (last == 0 || d.deleted) continue;
+        if (last == 0 || d.deleted || !holds(d, q, r)) continue;
         const double size = (1024.0 + last + lastLen) * kk / 1024.0;
-        double best = 0, sum = 0;
+        double best = 0, least = 1e9, sum = 0;
         for (size_t i = 0; i < words.size(); ++i) {
             double s = 0;
             if (!occ[i].empty()) {
                 const double t = static_cast<double>(occ[i].size()) / 100.0;
                 s = pw + (1 - pw) * (pT + (1 - pT) * t / (t + size)) * idf[i];
             }
+            if (q.op == 'N' && i > 0) s = 1 - s;
             best = std::max(best, s);
+            least = std::min(least, s);
             sum += s;
         }
         const double k = static_cast<double>(words.size());
-        out->push_back({d.docno, por * best + (1 - por) * sum / k});
+        const double score = q.op == 'A' || q.op == 'N'
+                                 ? pand * least + (1 - pand) * sum / k
+                                 : por * best + (1 - por) * sum / k;
+        out->push_back({d.docno, score});
     }
 }
 
-// Scores of the documents that a word or an OR of plain words finds, best
+// Scores of the documents that a word, or an AND, OR or NOT of plain words
+// finds, best
 // first (ties by ascending document number). The first `mainDocs`
 // documents form the main half, the rest the supp half (0: all in one);
 // each half is scored with its own document count and key counts, which
@@ -244,13 +270,10 @@ inline void rankHalf(const std::vector<Doc>& docs, const Query& q,
 inline std::vector<Scored> rank(const std::vector<Doc>& docs, const Query& q,
                                 const Rules& r, size_t mainDocs = 0) {
     std::vector<Scored> out;
-    if (mainDocs == 0 || mainDocs >= docs.size()) {
-        rankHalf(docs, q, r, &out);
-    } else {
-        const auto split = docs.begin() + static_cast<std::ptrdiff_t>(mainDocs);
-        rankHalf(std::vector<Doc>(docs.begin(), split), q, r, &out);
-        rankHalf(std::vector<Doc>(split, docs.end()), q, r, &out);
-    }
+    std::vector<const Doc*> halves[2];
+    for (size_t i = 0; i < docs.size(); ++i)
+        halves[mainDocs > 0 && i >= mainDocs ? 1 : 0].push_back(&docs[i]);
+    for (const auto& half : halves) rankHalf(half, q, r, &out);
     std::sort(out.begin(), out.end(), [](const Scored& a, const Scored& b) {
         return a.score != b.score ? a.score > b.score : a.docno < b.docno;
     });
