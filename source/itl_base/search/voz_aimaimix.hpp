@@ -115,7 +115,9 @@ void voz_GetOneWordAimaiMixInit(RTRVWORDEXT* word, _WCTLHEAD* w,
                                 ANSWERFORM* answer, GTRSTATUS* st);
 
 // Builds the fuzzy control over the kept pieces and the whole-word group
-// (null: none) and installs the next-hit operation. The control takes the
+// (null: none) and installs the next-hit operation. Head and tail pieces
+// are linked to their partners among the kept pieces (one without any is
+// exhausted at once). The control takes the
 // arrays over; on failure the caller still owns and ends them.
 void voz_AimaiLoop(RTRVWORDEXT* word, int32_t units, int32_t parts,
                    GCTLINFO* pieces, int32_t pieceCount, GCTLINFO* wholeWord,
