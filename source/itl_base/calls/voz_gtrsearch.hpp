@@ -96,14 +96,6 @@ void vozHowtoOperate_(PFELEMENT* elems, int32_t count, int ranking,
 // conversion's creation parameters. Failures: 11/1108, 101/1124, 111/1109
 // equal mask characters, 111/1110 an alphanumeric mask, and those of the
 // alternative-character set-up. Free with vozSetWordExtTerm.
-// Truncation: a 'W' word whose masks are not preferred (search_flag 0) and
-// that begins or ends with a run of its many-character mask loses that run
-// and gets the front or rear truncation count VOZ_TRUNC_ANY: it may begin
-// or end inside an indexed word by any number of units, and its hit covers
-// only its own units. With masks preferred (search_flag 1) the run stays a
-// mask and the word is expanded as a wildcard. A word of masks only keeps
-// them.
-constexpr int32_t VOZ_TRUNC_ANY = 0x3FFFFFFF;
 void vozSetWordExt(RTRVWORDEXT* words, int32_t count, VOZ_CPINFO cp,
                    const GTRCREATEPARM* textParm,
                    const GTRCREATEPARM* itemParm, uint8_t** outBuf,

@@ -55,30 +55,6 @@ bool prepareMasks(RTRVWORDEXT& w, VOZ_CPINFO cp, const GTRCREATEPARM* p,
     return true;
 }
 
-// Truncation at a run of many-character masks at either end of a word
-// whose masks are not preferred (see vozSetWordExt): the run leaves the
-// word, which names the units between.
-void truncateAtMasks(RTRVWORDEXT& w) {
-    if (w.wi.search_flag != 0 || w.wi.mask[0] == 0 || w.wi.wordp == nullptr ||
-        w.unit_width < 1)
-        return;
-    const auto width = static_cast<size_t>(w.unit_width);
-    auto isMany = [&](const uint8_t* u) {
-        return memcmp(u, w.mask_unit[0], width) == 0;
-    };
-    uint8_t* const start = w.wi.wordp;
-    uint8_t* const end = start + w.wi.wordlen;
-    uint8_t* from = start;
-    while (static_cast<size_t>(end - from) >= width && isMany(from)) from += width;
-    uint8_t* to = end;
-    while (static_cast<size_t>(to - from) >= width && isMany(to - width)) to -= width;
-    if (to <= from) return;  // masks only
-    if (from > start) w.front_trunc = VOZ_TRUNC_ANY;
-    if (to < end) w.rear_trunc = VOZ_TRUNC_ANY;
-    w.wi.wordp = from;
-    w.wi.wordlen = static_cast<int16_t>(to - from);
-}
-
 // The room of the out buffer: unit width times the lengths of all 'W' words.
 size_t wordRoom(const RTRVWORDEXT* words, int32_t count, int16_t width) {
     size_t room = 0;
@@ -203,7 +179,6 @@ void vozSetWordExt(RTRVWORDEXT* words, int32_t count, VOZ_CPINFO cp,
             w.wi.wordp != nullptr && w.wi.wordlen > 0)
             vozCHcaseInsensAlpha(w.wi.wordp, w.wi.wordlen, w.unit_width);
         if (!prepareMasks(w, cp, p, gsp)) return;
-        if (kind == 'W') truncateAtMasks(w);  // before the per-unit tables
         if (kind == 'W' && !prepareTextWord(w, cp, gsp)) return;
     }
 }

@@ -177,9 +177,10 @@ TEST(GtrSearchIndex, RandomConditionsMatchSetAlgebra) {
 }
 
 // Letter words (token keys of the mixed index) through the query text:
-// plain, truncated (a many-character mask at an end, masks not preferred),
-// wildcard (masks preferred: "%_" before the precision), stemmed and fuzzy.
-TEST(GtrSearchIndex, LetterWordsTruncatedWildcardStemmedFuzzy) {
+// plain, masked (masks apply only when preferred: "%_" before the
+// precision; otherwise a mask is an ordinary character of the word),
+// stemmed and fuzzy.
+TEST(GtrSearchIndex, LetterWordsWildcardStemmedFuzzy) {
     // An index that folds letter words (disable bit 0), as the words are.
     gqfix::Corpus k({"apple pear. plum", "apple banana", "pear plum apple",
                      "banana", "grape apple. pear"}, 34, 1);
@@ -193,12 +194,12 @@ TEST(GtrSearchIndex, LetterWordsTruncatedWildcardStemmedFuzzy) {
         {"apple * pear", {1, 3, 5}},
         {"apple - pear", {2}},
         {"appl", {}},
-        {"appl*", {1, 2, 3, 5}},          // rear truncation
-        {"*pple", {1, 2, 3, 5}},          // front truncation
-        {"*ppl*", {1, 2, 3, 5}},          // both
-        {"*lu*", {1, 3}},
-        {"*ppl", {}},                     // front only: "appl" ends no word
+        {"appl*", {}},                    // masks not preferred: literal
+        {"*pple", {}},
         {"appl*%_100", {1, 2, 3, 5}},     // a wildcard: keys "appl..."
+        {"*pple%_100", {1, 2, 3, 5}},     // a leading mask
+        {"*lu*%_100", {1, 3}},
+        {"*ppl%_100", {}},                // "appl" ends no word
         {"p*%_100", {1, 3, 5}},           // wildcard: pear and plum
         {"pl?m%_100", {1, 3}},
         {"p?m%_100", {}},
@@ -218,24 +219,22 @@ TEST(GtrSearchIndex, LetterWordsTruncatedWildcardStemmedFuzzy) {
             EXPECT_EQ(d, row.expect);
         }
     }
-    // Structured words are prepared alike.
+    // Structured words are prepared alike: masks apply with search_flag 1.
     gqfix::WordCond w({"*pple", "pl*"}, "1 * 2");
     for (RTRVWORD& x : w.words) memcpy(x.mask, "*?", 2);
     GTRSTATUS st{};
+    EXPECT_EQ(search(k, w.c, GTR_RES_HANDLE, st), (Docs{}));
+    EXPECT_EQ(st.retcode, 0) << st.errcode;
+    for (RTRVWORD& x : w.words) x.search_flag = 1;
     EXPECT_EQ(search(k, w.c, GTR_RES_HANDLE, st), (Docs{1, 3}));
     EXPECT_EQ(st.retcode, 0) << st.errcode;
-    // The word-level limit stops a wildcard's expansion; truncation has no
-    // such limit.
+    // The word-level limit stops a wildcard's expansion.
     gqfix::QueryCond wild("p*%_100");
     wild.c.word_limit = 1;
     Docs d = search(k, wild.c, GTR_RES_HANDLE, st);
     EXPECT_EQ(st.retcode, 0) << st.errcode;
     EXPECT_EQ(st.retrieve_status & 0x01, 0x01);
     EXPECT_EQ(d, (Docs{1, 3, 5})) << "one key: pear";
-    gqfix::QueryCond trunc("p*");
-    trunc.c.word_limit = 1;
-    EXPECT_EQ(search(k, trunc.c, GTR_RES_HANDLE, st), (Docs{1, 3, 5}));
-    EXPECT_EQ(st.retrieve_status & 0x01, 0);
 }
 
 // ---- errors ------------------------------------------------------------------
@@ -770,45 +769,6 @@ TEST(GtrSearchSteps, WordPreparation) {
 
     vozSetWordExt(&pw.w, 1, cp, nullptr, nullptr, nullptr, &tp, &st);
     expectStatus(st, 17, 1714, "no creation parameters");
-}
-
-// A run of the many-character mask at an end of a word whose masks are not
-// preferred becomes a truncation count; the word names the units between.
-TEST(GtrSearchSteps, WordPreparationTruncatesAtMasks) {
-    const VOZ_CPINFO cp = codePage1();
-    GTRCREATEPARM tp = textParm(1);
-    struct Case {
-        const char* text;
-        char many;
-        int32_t flag;       // search_flag: 1 = masks preferred
-        int32_t skip, units;  // the word left: from unit `skip`, `units` long
-        bool front, rear;
-    };
-    const Case cases[] = {
-        {"*abc", '*', 0, 1, 3, true, false},
-        {"abc**", '*', 0, 0, 3, false, true},
-        {"**a*c*", '*', 0, 2, 3, true, true},
-        {"a*c", '*', 0, 0, 3, false, false},
-        {"?abc?", '*', 0, 0, 5, false, false},  // one-masks stay
-        {"*abc*", '*', 1, 0, 5, false, false},  // preferred: a wildcard
-        {"**", '*', 0, 0, 2, false, false},     // masks only
-        {"%abc", '%', 0, 1, 3, true, false},
-        {"*abc", 0, 0, 0, 4, false, false},     // no many-character mask
-    };
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.text);
-        PrepWord pw(t.text, t.many, t.many == '?' ? 0 : '?');
-        pw.w.wi.search_flag = t.flag;
-        const uint8_t* start = pw.w.wi.wordp;
-        GTRSTATUS st{};
-        vozSetWordExt(&pw.w, 1, cp, &tp, nullptr, nullptr, &tp, &st);
-        ASSERT_EQ(st.retcode, 0) << st.errcode;
-        EXPECT_EQ(pw.w.wi.wordp, start + 2 * t.skip);
-        EXPECT_EQ(pw.w.wi.wordlen, 2 * t.units);
-        EXPECT_EQ(pw.w.front_trunc, t.front ? VOZ_TRUNC_ANY : 0);
-        EXPECT_EQ(pw.w.rear_trunc, t.rear ? VOZ_TRUNC_ANY : 0);
-        vozSetWordExtTerm(&pw.w, 1);
-    }
 }
 
 TEST(GtrSearchSteps, WordPreparationIntoAnOutBuffer) {
