@@ -494,3 +494,33 @@ TEST(FieldsRandomized, WordsInFieldsAgreeWithTheModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two sentences in document 0, field 5 over the first "123".
+const std::vector<FieldDoc> kSentences = {{"123. 123", {{5, 0, 3}}}, {"123", {}}};
+using FieldsAndBlocks = FieldSuite<&kSentences>;
+
+TEST_F(FieldsAndBlocks, AWordWeightedByFieldStillKeepsToItsBlocks) {
+    // Weighted by field 5 (no field restriction) and restricted to the
+    // second sentence: only the second 123, outside field 5 (weight 0.5).
+    std::vector<GTRFIELDWEIGHT> wl{weight(5, 5, 200)};
+    std::vector<RTRVRANGE> second{{2, 2}};
+    Query q;
+    int32_t w = q.word("123");
+    q.op('O', {w});
+    RTRVWORD& wi = q.words[0].wi;
+    wi.pFieldWeight = wl.data();
+    wi.weight = 1;
+    wi.range_dlmno = 0;
+    wi.rangenum = 1;
+    wi.range = second.data();
+    rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
+    ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
+    ASSERT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0}));
+    EXPECT_NEAR(r.docs[0].score, 0.5f, 1e-5);
+    ASSERT_EQ(r.occs.size(), 1u);
+    EXPECT_EQ(r.occs[0].pos, 6);
+}
+
+}  // namespace
