@@ -354,18 +354,28 @@ TEST_F(Fields, WeightedRankingScoresByTheOccurrencesFields) {
     // 123 weighted 200 in field 5 and 100 in field 3, 100 elsewhere
     // (default): field 5 counts 1.0, everything else 0.5. With rank flag
     // 0x01 alone a one-word score is the word's average term weight.
+    // The same weights given to the word's group (its one operator) rank
+    // the same way, through the operator's field passes.
     std::vector<GTRFIELDWEIGHT> wl{weight(5, 5, 200), weight(3, 3, 100)};
-    Query q;
-    int32_t w = q.word("123");
-    q.op('O', {w});
-    q.words[0].wi.pFieldWeight = wl.data();
-    q.words[0].wi.weight = static_cast<int16_t>(wl.size());
-    rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
-    ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
-    EXPECT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0, 5, 2, 1, 3, 4}));
-    std::vector<float> want{1.0f, 1.0f, 0.75f, 0.5f, 0.5f, 0.5f};
-    for (size_t i = 0; i < r.docs.size() && i < want.size(); ++i)
-        EXPECT_NEAR(r.docs[i].score, want[i], 1e-5) << i;
+    for (bool group : {false, true}) {
+        SCOPED_TRACE(group ? "group" : "word");
+        Query q;
+        int32_t w = q.word("123");
+        q.op('O', {w});
+        if (group) {
+            q.ops[0].fld_weight = wl.data();
+            q.ops[0].fld_weight_count = static_cast<uint16_t>(wl.size());
+        } else {
+            q.words[0].wi.pFieldWeight = wl.data();
+            q.words[0].wi.weight = static_cast<int16_t>(wl.size());
+        }
+        rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
+        ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
+        EXPECT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0, 5, 2, 1, 3, 4}));
+        std::vector<float> want{1.0f, 1.0f, 0.75f, 0.5f, 0.5f, 0.5f};
+        for (size_t i = 0; i < r.docs.size() && i < want.size(); ++i)
+            EXPECT_NEAR(r.docs[i].score, want[i], 1e-5) << i;
+    }
 }
 
 }  // namespace
