@@ -159,8 +159,11 @@ public:
             return -1;
         }
         // A repeated occurrence (same key, document and position) is
-        // written once, whatever the key's kind.
-        if (m_havePos && e->position == pb->lastPosition) return 0;
+        // written once, except in a field-number key: there each position
+        // is a field start or end, read in pairs, so an instance that ends
+        // where the next one starts (or an empty one) keeps both.
+        bool fieldKey = e->kind == VOZ_KIND_DFIXED && e->chainOrMark == ')';
+        if (m_havePos && e->position == pb->lastPosition && !fieldKey) return 0;
         if (e->weight == 2) return 0;
         m_havePos = true;
         return voz_SetPosInBuffer(pb, e->position, st);

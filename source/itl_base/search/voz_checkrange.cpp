@@ -4,8 +4,9 @@
 // A word names block ranges with rangeCount (the entries of the RTRVRANGE
 // list in rangeData, or 0xFFFF for "every even-numbered block") and the
 // block kind in delimiterNumber. A word with a field table (fieldCount
-// non-zero after the set-up) is decided by its fields; the search never
-// gives one word both.
+// non-zero after the set-up) is tested against its fields first; only a
+// word weighted by field (whose weight list serves as its fields) may also
+// have blocks: the search refuses a field restriction with blocks.
 #include "search/voz_checkrange.hpp"
 
 #include <cerrno>
@@ -141,23 +142,24 @@ void voz_InitForCheckRange(IDXINFO* index, _WCTLHEAD* words,
 int32_t voz_CheckRange(IDXINFO* index, _WCTLHEAD* word, BLOCKCTL** blocks,
                        MULTIFIELDCTRL* mfc, VVGDOCINFO* info,
                        GTRSTATUS* st) {
-    if (word->fieldCount > 0 && mfc != nullptr) {
+    bool fields = word->fieldCount > 0 && mfc != nullptr;
+    if (fields) {
         if (word->vvgPctl != nullptr || word->cur.len == 0)
             return VOZ_RANGE_REJECT;
         int32_t verdict = voz_CheckFieldRangeForOneTerm(index, word, blocks,
                                                         mfc, info, st);
         if (verdict != VOZ_RANGE_ACCEPT) return verdict;
-    } else {
-        if (hasBlockRanges(word)) {
-            if (blocks == nullptr) {
-                voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
-                return VOZ_RANGE_ERROR;
-            }
-            int32_t verdict = checkBlock(index, word, blocks, info, st);
-            if (verdict != VOZ_RANGE_ACCEPT) return verdict;
-        }
-        word->resultWeight = word->wordWeight;
     }
+    // A word weighted by field (no field restriction) may also have blocks.
+    if (hasBlockRanges(word)) {
+        if (blocks == nullptr) {
+            voz_setStatus(st, VOZ_RC_INCONSISTENT, VOZ_EC_RANGE_RESTRICTED);
+            return VOZ_RANGE_ERROR;
+        }
+        int32_t verdict = checkBlock(index, word, blocks, info, st);
+        if (verdict != VOZ_RANGE_ACCEPT) return verdict;
+    }
+    if (!fields) word->resultWeight = word->wordWeight;
     word->accWeight += word->resultWeight;
     word->weight = word->resultWeight;  // the term weight of the walk
     return VOZ_RANGE_ACCEPT;

@@ -6,7 +6,8 @@
 // of one of its fields (voz_fieldrange.hpp, which also gives every word and
 // operator its field weights). A word with block ranges (sentence or
 // paragraph numbers of a block kind) accepts only occurrences that lie
-// inside one listed block; the search refuses a word with both. Every
+// inside one listed block; the search refuses a word restricted to both
+// (a word weighted by field may have blocks, and must pass both). Every
 // accepted occurrence gets the word's result weight (1.0 without
 // weighting), which also becomes the word's term weight.
 //

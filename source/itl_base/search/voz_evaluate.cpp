@@ -290,8 +290,9 @@ void voz_Evaluate(IDXINFO* index0, IDXINFO* index1, IDXINFO* spare1,
         if (!voz_Failed(st)) {
             sumOperandWeights(parms, kept, words1);
             _WCTLHEAD* root = parms[0].node_rec;
+            // An operator with a field list needs the operator evaluation.
             if (words1 == 1 && kept == 1 && root->rangeData == nullptr &&
-                root->rangeValue == 0)
+                root->rangeValue == 0 && parms[0].field_ctl == nullptr)
                 voz_EvaluateOccsOneWord(&work[0], rank, parms[0], index0,
                                         nullptr, blocks, &mfc, nullptr, scope,
                                         result, docCount, occCount, skip, st);

@@ -243,10 +243,13 @@ void runSearch(const SearchArgs& a, int32_t resultLimit,
     }
     voz_CloseAnswer(run.result, st);
     if (!voz_Failed(st)) {
-        if (a.rank != nullptr)
+        if (a.rank != nullptr) {
             voz_SetAnswer_Ranking(run.result, h->tempDir, a.res, a.rank,
                                   &a.res->result_occnum, st);
-        else
+            // The walk counted every document written to the end of the
+            // store, evicted ones too; the result holds the kept ones.
+            if (!voz_Failed(st)) a.res->result_docnum = run.result->docCount;
+        } else
             voz_SetAnswer(run.result, a.res, nullptr, 0, st);
     }
     if (!voz_Failed(st) && !run.result->outOfOrder) a.res->res_flag |= 0x80;

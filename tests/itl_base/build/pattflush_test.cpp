@@ -26,8 +26,10 @@ std::string Key(char kind, const std::string& bytes) {
 struct Model {
     Lists lists;
     std::set<std::pair<std::string, std::pair<int32_t, int32_t>>> seen;
-    void add(const std::string& key, int32_t doc, int32_t pos) {
-        if (!seen.insert({key, {doc, pos}}).second) return;  // repeats once
+    // A repeated occurrence counts once, except in a field-number key
+    // (`keepRepeats`), whose positions are starts and ends read in pairs.
+    void add(const std::string& key, int32_t doc, int32_t pos, bool keepRepeats = false) {
+        if (!seen.insert({key, {doc, pos}}).second && !keepRepeats) return;
         lists[key][doc].push_back(pos);
     }
 };
@@ -57,7 +59,7 @@ void AddDocument(CREATWRK* cwp, Model& m, std::mt19937& rng, int32_t doc, int n,
             uint16_t field = static_cast<uint16_t>(rng() % 3);
             VOZ_pattPool_FldNumber(cwp, field, doc, pos, st);
             m.add(Key('D', std::string("\0\x0E", 2) + static_cast<char>(field) + "\x0E"), doc,
-                  pos);
+                  pos, true);
         } else {
             VOZ_pattPool(cwp, 0, nullptr, doc, pos, 0, st);
             m.add("slot0", doc, pos);

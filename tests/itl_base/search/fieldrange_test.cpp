@@ -23,6 +23,7 @@ const std::vector<FieldDoc> kDocs = {
     {"123", {}},                                // d3: no fields
     {"789 123", {{3, 0, 7}, {8, 4, 7}}},        // d4: 123 in 3 and in 8
     {"123 456", {{5, 0, 3}, {6, 4, 7}}},        // d5: 123 in 5, 456 in 6
+    {"456 456 456", {{11, 0, 4}, {11, 4, 8}}},  // d6: touching instances
 };
 
 using Fields = FieldSuite<&kDocs>;
@@ -82,6 +83,19 @@ TEST_F(Fields, OneWordMatchesOnlyInsideItsFields) {
         ASSERT_EQ(o.st.retcode, 0) << o.st.errcode;
         EXPECT_EQ(hitsOf(o), row.want);
     }
+}
+
+TEST_F(Fields, TouchingInstancesOfOneFieldKeepBothBoundaries) {
+    // The first instance ends where the second starts (position 5): the
+    // field key holds 5 twice, so the second 456 is inside the second one.
+    std::vector<GTRFIELDRANGE> eleven{range(11, 11)};
+    Query q;
+    int32_t w = q.word("456");
+    q.op('O', {w});
+    restrict(q, w, eleven);
+    Outcome o = run(h, q);
+    ASSERT_EQ(o.st.retcode, 0) << o.st.errcode;
+    EXPECT_EQ(hitsOf(o), (Hits{{6, 1}, {6, 5}}));
 }
 
 TEST_F(Fields, RestrictedWordsUnderOperators) {
@@ -312,22 +326,211 @@ TEST_F(Fields, WeightsAreNormalisedThroughTheTree) {
     EXPECT_EQ(st.retcode, 0);
 }
 
+TEST_F(Fields, RangeTablesListEachExistingFieldOnce) {
+    // Overlapping ranges, one from field 0 (covering 1 and 2, which the
+    // index lacks), in an unweighted search.
+    std::vector<GTRFIELDRANGE> ranges{range(5, 6), range(6, 7), range(0, 2), range(7, 5)};
+    TwoWords t({}, 0);
+    t.c[0].fieldRanges = ranges.data();
+    t.c[0].fieldNumber = static_cast<int32_t>(ranges.size());
+    GTRSTATUS st{};
+    voz_InitForCheckFieldRange(mainSet(), &t.op, 1, t.c, 2, &t.mfc, nullptr, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    std::vector<uint16_t> fields;
+    for (int32_t i = 0; i < t.c[0].fieldCount; ++i) fields.push_back(t.c[0].fieldArray[i].field);
+    EXPECT_EQ(fields, (std::vector<uint16_t>{5, 6, 7}));
+    EXPECT_EQ(t.c[0].outsideAllowed, 0);
+    EXPECT_EQ(t.c[0].defaultWeight, 0);
+    std::vector<uint16_t> registered;
+    for (int32_t i = 0; i < t.mfc.fieldCount; ++i) registered.push_back(t.mfc.fieldTable[i].field);
+    EXPECT_EQ(registered, fields);
+    EXPECT_EQ(t.c[1].fieldArray, nullptr);  // unrestricted: no table
+    EXPECT_EQ(t.c[1].outsideAllowed, 1);
+    voz_TermForCheckFieldRange(t.c, 2, &t.op, 1, &t.mfc, &st);
+    EXPECT_EQ(st.retcode, 0);
+}
+
 TEST_F(Fields, WeightedRankingScoresByTheOccurrencesFields) {
     // 123 weighted 200 in field 5 and 100 in field 3, 100 elsewhere
     // (default): field 5 counts 1.0, everything else 0.5. With rank flag
     // 0x01 alone a one-word score is the word's average term weight.
+    // The same weights given to the word's group (its one operator) rank
+    // the same way, through the operator's field passes.
     std::vector<GTRFIELDWEIGHT> wl{weight(5, 5, 200), weight(3, 3, 100)};
+    for (bool group : {false, true}) {
+        SCOPED_TRACE(group ? "group" : "word");
+        Query q;
+        int32_t w = q.word("123");
+        q.op('O', {w});
+        if (group) {
+            q.ops[0].fld_weight = wl.data();
+            q.ops[0].fld_weight_count = static_cast<uint16_t>(wl.size());
+        } else {
+            q.words[0].wi.pFieldWeight = wl.data();
+            q.words[0].wi.weight = static_cast<int16_t>(wl.size());
+        }
+        rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
+        ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
+        EXPECT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0, 5, 2, 1, 3, 4}));
+        std::vector<float> want{1.0f, 1.0f, 0.75f, 0.5f, 0.5f, 0.5f};
+        for (size_t i = 0; i < r.docs.size() && i < want.size(); ++i)
+            EXPECT_NEAR(r.docs[i].score, want[i], 1e-5) << i;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Fields, AGroupWeightListRanksInsideItsFieldsAndHoldsOutside) {
+    // OR(123, 456) whose group weighs field 5 at 200 (1.0 once normalised)
+    // and the rest at the default 100 (0.5): one pass over field 5, then one
+    // over the whole text. The operator's rank is the average weight of its
+    // occurrences, and the document's score (flag 0x01) the OR of the word
+    // scores times that rank.
+    std::vector<GTRFIELDWEIGHT> wl{weight(5, 5, 200)};
+    Query q;
+    int32_t a = q.word("123"), b = q.word("456");
+    q.op('O', {a, b});
+    q.ops[0].fld_weight_count = 1;
+    q.ops[0].fld_weight = wl.data();
+    rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
+    ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
+    EXPECT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0, 1, 5, 2, 3, 4, 6}));
+    const float oneWord = 0.99f + 0.01f * 0.5f;  // OR with one operand present
+    std::vector<float> want{1.0f, 0.75f, 0.75f, oneWord * 0.75f, oneWord * 0.5f,
+                            oneWord * 0.5f, oneWord * 0.5f};
+    for (size_t i = 0; i < r.docs.size() && i < want.size(); ++i)
+        EXPECT_NEAR(r.docs[i].score, want[i], 1e-5) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// Random documents of three-digit words with random field instances,
+// against an in-memory model of "the word lies inside an instance of a
+// listed field". Half the documents have fields of different numbers that
+// overlap freely (instances of one number never touch: the creation cycle
+// refuses touching instances of one field among unordered fields); the
+// others a chain of instances in text order whose ends may touch the next
+// start: the field key then holds that position twice, an end and a start.
+struct RandomCorpus {
+    std::vector<FieldDoc> docs;
+    std::vector<std::vector<std::string>> tokens;
+
+    // An instance over words [at, stop), ending after the last word or
+    // after the blank that follows it.
+    static Field instance(uint16_t f, int at, int stop, bool blank) {
+        return Field{f, 4 * at, 4 * stop - (blank ? 0 : 1)};
+    }
+    explicit RandomCorpus(std::mt19937& rng) {
+        static const char* const kVocab[] = {"123", "456", "789", "147"};
+        for (int d = 0; d < 30; ++d) {
+            int n = 1 + static_cast<int>(rng() % 10);
+            FieldDoc doc;
+            std::vector<std::string> toks;
+            for (int i = 0; i < n; ++i) {
+                toks.push_back(kVocab[rng() % 4]);
+                doc.text += (i > 0 ? " " : "") + toks.back();
+            }
+            bool chain = rng() % 2 == 0;
+            int at = 0;
+            for (uint16_t f = 1; f <= 6; ++f) {
+                if (!chain) at = static_cast<int>(rng() % static_cast<uint32_t>(n + 1));
+                for (int k = static_cast<int>(rng() % 3); k > 0 && at < n; --k) {
+                    int stop = std::min(n, at + 1 + static_cast<int>(rng() % 3));
+                    bool blank = stop < n && rng() % 2 == 0;
+                    uint16_t number = chain ? static_cast<uint16_t>(1 + rng() % 3) : f;
+                    doc.fields.push_back(instance(number, at, stop, blank));
+                    at = chain && blank && rng() % 2 == 0 ? stop : stop + 1;
+                }
+            }
+            tokens.push_back(toks);
+            docs.push_back(doc);
+        }
+    }
+    // (document, position) of `word` inside some listed field.
+    Hits model(const std::string& word, const std::vector<GTRFIELDRANGE>& ranges) const {
+        Hits h;
+        for (size_t d = 0; d < docs.size(); ++d) {
+            for (size_t i = 0; i < tokens[d].size(); ++i) {
+                if (tokens[d][i] != word) continue;
+                int from = 4 * static_cast<int>(i), to = from + 3;
+                bool inside = false;
+                for (const Field& f : docs[d].fields)
+                    for (const GTRFIELDRANGE& r : ranges)
+                        if (f.number >= std::max<int>(r.fld_start_num, 1) &&
+                            f.number <= r.fld_end_num && f.start <= from && to <= f.end)
+                            inside = true;
+                if (inside) h.push_back({static_cast<int32_t>(d), from + 1});
+            }
+        }
+        return h;
+    }
+};
+
+TEST(FieldsRandomized, WordsInFieldsAgreeWithTheModel) {
+    uint32_t seed = testSeed();
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 3; ++round) {
+        RandomCorpus rc(rng);
+        Corpus c;
+        GTRSTATUS st{};
+        buildWithFields(c, rc.docs, st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        VOZSEARCH* h = c.open(st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        for (int n = 0; n < 40; ++n) {
+            static const char* const kWords[] = {"123", "456", "789", "147"};
+            std::string word = kWords[rng() % 4];
+            std::vector<GTRFIELDRANGE> ranges;
+            for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k) {
+                uint16_t a = static_cast<uint16_t>(rng() % 8);
+                ranges.push_back(range(a, static_cast<uint16_t>(a + rng() % 3)));
+            }
+            SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) +
+                         " query " + std::to_string(n));
+            Query q;
+            int32_t w = q.word(word);
+            q.op('O', {w});
+            restrict(q, w, ranges);
+            Outcome o = run(h, q);
+            ASSERT_EQ(o.st.retcode, 0) << o.st.errcode;
+            EXPECT_EQ(hitsOf(o), rc.model(word, ranges));
+        }
+        closeHandle(h);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Two sentences in document 0, field 5 over the first "123".
+const std::vector<FieldDoc> kSentences = {{"123. 123", {{5, 0, 3}}}, {"123", {}}};
+using FieldsAndBlocks = FieldSuite<&kSentences>;
+
+TEST_F(FieldsAndBlocks, AWordWeightedByFieldStillKeepsToItsBlocks) {
+    // Weighted by field 5 (no field restriction) and restricted to the
+    // second sentence: only the second 123, outside field 5 (weight 0.5).
+    std::vector<GTRFIELDWEIGHT> wl{weight(5, 5, 200)};
+    std::vector<RTRVRANGE> second{{2, 2}};
     Query q;
     int32_t w = q.word("123");
     q.op('O', {w});
-    q.words[0].wi.pFieldWeight = wl.data();
-    q.words[0].wi.weight = static_cast<int16_t>(wl.size());
+    RTRVWORD& wi = q.words[0].wi;
+    wi.pFieldWeight = wl.data();
+    wi.weight = 1;
+    wi.range_dlmno = 0;
+    wi.rangenum = 1;
+    wi.range = second.data();
     rankfix::Ranked r = rankfix::runRanked(h, q, 0x01, 10);
     ASSERT_EQ(r.st.retcode, 0) << r.st.errcode;
-    EXPECT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0, 5, 2, 1, 3, 4}));
-    std::vector<float> want{1.0f, 1.0f, 0.75f, 0.5f, 0.5f, 0.5f};
-    for (size_t i = 0; i < r.docs.size() && i < want.size(); ++i)
-        EXPECT_NEAR(r.docs[i].score, want[i], 1e-5) << i;
+    ASSERT_EQ(rankfix::docOrder(r), (std::vector<int32_t>{0}));
+    EXPECT_NEAR(r.docs[0].score, 0.5f, 1e-5);
+    ASSERT_EQ(r.occs.size(), 1u);
+    EXPECT_EQ(r.occs[0].pos, 6);
 }
 
 }  // namespace
