@@ -28,6 +28,9 @@
 namespace {
 
 constexpr const char* kOwnerFile = "voz.OWN";
+// The owner file is written under this name and renamed, so that a crash
+// never leaves a partial owner file.
+constexpr const char* kOwnerTemp = "voz.OWN.tmp";
 
 VozCommitTestHook gs_commitHook = nullptr;
 
@@ -149,13 +152,21 @@ std::string stemOf(const std::string& name) {
 
 int vozMarkBuildOwner(const char* outDir, const char* tempName,
                       const char* indexName) {
-    const std::string p =
-        std::string(outDir) + "/" + tempName + "/" + kOwnerFile;
-    if (hookRefuses("owner", p)) return -1;
-    FILE* f = fopen(p.c_str(), "wb");
+    const std::string dir = std::string(outDir) + "/" + tempName;
+    const std::string p = dir + "/" + kOwnerFile;
+    const std::string temp = dir + "/" + kOwnerTemp;
+    if (hookRefuses("owner", temp)) return -1;
+    FILE* f = fopen(temp.c_str(), "wb");
     if (f == nullptr) return -1;
-    const bool ok = fputs(indexName, f) >= 0;
-    return fclose(f) == 0 && ok ? 0 : -1;
+    const bool written = fputs(indexName, f) >= 0;
+    if (fclose(f) != 0 || !written || hookRefuses("rename", p) ||
+        rename(temp.c_str(), p.c_str()) != 0) {
+        const int err = errno;
+        unlink(temp.c_str());
+        errno = err;
+        return -1;
+    }
+    return 0;
 }
 
 // Removes a build directory with its owner file last, so that a removal
@@ -181,12 +192,18 @@ void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName) {
         if (e.size() != stem.size() + 3 || e.compare(0, stem.size(), stem) != 0)
             continue;
         if (e == indexName) continue;
-        const std::string owner = dir + "/" + e + "/" + kOwnerFile;
+        const std::string build = dir + "/" + e;
+        const std::string owner = build + "/" + kOwnerFile;
         FILE* f = fopen(owner.c_str(), "rb");
         if (f == nullptr) {
-            // Killed between making the directory and marking it: only an
-            // empty directory is taken for such a start.
-            rmdir((dir + "/" + e).c_str());
+            // Killed between making the directory and marking it: only a
+            // directory that holds nothing but an unfinished owner file is
+            // taken for such a start.
+            const std::vector<std::string> in = entries(build);
+            if (in.empty() || (in.size() == 1 && in[0] == kOwnerTemp)) {
+                unlink((build + "/" + kOwnerTemp).c_str());
+                rmdir(build.c_str());
+            }
             continue;
         }
         char buf[VOZ_CREATE_NAME_LEN] = {};

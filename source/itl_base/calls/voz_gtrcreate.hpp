@@ -105,7 +105,10 @@ int vozPoolItems(VOZCREATEHANDLE* h, int32_t docno, int32_t item_num,
 int vozCommitNewIndex(const char* outDir, const char* indexName,
                       const char* tempName, int builtPurpose, GTRSTATUS* gsp);
 
-// Writes the owner file (naming `indexName`) into `outDir`/`dirName`.
+// Writes the owner file (naming `indexName`) into `outDir`/`dirName`,
+// under a temporary name renamed when complete: a crash leaves no partial
+// owner file, and the next cycle clears a start left with only the
+// temporary one.
 // 0 or -1.
 int vozMarkBuildOwner(const char* outDir, const char* dirName,
                       const char* indexName);
