@@ -139,6 +139,9 @@ public:
         memset(&r, 0, sizeof r);
         r.res_type = q.cls == "top10" ? GTR_RES_NONE : GTR_RES_HANDLE;
         r.res_dataform = 1;
+        // Memory results up to 64 MB before they spill to the work folder
+        // (the default is 4 KB), as the peers keep their answers in memory.
+        r.res_handle_memory = 64 << 20;
         GTRSEARCH_RANK rank;
         memset(&rank, 0, sizeof rank);
         GTRRANKDOC best[10];
