@@ -28,6 +28,7 @@ namespace ebench {
 namespace {
 
 namespace fs = std::filesystem;
+
 std::string statusText(const char* what, const GTRSTATUS& st) {
     return std::string(what) + " " + std::to_string(st.retcode) + "/" +
            std::to_string(st.errcode);
