@@ -458,6 +458,7 @@ int main(int argc, char** argv) {
         }
     } else {
         qs = makeQueries(docs, o.perClass, o.seed);
+        if (qs.empty()) return 1;
         if (!writeQueries(o.queries, qs)) {
             fprintf(stderr, "cannot write %s\n", o.queries.c_str());
             return 1;

@@ -53,7 +53,8 @@ struct Query {
 };
 
 // Builds a mix of `perClass` queries of every class from the corpus
-// vocabulary (words of letters, case-folded) with a fixed seed.
+// vocabulary (words of letters, case-folded) with a fixed seed; empty (with
+// a message) when the corpus lacks frequent, medium or rare words.
 std::vector<Query> makeQueries(const std::vector<Doc>& docs, int perClass,
                                uint32_t seed);
 // One query a line: class, then the words, tab-separated.
