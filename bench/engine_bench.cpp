@@ -70,10 +70,17 @@ extern "C" int fdatasync(int fd) {
 }
 
 namespace ebench {
+
+SyncClock syncsSoFar() {
+    SyncClock c;
+    c.seconds = g_syncSeconds;
+    c.count = g_syncCount;
+    return c;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 struct Options {
     std::string corpus, queries, work, only;
@@ -161,13 +168,10 @@ void measure(System& sys, const std::vector<Doc>& docs,
     // The update: the first documents again under new numbers.
     std::vector<Doc> more(docs.begin(),
                           docs.begin() + std::min<size_t>(docs.size(), o.updateDocs));
-    const double sync0 = g_syncSeconds;
-    const int syncs0 = g_syncCount;
-    const double upd = sys.update(more, static_cast<int32_t>(docs.size()) + 1);
-    // fsyncs of the whole update are counted: only the commit's fall in it
-    // for the engine, where Last does not sync.
-    out << "update " << upd << ' ' << g_syncSeconds - sync0 << ' '
-        << g_syncCount - syncs0 << ' ' << queryPeak << '\n';
+    CommitFigures c;
+    sys.update(more, static_cast<int32_t>(docs.size()) + 1, &c);
+    out << "update " << c.seconds << ' ' << c.syncSeconds << ' ' << c.syncs
+        << ' ' << queryPeak << '\n';
     for (size_t i = 0; i < qs.size(); ++i) {
         out << "q " << ok[i] << ' ' << cold[i] << ' ' << warm[i].size();
         for (double us : warm[i]) out << ' ' << us;
@@ -454,6 +458,7 @@ int main(int argc, char** argv) {
         }
     } else {
         qs = makeQueries(docs, o.perClass, o.seed);
+        if (qs.empty()) return 1;
         if (!writeQueries(o.queries, qs)) {
             fprintf(stderr, "cannot write %s\n", o.queries.c_str());
             return 1;

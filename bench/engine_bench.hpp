@@ -11,6 +11,7 @@
 #ifndef BENCH_ENGINE_BENCH_HPP
 #define BENCH_ENGINE_BENCH_HPP
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,7 +53,8 @@ struct Query {
 };
 
 // Builds a mix of `perClass` queries of every class from the corpus
-// vocabulary (words of letters, case-folded) with a fixed seed.
+// vocabulary (words of letters, case-folded) with a fixed seed; empty (with
+// a message) when the corpus lacks frequent, medium or rare words.
 std::vector<Query> makeQueries(const std::vector<Doc>& docs, int perClass,
                                uint32_t seed);
 // One query a line: class, then the words, tab-separated.
@@ -66,6 +68,30 @@ struct BuildFigures {
     uint64_t indexBytes = 0;
     bool ok = false;
     std::string error;
+};
+
+using Clock = std::chrono::steady_clock;
+
+inline double secondsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// The fsyncs and fdatasyncs of the process so far (engine_bench.cpp counts
+// them), so that a commit's own time can be told from the disk's.
+struct SyncClock {
+    double seconds = 0;
+    int count = 0;
+};
+SyncClock syncsSoFar();
+
+// A commit step: its seconds and the syncs inside it.
+struct CommitFigures {
+    double seconds = -1;
+    double syncSeconds = 0;
+    int syncs = 0;
+    // Times `commit` and the syncs it makes; false when it failed.
+    template <typename Fn>
+    bool time(Fn commit);
 };
 
 // One system under test. The benchmark builds it once in its own process
@@ -86,9 +112,25 @@ public:
                      std::string* error) = 0;
     virtual bool hasCold() const { return false; }
     // Commits an update of `docs` (new numbers from `firstNo`) into the
-    // built index; returns the seconds of the commit step alone, or < 0.
-    virtual double update(const std::vector<Doc>&, int32_t) { return -1; }
+    // built index; fills the figures of the commit step alone (its seconds
+    // < 0 when the update failed).
+    virtual void update(const std::vector<Doc>&, int32_t, CommitFigures* c) {
+        c->seconds = -1;
+    }
 };
+
+template <typename Fn>
+bool CommitFigures::time(Fn commit) {
+    const SyncClock s0 = syncsSoFar();
+    const auto t0 = Clock::now();
+    const bool ok = commit();
+    const double s = secondsSince(t0);
+    const SyncClock s1 = syncsSoFar();
+    seconds = ok ? s : -1;
+    syncSeconds = s1.seconds - s0.seconds;
+    syncs = s1.count - s0.count;
+    return ok;
+}
 
 std::unique_ptr<System> makeEngine();
 std::unique_ptr<System> makeFts5();    // null when built without SQLite

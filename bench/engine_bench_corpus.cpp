@@ -187,11 +187,23 @@ struct Vocabulary {
                 ++df[s];
         }
         const int n = static_cast<int>(docs.size());
+        // Rare: in 1 to 3 documents, or, in a corpus where every word is
+        // more common (large Zipf text), in as few documents as any word.
+        int fewest = n;
+        for (const auto& entry : df) fewest = std::min(fewest, entry.second);
+        const int rareLimit = std::max(3, fewest);
         for (const auto& [w, c] : df) {
             if (c * 10 >= n) freq.push_back(w);
-            else if (c * 100 >= n && c >= 4) med.push_back(w);
-            else if (c <= 3) rare.push_back(w);
+            else if (c * 100 >= n && c > rareLimit) med.push_back(w);
+            else if (c <= rareLimit) rare.push_back(w);
         }
+    }
+    // The first kind of word the corpus lacks, or null.
+    const char* missing() const {
+        if (freq.empty()) return "frequent";
+        if (med.empty()) return "medium";
+        if (rare.empty()) return "rare";
+        return nullptr;
     }
 };
 
@@ -202,6 +214,11 @@ std::vector<Query> makeQueries(const std::vector<Doc>& docs, int perClass,
     std::mt19937 rng(seed);
     const Vocabulary v(docs);
     std::vector<Query> qs;
+    if (v.missing() != nullptr) {
+        fprintf(stderr, "the corpus has no %s words to draw queries from\n",
+                v.missing());
+        return qs;
+    }
     auto any = [&](const std::vector<std::string>& from) {
         return from[pick(rng, static_cast<uint32_t>(from.size()))];
     };

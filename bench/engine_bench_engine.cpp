@@ -28,11 +28,6 @@ namespace ebench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point t0) {
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
 
 std::string statusText(const char* what, const GTRSTATUS& st) {
     return std::string(what) + " " + std::to_string(st.retcode) + "/" +
@@ -100,11 +95,11 @@ public:
         void* h = start('N', &st);
         for (size_t i = 0; i < docs.size() && st.retcode == 0; ++i)
             add(h, docs[i].text, static_cast<int32_t>(i + 1), &st);
-        f.feedSec = since(t0);
+        f.feedSec = secondsSince(t0);
         const auto t1 = Clock::now();
         if (st.retcode == 0) GTRcreateIndexLast(h, &st);
         if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
-        f.finishSec = since(t1);
+        f.finishSec = secondsSince(t1);
         if (st.retcode != 0) {
             f.error = statusText("build", st);
             return f;
@@ -116,17 +111,21 @@ public:
 
     bool open() override { return true; }  // the first search opens it
 
-    double update(const std::vector<Doc>& docs, int32_t firstNo) override {
+    // The commit is GTRcreateIndexTerm 'G'; GTRcreateIndexLast, which
+    // writes the new documents into the index's files, comes before it.
+    void update(const std::vector<Doc>& docs, int32_t firstNo,
+                CommitFigures* c) override {
         GTRSTATUS st{};
         release();  // an update does not run beside a kept search handle
         void* h = start('A', &st);
         for (size_t i = 0; i < docs.size() && st.retcode == 0; ++i)
             add(h, docs[i].text, firstNo + static_cast<int32_t>(i), &st);
         if (st.retcode == 0) GTRcreateIndexLast(h, &st);
-        const auto t0 = Clock::now();
-        if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
-        const double s = since(t0);
-        return st.retcode == 0 ? s : -1;
+        if (st.retcode != 0) return;
+        c->time([&] {
+            GTRcreateIndexTerm(h, 'G', &st);
+            return st.retcode == 0;
+        });
     }
 
     bool run(const Query& q, bool cold, std::vector<int32_t>* found,
@@ -141,6 +140,9 @@ public:
         memset(&r, 0, sizeof r);
         r.res_type = q.cls == "top10" ? GTR_RES_NONE : GTR_RES_HANDLE;
         r.res_dataform = 1;
+        // Memory results up to 64 MB before they spill to the work folder
+        // (the default is 4 KB), as the peers keep their answers in memory.
+        r.res_handle_memory = 64 << 20;
         GTRSEARCH_RANK rank;
         memset(&rank, 0, sizeof rank);
         GTRRANKDOC best[10];

@@ -54,12 +54,6 @@ namespace {
 #ifdef ENGINE_BENCH_FTS5
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double since(Clock::time_point t0) {
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
 std::string quoted(const std::string& w) { return "\"" + w + "\""; }
 
 class Fts5 : public System {
@@ -93,10 +87,10 @@ public:
             sqlite3_reset(ins);
         }
         sqlite3_finalize(ins);
-        f.feedSec = since(t0);
+        f.feedSec = secondsSince(t0);
         const auto t1 = Clock::now();
         ok = ok && exec("COMMIT");
-        f.finishSec = since(t1);
+        f.finishSec = secondsSince(t1);
         if (!ok) {
             f.error = sqlite3_errmsg(db_);
             return f;
@@ -124,8 +118,9 @@ public:
         return true;
     }
 
-    double update(const std::vector<Doc>& docs, int32_t firstNo) override {
-        if (!exec("BEGIN")) return -1;
+    void update(const std::vector<Doc>& docs, int32_t firstNo,
+                CommitFigures* c) override {
+        if (!exec("BEGIN")) return;
         sqlite3_stmt* ins = nullptr;
         bool ok = sqlite3_prepare_v2(db_, "INSERT INTO t(rowid, body) VALUES(?,?)",
                                      -1, &ins, nullptr) == SQLITE_OK;
@@ -138,9 +133,7 @@ public:
             sqlite3_reset(ins);
         }
         sqlite3_finalize(ins);
-        const auto t0 = Clock::now();
-        ok = ok && exec("COMMIT");
-        return ok ? since(t0) : -1;
+        if (ok) c->time([&] { return exec("COMMIT"); });
     }
 
     bool run(const Query& q, bool, std::vector<int32_t>* found,
@@ -208,12 +201,6 @@ std::unique_ptr<System> makeFts5() { return nullptr; }
 #ifdef ENGINE_BENCH_XAPIAN
 namespace {
 
-using XClock = std::chrono::steady_clock;
-
-double xsince(XClock::time_point t0) {
-    return std::chrono::duration<double>(XClock::now() - t0).count();
-}
-
 class XapianSystem : public System {
 public:
     const char* name() const override { return "Xapian"; }
@@ -224,15 +211,15 @@ public:
         dir_ = dir + "/xapian";
         std::filesystem::create_directories(dir);
         try {
-            const auto t0 = XClock::now();
+            const auto t0 = Clock::now();
             Xapian::WritableDatabase db(dir_, Xapian::DB_CREATE_OR_OVERWRITE);
             db.begin_transaction();
             add(db, docs, 1);
-            f.feedSec = xsince(t0);
-            const auto t1 = XClock::now();
+            f.feedSec = secondsSince(t0);
+            const auto t1 = Clock::now();
             db.commit_transaction();
             db.close();
-            f.finishSec = xsince(t1);
+            f.finishSec = secondsSince(t1);
         } catch (const Xapian::Error& e) {
             f.error = e.get_description();
             return f;
@@ -253,18 +240,19 @@ public:
         return true;
     }
 
-    double update(const std::vector<Doc>& docs, int32_t firstNo) override {
+    void update(const std::vector<Doc>& docs, int32_t firstNo,
+                CommitFigures* c) override {
         try {
             Xapian::WritableDatabase db(dir_, Xapian::DB_OPEN);
             db.begin_transaction();
             add(db, docs, firstNo);
-            const auto t0 = XClock::now();
-            db.commit_transaction();
-            const double s = xsince(t0);
+            c->time([&] {
+                db.commit_transaction();
+                return true;
+            });
             db.close();
-            return s;
         } catch (const Xapian::Error&) {
-            return -1;
+            c->seconds = -1;
         }
     }
 

@@ -64,6 +64,17 @@ void vozDocNormServe(PTRDOCNORM* map, const uint8_t* src, uint8_t* out) {
     }
 }
 
+const uint8_t* vozDocNormNext(const PTRDOCNORM* map) {
+    if (map == nullptr) return nullptr;
+    const uint8_t* next = nullptr;
+    for (const VOZ_DOCNORMLIST& l : map->list) {
+        if (l.cursor >= l.count) continue;
+        const uint8_t* at = l.srcAddr[l.cursor];
+        if (next == nullptr || at < next) next = at;
+    }
+    return next;
+}
+
 void vozDocNormPullBack(PTRDOCNORM* map, uint8_t* to) {
     if (map == nullptr) return;
     for (VOZ_DOCNORMLIST& l : map->list) {

@@ -158,6 +158,10 @@ struct PTRDOCNORM {
 // Serves the map (null allowed) for the source character at src, which will
 // be written at out.
 void vozDocNormServe(PTRDOCNORM* map, const uint8_t* src, uint8_t* out);
+// The lowest source address the map still waits for (null map, or nothing
+// left: null). Serving below it changes nothing, so a converter may serve
+// only from there on.
+const uint8_t* vozDocNormNext(const PTRDOCNORM* map);
 // Moves every served entry whose output address is at or beyond `to` back to
 // `to` (blanks dropped by word joining). Null map allowed.
 void vozDocNormPullBack(PTRDOCNORM* map, uint8_t* to);

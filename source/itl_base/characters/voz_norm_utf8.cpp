@@ -201,9 +201,30 @@ inline bool isBlankUnit(const uint8_t* u) {
     return u[0] == 0x20 && u[1] == 0x20 && u[2] == VOZ_MARK_BLANK;
 }
 
+// The units of the 128 ASCII characters, as asciiUnit gives them without
+// special letters: one table with control characters as blanks, one without.
+struct AsciiUnits {
+    uint8_t unit[128][3];
+    explicit AsciiUnits(uint8_t ctlAsBlank) {
+        for (int c = 0; c < 128; ++c)
+            asciiUnit(static_cast<uint8_t>(c), ctlAsBlank, nullptr, unit[c]);
+    }
+};
+
+// The table for this conversion, or null when the creation parameters name
+// special letters (their units differ, so each goes through asciiUnit).
+const AsciiUnits* plainAscii(uint8_t ctlAsBlank, const GTRCREATEPARM* cparm) {
+    static const AsciiUnits asBlank(1), asIs(0);
+    if (cparm != nullptr && cparm->specialLength > 0) return nullptr;
+    return ctlAsBlank ? &asBlank : &asIs;
+}
+
 // The converter frame. With `join`, a character of the joining range that
 // follows another one across blank units only is written over those blanks,
-// its first byte raised by 0x10.
+// its first byte raised by 0x10. ASCII characters (most of any Latin text)
+// take their unit from a table; the position map is served only when the
+// source reaches its next entry, which is the same as serving it at every
+// character.
 int32_t convertUTF8(const uint8_t* src, const uint8_t* srcEnd,
                     VOZ_CONTTEXT* cont, uint8_t ctlAsBlank, uint8_t* out,
                     int32_t* outLen, PTRDOCNORM* map,
@@ -211,12 +232,24 @@ int32_t convertUTF8(const uint8_t* src, const uint8_t* srcEnd,
     uint8_t* o = out;
     uint8_t* const oEnd = out + (*outLen > 0 ? *outLen : 0);
     uint8_t* joinMem = nullptr;   // output just after the last joinable unit
+    const AsciiUnits* ascii = plainAscii(ctlAsBlank, cparm);
+    const uint8_t* serveAt = vozDocNormNext(map);
     for (const uint8_t* p = src; p < srcEnd;) {
         if (oEnd - o < VOZ_UNIT_WIDTH_UTF8) {
             *outLen = (int32_t)(o - out);
             return VOZ_CH_FULL;
         }
-        vozDocNormServe(map, p, o);
+        if (serveAt != nullptr && p >= serveAt) {
+            vozDocNormServe(map, p, o);
+            serveAt = vozDocNormNext(map);
+        }
+        if (ascii != nullptr && *p < 0x80) {   // never joinable
+            const uint8_t* u = ascii->unit[*p++];
+            if (!isBlankUnit(u)) joinMem = nullptr;
+            memcpy(o, u, 3);
+            o += 3;
+            continue;
+        }
         VOZ_UTF8CHAR ch;
         vozUTF8unit(p, srcEnd, cont, ctlAsBlank, cparm, &ch);
         p += ch.srcLen;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,105 @@ TEST(NormUtf8, JoiningMovesPositionMapEntriesOntoTheJoinedUnit) {
     EXPECT_EQ(dst[2], out + 3);      // syllable share its unit
     EXPECT_EQ(dst[3], out + 3);
     EXPECT_EQ(map.list[0].cursor, 4);
+}
+
+// The converter, with its ASCII table and its map served only from the next
+// entry on, gives what one character at a time gives: the same units and
+// the same map, joining included, for random text of ASCII (control
+// characters too), Latin letters, joinable syllables, blanks and broken
+// bytes, with and without control characters as blanks and special
+// letters.
+TEST(NormUtf8, ConverterMatchesOneCharacterAtATime) {
+    std::mt19937 rng(testSeed());
+    static const char* const pieces[] = {
+        "a", "Z", "q", " ", "  ", "\t", "\n", ".", "_", "3", "\x01",
+        "\xC3\xA9", "\xC3\x9F", "\xED\x95\x9C", "\xEA\xB5\xAD", "\xE3\x80\x80",
+        "\xFF", "\x80", "\xE2\x82", "\xF0\x9F\x98\x80"};
+    GTRCREATEPARM special;
+    memset(&special, 0, sizeof special);
+    special.specialLength = 2;
+    memcpy(special.specialLetters, "_3", 2);
+    for (int round = 0; round < 300; ++round) {
+        std::string t;
+        for (int n = 1 + int(rng() % 60); n > 0; --n)
+            t += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        const uint8_t* s = (const uint8_t*)t.data();
+        const uint8_t* e = s + t.size();
+        std::vector<const uint8_t*> src[2];
+        for (auto& v : src) {
+            for (size_t i = 0; i < t.size(); ++i)
+                if (rng() % 4 == 0) v.push_back(s + i);
+            if (rng() % 2) v.push_back(e);       // an entry at the end
+        }
+        const uint8_t ctl = rng() % 2;
+        const GTRCREATEPARM* cparm = rng() % 3 == 0 ? &special : nullptr;
+        const bool join = rng() % 2;
+        SCOPED_TRACE(hexGroups(Bytes(t.begin(), t.end()), 1));
+        // A map over the entries of `src` whose output addresses go to `at`.
+        auto makeMap = [&](std::vector<uint8_t*> (&at)[2]) {
+            PTRDOCNORM m;
+            memset(&m, 0, sizeof m);
+            for (int k = 0; k < 2; ++k) {
+                at[k].assign(src[k].size(), nullptr);
+                m.list[k].count = (int32_t)src[k].size();
+                m.list[k].srcAddr = src[k].data();
+                m.list[k].outAddr = at[k].data();
+            }
+            return m;
+        };
+        // Reference: every character served and converted on its own.
+        Bytes want(t.size() * 3 + 3);
+        std::vector<uint8_t*> wantAt[2];
+        PTRDOCNORM ref = makeMap(wantAt);
+        uint8_t* o = want.data();
+        uint8_t* joinMem = nullptr;
+        for (const uint8_t* p = s; p < e;) {
+            vozDocNormServe(&ref, p, o);
+            VOZ_UTF8CHAR ch;
+            vozUTF8unit(p, e, nullptr, ctl, cparm, &ch);
+            p += ch.srcLen;
+            const bool blank = ch.unit[0] == 0x20 && ch.unit[1] == 0x20 &&
+                               ch.unit[2] == VOZ_MARK_BLANK;
+            if (join && ch.joinable) {
+                if (joinMem && o > joinMem) {
+                    vozDocNormPullBack(&ref, joinMem);
+                    o = joinMem;
+                    ch.unit[0] = (uint8_t)(ch.unit[0] + 0x10);
+                }
+                memcpy(o, ch.unit, 3);
+                joinMem = o += 3;
+                continue;
+            }
+            if (!blank) joinMem = nullptr;
+            memcpy(o, ch.unit, 3);
+            o += 3;
+        }
+        want.resize(o - want.data());
+        // The converter.
+        Bytes got(t.size() * 3 + 3);
+        std::vector<uint8_t*> gotAt[2];
+        PTRDOCNORM map = makeMap(gotAt);
+        int32_t len = (int32_t)got.size();
+        uint8_t state = 0;
+        const int32_t rc =
+            join ? vozConvertUTF8(s, e, nullptr, ctl, got.data(), &len, &map,
+                                  cparm, &state)
+                 : vozConvertFlatUTF8(s, e, nullptr, ctl, got.data(), &len,
+                                      &map, cparm, &state);
+        ASSERT_EQ(rc, VOZ_CH_DONE);
+        got.resize(len);
+        ASSERT_EQ(hex(got), hex(want));
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(map.list[k].cursor, ref.list[k].cursor) << "list " << k;
+            for (size_t i = 0; i < src[k].size(); ++i) {
+                auto offset = [](const uint8_t* at, const Bytes& b) {
+                    return at == nullptr ? -1 : at - b.data();  // not served
+                };
+                EXPECT_EQ(offset(gotAt[k][i], got), offset(wantAt[k][i], want))
+                    << "list " << k << " entry " << i;
+            }
+        }
+    }
 }
 
 TEST(NormUtf8, AlternativesSwitchJoinedAndPlainForms) {
