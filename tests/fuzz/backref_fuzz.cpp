@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   static uint8_t const results[] = {GTR_RES_HANDLE, GTR_RES_FILE,
                                     GTR_RES_FILE_HEADER, GTR_RES_NONE};
   uint8_t resType = results[(choice >> 4) & 3];
-  Answer a = fuzzidx::search(ix, queryCond(text), nullptr, resType, nullptr, true);
+  Answer a = fuzzidx::search(ix, queryCond(text), nullptr, resType, nullptr, fuzzidx::Expect::AnyDocs);
   if (a.st.retcode == 0 && (choice % 6 == 0 || choice % 6 == 1 || choice % 6 == 5)) {
     std::set<int32_t> named = fileDocs(bytes);
     for (int32_t d : a.docs) FUZZ_CHECK(named.count(d) == 1);
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     std::string again = fuzzidx::scratchDir() + "/backref2";
     FUZZ_CHECK(rename((fuzzidx::scratchDir() + "/result").c_str(), again.c_str()) == 0);
     std::string text2 = "'" + again + "'";
-    Answer b = fuzzidx::search(ix, queryCond(text2), nullptr, GTR_RES_HANDLE, nullptr, true);
+    Answer b = fuzzidx::search(ix, queryCond(text2), nullptr, GTR_RES_HANDLE, nullptr, fuzzidx::Expect::AnyDocs);
     FUZZ_CHECK(b.st.retcode == 0 && b.docs == a.docs);
   }
   return 0;

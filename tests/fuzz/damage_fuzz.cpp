@@ -49,6 +49,8 @@ Query const kQueries[] = {
 };
 constexpr size_t kQueryCount = sizeof kQueries / sizeof kQueries[0];
 
+bool verbose() { return getenv("TI_FUZZ_VERBOSE") != nullptr; }
+
 struct File {
   std::string path;
   std::string original;
@@ -84,14 +86,14 @@ void collect(std::string const& dir, std::vector<File>& out) {
   }
 }
 
-Answer run(Query const& q) {
+Answer run(Query const& q, fuzzidx::Expect expect = fuzzidx::Expect::IndexDocs) {
   std::string text = q.text;
   GTRSEARCH_COND c;
   memset(&c, 0, sizeof c);
   c.codepage = 34;
   c.cond_type = q.form;
   c.query = &text[0];
-  return fuzzidx::search(fuzzidx::smallIndex(), c, nullptr, GTR_RES_HANDLE, nullptr, true);
+  return fuzzidx::search(fuzzidx::smallIndex(), c, nullptr, GTR_RES_HANDLE, nullptr, expect);
 }
 
 Damage& damage() {
@@ -108,7 +110,7 @@ Damage& damage() {
     FUZZ_CHECK(a.st.retcode == 0);
     d->baseline.push_back(a.docs);
   }
-  if (getenv("TI_FUZZ_VERBOSE") != nullptr)
+  if (verbose())
     for (File const& f : d->files) fprintf(stderr, "%s %zu\n", f.path.c_str(), f.original.size());
   return *d;
 }
@@ -146,13 +148,19 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     std::string bytes = in.take(1 + kind % 16);
     if (bytes.empty()) break;
     if (bytes.size() > n - offset) bytes.resize(n - offset);
+    if (verbose()) fprintf(stderr, "patch %s at %zu, %zu bytes\n", f.path.c_str(), offset, bytes.size());
     writeAt(f.path, offset, bytes);
   }
 
-  // A few searches of the damaged index; the documents found may be wrong,
-  // but every search ends.
+  // A few searches of the damaged index; the documents found may be wrong
+  // (a damaged list may name documents of the other half), but every
+  // search ends and its answer reads.
   int searches = 1 + mode % 3;
-  for (int i = 0; i < searches; ++i) run(kQueries[in.byte() % kQueryCount]);
+  for (int i = 0; i < searches; ++i) {
+    Query const& q = kQueries[in.byte() % kQueryCount];
+    if (verbose()) fprintf(stderr, "search %s\n", q.text);
+    run(q, fuzzidx::Expect::Readable);
+  }
   if (mode & 0x08) {
     GTRVERIFYINFO info;
     GTRSTATUS st{};

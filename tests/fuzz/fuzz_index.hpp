@@ -217,14 +217,19 @@ inline void readFile(GTRSEARCH_RES const& r, Answer& a) {
   FUZZ_CHECK(occs == a.occnum);
 }
 
+// What a search's answer is checked against: the index (each document a
+// live one of the index), any documents (a back reference may name
+// documents the index lacks), or nothing but its readability (a damaged
+// index may answer wrongly, though it must answer).
+enum class Expect { IndexDocs, AnyDocs, Readable };
+
 // Searches the index with `cond` into a result of `resType` (a file in the
 // scratch directory for the file types). On success the documents found
-// are read back; their count must be the result's document count and,
-// unless `anyDocs` (a back reference may name documents the index lacks),
-// each must be a live document of the index.
+// are read back; unless only readability is expected, their count must be
+// the result's document count and each must be a document `expect` allows.
 inline Answer search(SmallIndex const& ix, GTRSEARCH_COND const& cond,
                      GTRSEARCH_RANK* rank, uint8_t resType,
-                     void** handle = nullptr, bool anyDocs = false) {
+                     void** handle = nullptr, Expect expect = Expect::IndexDocs) {
   Answer a;
   GTRSEARCH_RES r;
   memset(&r, 0, sizeof r);
@@ -242,6 +247,7 @@ inline Answer search(SmallIndex const& ix, GTRSEARCH_COND const& cond,
   }
   if (resType == GTR_RES_HANDLE) readHandle(r, a);
   else if (resType != GTR_RES_NONE) readFile(r, a);
+  if (expect == Expect::Readable) return a;
   // A ranked result keeps at most the rank count's documents; its document
   // count stays that of the documents found (its occurrence count is that
   // of the documents kept).
@@ -252,7 +258,8 @@ inline Answer search(SmallIndex const& ix, GTRSEARCH_COND const& cond,
     FUZZ_CHECK(read == a.docnum);
   FUZZ_CHECK(a.docnum >= 0 && a.occnum >= read);
   for (int32_t d : a.docs)
-    FUZZ_CHECK(anyDocs ? d >= 0 && d < 0x7FFFFFFF : d >= 1 && d <= kDocs && d != kDeleted);
+    FUZZ_CHECK(expect == Expect::AnyDocs ? d >= 0 && d < 0x7FFFFFFF
+                                         : d >= 1 && d <= kDocs && d != kDeleted);
   return a;
 }
 

@@ -114,7 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     for (int32_t i = 0; i < n; ++i)
       FUZZ_CHECK(a.docs.count(ranked[i].docno) == 1 || resType == GTR_RES_NONE);
   }
-  if (a.st.retcode == 0 && form == GTR_COND_QUERY && !ranking &&
+  // Control characters have units but no text: the converted words lose
+  // them (and a double-quoted word of blanks only is stripped empty).
+  bool controls = false;
+  for (char ch : text) controls = controls || (static_cast<uint8_t>(ch) < 0x20 && ch != 0);
+  if (a.st.retcode == 0 && form == GTR_COND_QUERY && !ranking && !controls &&
       cond.discon_count == 0 && resType == GTR_RES_HANDLE)
     compareConverted(ix, cond, a);
   return 0;
