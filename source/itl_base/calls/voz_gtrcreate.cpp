@@ -162,7 +162,9 @@ bool readStopFile(CREATWRK* cw, const GTRCREATEPARM& parm, uint8_t list,
     return ok;
 }
 
-bool readStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
+}  // namespace
+
+bool vozReadStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
     if (h->stop_word_list_num == 0 || cw == nullptr) return true;
     if (h->paStopWordList == nullptr) {
         voz_setStatus(st, 2, 2548);
@@ -182,6 +184,8 @@ bool readStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
     return vozRegisterStopWordTerm(
                cw, static_cast<uint16_t>(parm.inputUnitWidth), st) == 0;
 }
+
+namespace {
 
 // Steps 1-3 of the start: names and reserved fields.
 bool checkInitArgs(const char* idxname, const char* outdir, const char* wrkdir,
@@ -223,7 +227,7 @@ bool openSubIndexes(VOZCREATEHANDLE* h, const char* outdir, const char* wrkdir,
                             sysp, currmaxdoc, st);
         if (voz_Failed(st)) return false;
     }
-    return hc == nullptr || readStopLists(h->text, hc, st);
+    return hc == nullptr || vozReadStopLists(h->text, hc, st);
 }
 
 // Ends both work areas with `how` (a commit switches both sub-indexes in
