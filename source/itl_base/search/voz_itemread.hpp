@@ -18,7 +18,11 @@
 //       units;
 //   variable part: the variable keys that hold the part with at most
 //       leadSlack units before it and trailSlack after it (candidates from
-//       the key index); each candidate's base is its lead.
+//       the key index); each candidate's base is its lead. Letters are
+//       item tokens, so only variable parts hold letters: a part folded
+//       for a word without case (mark 3) meets the case-folded windows the
+//       key index of a case-keeping index holds beside the stored ones,
+//       and so finds the keys in every case.
 //
 // Calling order per part: ItemInit[kind] -> ItemPointVvg[kind] to a
 // document, ItemPointFirstPos[kind] after each document move,
