@@ -96,16 +96,6 @@ void voz_InitPctlBatchItem(GCTLINFO* g, ANSWERFORM* candidates,
                            GTRSTATUS* st);
 void voz_TermPctlBatchItem(GCTLINFO* g);
 
-// Collects every key-index hit of `key` (keyLen bytes of units of `width`
-// bytes, marks included; the lookups pack them into the key index's
-// stored units) into `keys` (docno = key-index document, pos = position
-// of the hit in the key's marked text, len = its length in units): as a
-// short word below one key-index n-gram, else as an exact word. The
-// lookup holds nothing afterwards. Failures of the lookups.
-void voz_CollectKeyIndexHits(uint8_t* key, int32_t keyLen, int32_t width,
-                             IDXINFO* keyIndex, VOZ_MARKSETUNIT_FN mark,
-                             ANSWERFORM* keys, GTRSTATUS* st);
-
 // The item tables, indexed by key kind (VOZ_EQ_KEY_VAR, _LONG, _SHORT).
 extern const VOZ_ITEMINIT_FN ItemInit[3];
 extern const VOZ_ITEMTERM_FN ItemTerm[3];
