@@ -50,7 +50,9 @@ GTRCREATEPARM parmOf(const GTRHCREATEPARM* h, uint8_t purpose,
     p.options[3] = purpose == 1 ? 0 : 31;
     p.sysparmArgument = 0;
     // The key index of a case-keeping index also holds every window in its
-    // case-folded form, so that case-insensitive words find all cases.
+    // case-folded form, so that case-insensitive words find all cases: the
+    // text words of the text sub-index and the equal words over the letter
+    // runs of character items in the item sub-index.
     if (h == nullptr || (h->disable & 1) == 0)
         p.unitEquivalence = vozCHgetFuncSeemAsSameUnit(cp.code);
     p.keyCallback = vozCHmarkUnit_Chk;
