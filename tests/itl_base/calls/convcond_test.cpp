@@ -132,6 +132,11 @@ TEST(ConvertSearchCond, QueryTextOrderStrings) {
         {"!S ( !F x )", "!S ( !F 1 )  ", {"x"}},
         {"a # ( ! b )", "1 # ( ! 2 ) ", {"a", "b"}},
         {"Mixed%80#C", "1 ", {"Mixed"}},
+        // A quoted word ending in a blank keeps the caller's bytes: its
+        // letters' case, and bytes that are no character of the code page
+        // (their units have no text to turn back into).
+        {"\"Ab \"#C", "1 ", {"Ab "}},
+        {"\"\xf0\xe0" "1\xde \"", "1 ", {"\xf0\xe0" "1\xde "}},
         {"\"x\"\"y\" + 'f.txt'", "1 + 2 ", {"x\"y", "f.txt"}},
     };
     Conv c;
