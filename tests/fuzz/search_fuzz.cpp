@@ -18,6 +18,17 @@ namespace {
 
 using fuzzidx::Answer;
 
+// Whether the text of a converted word begins or ends with a blank (an
+// ASCII or an ideographic space).
+bool edgeBlank(RTRVWORD const& w) {
+  std::string t(reinterpret_cast<char const*>(w.wordp), w.wordlen > 0 ? w.wordlen : 0);
+  auto blankAt = [&t](size_t i) {
+    return t[i] == ' ' || t.compare(i, 3, "\xe3\x80\x80") == 0;
+  };
+  return !t.empty() && (blankAt(0) || t.back() == ' ' ||
+                        (t.size() >= 3 && blankAt(t.size() - 3)));
+}
+
 // The structured condition of `cond` (query text) finds what it found.
 void compareConverted(fuzzidx::SmallIndex const& ix, GTRSEARCH_COND const& cond,
                       Answer const& direct) {
@@ -25,6 +36,14 @@ void compareConverted(fuzzidx::SmallIndex const& ix, GTRSEARCH_COND const& cond,
   GTRSEARCH_COND out;
   GTRSTATUS st{};
   GTRconvertSearchCond(&conv, cond, &out, &st);
+  // A quoted word of query text keeps blanks at its edges; a structured
+  // word is stripped of them when searched, so such a word searches for
+  // less after the conversion.
+  for (int32_t i = 0; st.retcode == 0 && i < out.struct_num; ++i)
+    if (out.struct_word[i].type == 'W' && edgeBlank(out.struct_word[i])) {
+      GTRconvertSearchCond_Release(&conv);
+      return;
+    }
   if (st.retcode == 0) {
     Answer again = fuzzidx::search(ix, out, nullptr, GTR_RES_HANDLE);
     // A double-quoted word of blanks only is a word of query text, but the
