@@ -151,9 +151,13 @@ FILE_CONTROL* openPartitioned(FILE_CONTROL* f, const char* path,
 // way takes a stat of the folder and of each part before the open. Returns
 // the record, or null with the record untouched when the general way is to
 // decide (the path is no folder with a part 0, the file has more parts, or
-// a call failed).
-FILE_CONTROL* openPartitionedForRead(FILE_CONTROL* f, const char* path) {
+// a call failed). *missing is set when part 0 does not exist (ENOENT): then
+// the general way could only fail as well, the path being missing or a
+// folder without part 0.
+FILE_CONTROL* openPartitionedForRead(FILE_CONTROL* f, const char* path,
+                                     bool* missing) {
     int fd = open(partName(path, 0).c_str(), f->oflags | O_CLOEXEC);
+    *missing = fd < 0 && errno == ENOENT;
     if (fd < 0) return nullptr;
     struct stat sb, next;
     bool one = fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode) &&
@@ -263,7 +267,9 @@ FILE_CONTROL* voz_XXopenEx(const char* path, const char* mode,
         mkTreeDir(path);
     }
     if (flags == (O_RDONLY | O_LARGEFILE)) {
-        if (openPartitionedForRead(f, path) != nullptr) return f;
+        bool missing = false;
+        if (openPartitionedForRead(f, path, &missing) != nullptr) return f;
+        if (missing) return dropRecord(f);  // errno is ENOENT
     }
     struct stat sb;
     if (stat(path, &sb) != 0) return dropRecord(f);

@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -395,6 +396,16 @@ TEST(FileControl, ModesAndPlainFiles) {
     EXPECT_EQ(voz_XXopen(missing.c_str(), "rb"), nullptr);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(fileSize(missing), -1);
+    // A folder without part 0 (empty, or with a later part only) is no
+    // file to read.
+    mkdir((dir / "empty").c_str(), 0770);
+    mkdir((dir / "late").c_str(), 0770);
+    { std::ofstream((dir / "late/0001").c_str()) << "x"; }
+    for (const char* name : {"empty", "late", "missing/deeper"}) {
+        errno = 0;
+        EXPECT_EQ(voz_XXopen((dir / name).c_str(), "rb"), nullptr) << name;
+        EXPECT_EQ(errno, ENOENT) << name;
+    }
 
     // Plain file: opened as a file; a directory is refused.
     const std::string plain = dir / "plain";
