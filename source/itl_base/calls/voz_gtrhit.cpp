@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "calls/voz_trace.hpp"
-#include "calls/voz_traceswitch.hpp"
 #include "characters/voz_cpinfo.hpp"
 #include "cos_trace.hpp"
 
@@ -21,10 +20,11 @@ namespace {
 
 bool traceOn() { return gs_pclCosTraceInstance != nullptr; }
 
-// The arguments every hit call traces.
+// The arguments every hit call traces. The hit calls write no binary
+// trace record, so they do not look for its marker file (a file-system
+// lookup per call, and a caller may ask for the hits of every document).
 void traceArgs(const char* call, const uint8_t* docmp, int32_t doclen,
                int32_t occnum, const OCC* occs) {
-    (void)vozBTraceExists();  // the hit calls write no binary trace record
     vozTraceText(call, call, VOZ_GH_ORIGIN);  // the call's name alone
     vozTraceArg("docmp", &docmp, sizeof docmp, VOZ_GH_ORIGIN);
     vozTraceArg("doclen", &doclen, 4, VOZ_GH_ORIGIN);

@@ -146,6 +146,33 @@ FILE_CONTROL* openPartitioned(FILE_CONTROL* f, const char* path,
     return f;
 }
 
+// Opens an existing partitioned file of one part for reading: an open of
+// part 0, its fstat and a look for part 1 (three calls), where the general
+// way takes a stat of the folder and of each part before the open. Returns
+// the record, or null with the record untouched when the general way is to
+// decide (the path is no folder with a part 0, the file has more parts, or
+// a call failed). *missing is set when part 0 does not exist (ENOENT): then
+// the general way could only fail as well, the path being missing or a
+// folder without part 0.
+FILE_CONTROL* openPartitionedForRead(FILE_CONTROL* f, const char* path,
+                                     bool* missing) {
+    int fd = open(partName(path, 0).c_str(), f->oflags | O_CLOEXEC);
+    *missing = fd < 0 && errno == ENOENT;
+    if (fd < 0) return nullptr;
+    struct stat sb, next;
+    bool one = fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode) &&
+               stat(partName(path, 1).c_str(), &next) != 0 && errno == ENOENT;
+    if (one && (f->partdir = strdup(path)) != nullptr) {
+        f->fd = fd;
+        f->logsize = sb.st_size;
+        f->curpart = 0;
+        f->partoff = 0;
+        return f;
+    }
+    close(fd);  // several parts, or a failure: the general way decides
+    return nullptr;
+}
+
 // Empties the buffer (nothing written).
 void emptyBuffer(FILE_CONTROL* f) {
     f->lastop = 0;
@@ -238,6 +265,11 @@ FILE_CONTROL* voz_XXopenEx(const char* path, const char* mode,
         struct stat before;
         created = stat(path, &before) != 0;
         mkTreeDir(path);
+    }
+    if (flags == (O_RDONLY | O_LARGEFILE)) {
+        bool missing = false;
+        if (openPartitionedForRead(f, path, &missing) != nullptr) return f;
+        if (missing) return dropRecord(f);  // errno is ENOENT
     }
     struct stat sb;
     if (stat(path, &sb) != 0) return dropRecord(f);
@@ -409,6 +441,16 @@ int voz_XXseek64(FILE_CONTROL* f, int64_t offset, int whence) {
     if (f->lastop == 'R' && target >= cur && target <= f->physpos) {
         f->bufptr += target - cur;  // still among the unread bytes
         f->bufleft -= static_cast<int32_t>(target - cur);
+        f->eof = 0;
+        return 0;
+    }
+    // A file opened for reading only may also go back among the bytes the
+    // buffer still holds (a header read twice costs no second read).
+    int64_t held = f->bufptr - f->bufstart;
+    if (f->lastop == 'R' && (f->oflags & O_ACCMODE) == O_RDONLY &&
+        target < cur && target >= cur - held) {
+        f->bufptr -= cur - target;
+        f->bufleft += static_cast<int32_t>(cur - target);
         f->eof = 0;
         return 0;
     }

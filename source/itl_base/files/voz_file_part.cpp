@@ -184,16 +184,16 @@ int64_t rawRead(FILE_CONTROL* f, void* buf, int64_t n) {
         if (q >= f->logsize) break;  // end of data
         int64_t off = q % f->partsize;
         if (partOpen(f, static_cast<int32_t>(q / f->partsize)) != 0) return -1;
-        if (seekPart(f, off) != 0) return -1;
         int64_t chunk = std::min(n - done, f->partsize - off);
-        ssize_t r = read(f->fd, p + done, static_cast<size_t>(chunk));
+        // A positioned read: one call instead of a seek and a read, and the
+        // descriptor's position (partoff) stays where it was.
+        ssize_t r = pread(f->fd, p + done, static_cast<size_t>(chunk),
+                          static_cast<off_t>(off));
         if (r < 0) {
             if (errno == EINTR) continue;
-            f->partoff = -1;
             return -1;  // a part that cannot be read is an error
         }
         if (r == 0) break;
-        f->partoff += r;
         done += r;
     }
     f->logpos += done;

@@ -6,9 +6,16 @@
 // rest in one run (at most 2339 x 28 bytes, inside a 64 KB work buffer) and
 // bisects in memory. The answer when the key is absent is its insertion
 // point, the first record whose key is greater, as std::lower_bound gives.
+//
+// The work buffer is kept per thread for the thread's life: taking 64 KB
+// from the allocator and returning it on every search put a block of that
+// size at the top of the heap, so that the frees of a search trimmed the
+// heap and the next search faulted fresh pages in again.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "files/voz_keyfile.hpp"
 #include "files/voz_keyfile_codec.hpp"
@@ -19,6 +26,17 @@
 namespace {
 
 constexpr size_t kWorkBytes = 65536;
+constexpr size_t kWorkRecords = kWorkBytes / sizeof(KEY_REC);
+static_assert(kWorkRecords >= VOZ_BINSEARCH_RUN_RECORDS,
+              "the work buffer holds the longest run");
+
+// This thread's work buffer (null when memory runs out). A search never
+// calls another search, so one buffer per thread serves every search.
+KEY_REC* workBuffer() {
+    thread_local std::unique_ptr<KEY_REC[]> buffer;
+    if (!buffer) buffer.reset(new (std::nothrow) KEY_REC[kWorkRecords]);
+    return buffer.get();
+}
 
 // Bytes of a fixed key that take part in the comparison (the head holds 6).
 int cmpLength(const IDXINFO* info) {
@@ -177,7 +195,7 @@ int voz_BinSearchKey(int32_t mode, const uint8_t* key, IDXINFO* info,
         beyondLast(recordOut);
         return 1;
     }
-    KEY_REC* work = static_cast<KEY_REC*>(malloc(kWorkBytes));
+    KEY_REC* work = workBuffer();
     if (work == nullptr) {
         voz_setStatus(st, VOZ_RC_MEMORY, 221, nullptr, ENOMEM);
         return -1;
@@ -205,7 +223,6 @@ int voz_BinSearchKey(int32_t mode, const uint8_t* key, IDXINFO* info,
         rc = fetchRecord(s, pos, fixed, recordOut, st) == 0 ? 1 : -1;
     }
     if (rc >= 0) *recordNumberOut = static_cast<int32_t>(pos);
-    free(work);
     return rc;
 }
 

@@ -1,11 +1,14 @@
 // voz_pagedarray.cpp -- paged arrays (see voz_pagedarray.hpp).
 #include "files/voz_pagedarray.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
+
+constexpr int64_t kFirstPageBytes = 1024;
 
 // Makes the page table hold at least `needed` entries; false without memory.
 bool growTable(_PAGEMEMCTL* c, int32_t needed) {
@@ -19,6 +22,20 @@ bool growTable(_PAGEMEMCTL* c, int32_t needed) {
            static_cast<size_t>(want - c->capacity) * sizeof(void*));
     c->pages = t;
     c->capacity = static_cast<int32_t>(want);
+    return true;
+}
+
+// Makes page 0 hold at least `bytes` (at most a page): a new or grown
+// block of twice the size before, or more when that is still short.
+bool growFirstPage(_PAGEMEMCTL* c, int64_t bytes) {
+    if (c->firstBytes >= bytes) return true;
+    int64_t want = std::max<int64_t>(2 * static_cast<int64_t>(c->firstBytes),
+                                     kFirstPageBytes);
+    want = std::min<int64_t>(std::max(want, bytes), VOZ_PM_PAGE_SIZE);
+    void* page = realloc(c->pages[0], static_cast<size_t>(want));
+    if (page == nullptr) return false;
+    c->pages[0] = page;
+    c->firstBytes = static_cast<int32_t>(want);
     return true;
 }
 
@@ -41,6 +58,11 @@ int __PM_RESIZE(_PAGEMEMCTL** controlPointer, int32_t index,
     }
     int32_t needed = index / c->itemsPerPage + 1;
     if (!growTable(c, needed)) return 11;
+    int64_t firstNeeds =
+        needed > 1 ? VOZ_PM_PAGE_SIZE
+                   : (static_cast<int64_t>(index) + 1) * c->itemSize;
+    if (!growFirstPage(c, firstNeeds)) return 11;
+    if (c->used == 0) c->used = 1;
     while (c->used < needed) {
         void* page = malloc(VOZ_PM_PAGE_SIZE);
         if (page == nullptr) return 11;

@@ -1,10 +1,13 @@
 // voz_pagedarray.hpp -- arrays of fixed-size items that grow in 64 KB pages.
 //
-// The builder and the query evaluation keep long runs of small records
-// (pattern references, candidate lists) in paged arrays: the items never
-// move once stored, so pointers into a page stay valid while the array grows.
-// Item i lies in page i / itemsPerPage at offset (i % itemsPerPage) *
-// itemSize; every page is a 65536-byte block from the system allocator.
+// The query evaluation keeps long runs of small records (answers,
+// candidate lists, rank heaps) in paged arrays. Item i lies in page
+// i / itemsPerPage at offset (i % itemsPerPage) * itemSize; every page but
+// the first is a 65536-byte block from the system allocator. The first page
+// starts at the size its items need and grows, moving, up to 65536 bytes,
+// so that the many small arrays of a search stay small; items in pages
+// after the first never move. A pointer to an item is therefore valid only
+// until the next __PM_RESIZE of its array.
 #ifndef VOZ_PAGEDARRAY_HPP
 #define VOZ_PAGEDARRAY_HPP
 
@@ -21,6 +24,7 @@ struct _PAGEMEMCTL {
     int32_t itemsPerPage;  // VOZ_PM_PAGE_SIZE / itemSize
     int32_t bytesPerPage;  // itemsPerPage * itemSize
     int32_t itemSize;      // bytes per item, 1 .. VOZ_PM_PAGE_SIZE
+    int32_t firstBytes;    // bytes allocated for pages[0]; 0 before it is
 };
 
 // Makes item `index` addressable (allocating the control on first use with

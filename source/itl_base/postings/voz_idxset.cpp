@@ -131,6 +131,18 @@ char Exists(_FCTLHEAD* fs, uint16_t type) {
     return errno == EACCES ? VOZ_NO_ACCESS : VOZ_MISSING;
 }
 
+// Closes file `f` (of type `type` in `fs`; null is fine). A failure is
+// recorded with the file's name, which is made only then. 0 or -1.
+int CloseNamed(FILE_CONTROL* f, const _FCTLHEAD* fs, uint16_t type,
+               int32_t reason, GTRSTATUS* st) {
+    if (f == nullptr || voz_XXclose(f) == 0) return 0;
+    int saved = errno;
+    char name[VOZ_FNAME_LEN];
+    voz_IDXgetFname(name, fs, type);
+    voz_setStatus(st, VOZ_RC_CLOSE, reason, name, saved);
+    return -1;
+}
+
 }  // namespace
 
 char voz_IDXqueryExistence(_FCTLHEAD* fs, KEYINFO_0* info, GTRSTATUS* st) {
@@ -171,12 +183,9 @@ int voz_IDXopen(_FCTLHEAD* fs, const char* mode, GTRSTATUS* st) {
 int voz_IDXclose(_FCTLHEAD* fs, GTRSTATUS* st) {
     if (fs == nullptr) return 0;
     GTRSTATUS mine{};
-    char name[VOZ_FNAME_LEN];
-    voz_IDXgetFname(name, fs, VOZ_FT_KEY);
-    voz_fclose(fs->keyFile, name, 224, &mine);
+    CloseNamed(fs->keyFile, fs, VOZ_FT_KEY, 224, &mine);
     fs->keyFile = nullptr;
-    voz_IDXgetFname(name, fs, VOZ_FT_POS);
-    voz_fclose(fs->posFile, name, 224, &mine);
+    CloseNamed(fs->posFile, fs, VOZ_FT_POS, 224, &mine);
     fs->posFile = nullptr;
     fs->altUse[0] = fs->altUse[1] = '\0';
     vozFreePosBroker(fs->posBroker, &mine);
@@ -193,9 +202,7 @@ int voz_IDXopenKey(_FCTLHEAD* fs, const char* mode, GTRSTATUS* st) {
 
 int voz_IDXcloseKey(_FCTLHEAD* fs, GTRSTATUS* st) {
     if (fs == nullptr || fs->keyFile == nullptr) return 0;
-    char name[VOZ_FNAME_LEN];
-    voz_IDXgetFname(name, fs, VOZ_FT_KEY);
-    int rc = voz_fclose(fs->keyFile, name, 225, st);
+    int rc = CloseNamed(fs->keyFile, fs, VOZ_FT_KEY, 225, st);
     fs->keyFile = nullptr;
     fs->altUse[0] = '\0';
     return rc != 0 ? -1 : 0;

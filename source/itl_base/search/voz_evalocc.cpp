@@ -34,7 +34,10 @@
 
 namespace {
 
-// Occurrence buffers grow by this many entries.
+// Occurrence buffers start at kFirstCapacity entries and double up to
+// kGrowStep, then grow by kGrowStep: most documents hold few occurrences,
+// and a large first block costs every search a heap grow and trim.
+constexpr int32_t kFirstCapacity = 64;
 constexpr int32_t kGrowStep = 4096;
 // Bytes of the skip callback's record, and its fields.
 constexpr size_t kSkipRecordSize = 32;
@@ -261,7 +264,8 @@ bool Walk::keepRanked(int32_t doc) {
 
 bool Walk::append(_WCTLHEAD* w, int32_t wordNo) {
     if (nocc_ == cap_) {
-        int32_t cap = cap_ + kGrowStep;
+        int32_t cap = cap_ == 0 ? kFirstCapacity
+                                : cap_ + std::min(cap_, kGrowStep);
         OCC* o = static_cast<OCC*>(realloc(occ_, static_cast<size_t>(cap) * sizeof(OCC)));
         if (o == nullptr) {
             voz_setStatus(st_, VOZ_RC_MEMORY, single() ? 702 : 701, nullptr, ENOMEM);

@@ -670,6 +670,51 @@ TEST(GtrSearchIndex, OneHandleServesManySearches) {
     EXPECT_EQ(st.retcode, 0) << "releasing nothing is no error";
 }
 
+// A kept handle sees every committed update: the supp half an append
+// makes, a second append into it, and deletions.
+TEST(GtrSearchIndex, KeptHandleSeesCommittedUpdates) {
+    gqfix::Corpus k;
+    void* hv = nullptr;
+    GTRSTATUS st{};
+    auto find = [&](const char* text) {
+        gqfix::QueryCond q(text);
+        Docs d = search(k, q.c, GTR_RES_HANDLE, st, &hv);
+        EXPECT_EQ(st.retcode, 0) << text << " " << st.errcode;
+        return d;
+    };
+    auto update = [&](const std::vector<std::pair<int32_t, std::string>>& docs,
+                      std::vector<int32_t> deleted) {
+        gtrfix::Env& e = k.env;
+        e.init(gtrfix::HParm(3, 34), 'A');
+        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+        for (const auto& [docno, text] : docs) {
+            int32_t start = 0;
+            e.doc(text, docno, &start);
+            gqfix::addBlueItem(e, docno);
+            ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+        }
+        if (!deleted.empty())
+            GTRdeleteDocs(e.h, static_cast<int32_t>(deleted.size()),
+                          deleted.data(), nullptr, &e.st);
+        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+        e.finish();
+        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+    };
+    EXPECT_EQ(find("222"), (Docs{1, 2}));
+    EXPECT_EQ(find("555"), (Docs{}));
+    update({{4, "222 555"}}, {});
+    EXPECT_EQ(find("222"), (Docs{1, 2, 4}));
+    EXPECT_EQ(find("555"), (Docs{4}));
+    update({{5, "555 666"}}, {});
+    EXPECT_EQ(find("555"), (Docs{4, 5}));
+    EXPECT_EQ(find("666"), (Docs{5}));
+    update({}, {2, 4});
+    EXPECT_EQ(find("222"), (Docs{1}));
+    EXPECT_EQ(find("555"), (Docs{5}));
+    GTRsearchIndex_Release(&hv, &st);
+    EXPECT_EQ(hv, nullptr);
+}
+
 TEST(GtrSearchIndex, WithoutAHandleVariableNothingStays) {
     gqfix::Corpus k;
     gqfix::QueryCond q("222");

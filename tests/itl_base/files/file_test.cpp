@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -327,6 +328,64 @@ TEST(PartitionedFile, RandomOperationsAgreeWithAModel) {
     EXPECT_EQ(err, "");
 }
 
+// Reading only: random reads and seeks (forward, back into the buffer,
+// back before it, from the end) over a plain file, a partitioned file of
+// one part and one of three parts agree with the bytes written.
+TEST(FileControl, ReadOnlySeeksAndReadsAgreeWithTheBytes) {
+    const uint32_t seed = testSeed();
+    std::mt19937 rng(seed);
+    TempDir dir;
+    const std::string model = pattern(14000, 3);
+    auto put = [](const std::string& name, const std::string& bytes) {
+        FILE* out = fopen(name.c_str(), "wb");
+        ASSERT_NE(out, nullptr) << name;
+        ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        fclose(out);
+    };
+    put(dir / "plain", model);
+    mkdir((dir / "one").c_str(), 0770);
+    put(dir / "one/0000", model);
+    mkdir((dir / "three").c_str(), 0770);
+    put(dir / "three/0000", model.substr(0, 5000));
+    put(dir / "three/0001", model.substr(5000, 5000));
+    put(dir / "three/0002", model.substr(10000));
+    for (const char* name : {"plain", "one", "three"}) {
+        FILE_CONTROL* f = voz_XXopen((dir / name).c_str(), "rb");
+        ASSERT_NE(f, nullptr) << name;
+        int64_t pos = 0;
+        for (int step = 0; step < 3000; ++step) {
+            int op = static_cast<int>(rng() % 8);
+            if (op < 4) {
+                size_t want = 1 + rng() % (op == 0 ? 9000 : 300);
+                std::string buf(want, '\0');
+                size_t got = voz_XXread(&buf[0], 1, want, f);
+                size_t expect = pos >= static_cast<int64_t>(model.size())
+                                    ? 0 : std::min(want, model.size() - pos);
+                ASSERT_EQ(got, expect) << name << " step " << step;
+                if (got > 0) {
+                    ASSERT_EQ(buf.substr(0, got), model.substr(pos, got))
+                        << name << " step " << step;
+                }
+                pos += static_cast<int64_t>(got);
+            } else if (op < 6) {  // a short way back or forward
+                int64_t to = pos + static_cast<int64_t>(rng() % 600) - 400;
+                if (to < 0) to = 0;
+                ASSERT_EQ(voz_XXseek64(f, to - pos, 1), 0) << name;
+                pos = to;
+            } else if (op < 7) {
+                pos = rng() % (model.size() + 100);
+                ASSERT_EQ(voz_XXseek64(f, pos, 0), 0) << name;
+            } else {
+                int64_t back = rng() % 200;
+                ASSERT_EQ(voz_XXseek64(f, -back, 2), 0) << name;
+                pos = static_cast<int64_t>(model.size()) - back;
+            }
+            ASSERT_EQ(voz_XXtell64(f), pos) << name << " step " << step;
+        }
+        EXPECT_EQ(voz_XXclose(f), 0);
+    }
+}
+
 TEST(FileControl, ModesAndPlainFiles) {
     TempDir dir;
     const std::string missing = dir / "missing";
@@ -337,6 +396,16 @@ TEST(FileControl, ModesAndPlainFiles) {
     EXPECT_EQ(voz_XXopen(missing.c_str(), "rb"), nullptr);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(fileSize(missing), -1);
+    // A folder without part 0 (empty, or with a later part only) is no
+    // file to read.
+    mkdir((dir / "empty").c_str(), 0770);
+    mkdir((dir / "late").c_str(), 0770);
+    { std::ofstream((dir / "late/0001").c_str()) << "x"; }
+    for (const char* name : {"empty", "late", "missing/deeper"}) {
+        errno = 0;
+        EXPECT_EQ(voz_XXopen((dir / name).c_str(), "rb"), nullptr) << name;
+        EXPECT_EQ(errno, ENOENT) << name;
+    }
 
     // Plain file: opened as a file; a directory is refused.
     const std::string plain = dir / "plain";

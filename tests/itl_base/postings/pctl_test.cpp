@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -268,6 +269,39 @@ TEST(PagedArray, GrowsAndShrinksByPages) {
     EXPECT_EQ(nullptr, c->pages[1]);
     voz_PMfree(&c);
     EXPECT_EQ(nullptr, c);
+}
+
+// Random grow and shrink steps against a vector: every item written stays
+// readable at its index, also while the first page grows and moves.
+TEST(PagedArray, KeepsItemsThroughRandomResizes) {
+    std::mt19937 rng(testSeed());
+    for (int32_t itemSize : {1, 4, 16, 24, 28, 4096, 65536}) {
+        _PAGEMEMCTL* c = nullptr;
+        std::map<int32_t, uint32_t> model;  // index -> value written
+        int32_t perPage = VOZ_PM_PAGE_SIZE / itemSize;
+        size_t width = std::min<size_t>(4, static_cast<size_t>(itemSize));
+        for (int step = 0; step < 200; ++step) {
+            int32_t top = static_cast<int32_t>(
+                rng() % 3 == 0 ? rng() % (3 * perPage) : rng() % 300);
+            ASSERT_EQ(0, __PM_RESIZE(&c, top, itemSize));
+            ASSERT_EQ(top / perPage + 1, c->used);
+            // Items of freed pages are gone; the rest must be intact.
+            model.erase(model.lower_bound(c->used * perPage), model.end());
+            for (int k = 0; k < 8; ++k) {
+                int32_t i = static_cast<int32_t>(rng() % (top + 1));
+                uint32_t v = rng();
+                memcpy(voz_PMitem(c, i), &v, width);
+                model[i] = width == 4 ? v : (v & 0xFF);
+            }
+            for (auto [i, want] : model) {
+                if (i > top) break;
+                uint32_t v = 0;
+                memcpy(&v, voz_PMitem(c, i), width);
+                ASSERT_EQ(want, v) << "item " << i << " size " << itemSize;
+            }
+        }
+        voz_PMfree(&c);
+    }
 }
 
 TEST(PagedArray, RefusesItemsLargerThanAPage) {
