@@ -57,6 +57,23 @@ namespace {
 std::string quoted(const std::string& w) { return "\"" + w + "\""; }
 
 class Fts5 : public System {
+    // Inserts `docs` as rows firstNo, firstNo + 1, ...; false on a failure.
+    bool insert(const std::vector<Doc>& docs, sqlite3_int64 firstNo) {
+        sqlite3_stmt* ins = nullptr;
+        bool ok = sqlite3_prepare_v2(db_, "INSERT INTO t(rowid, body) VALUES(?,?)",
+                                     -1, &ins, nullptr) == SQLITE_OK;
+        for (size_t i = 0; ok && i < docs.size(); ++i) {
+            sqlite3_bind_int64(ins, 1, firstNo + static_cast<sqlite3_int64>(i));
+            sqlite3_bind_text(ins, 2, docs[i].text.data(),
+                              static_cast<int>(docs[i].text.size()),
+                              SQLITE_STATIC);
+            ok = sqlite3_step(ins) == SQLITE_DONE;
+            sqlite3_reset(ins);
+        }
+        sqlite3_finalize(ins);
+        return ok;
+    }
+
 public:
     ~Fts5() override {
         if (db_ != nullptr) sqlite3_close(db_);
@@ -75,18 +92,7 @@ public:
         const auto t0 = Clock::now();
         bool ok = exec("CREATE VIRTUAL TABLE t USING fts5(body)") &&
                   exec("BEGIN");
-        sqlite3_stmt* ins = nullptr;
-        ok = ok && sqlite3_prepare_v2(db_, "INSERT INTO t(rowid, body) VALUES(?,?)",
-                                      -1, &ins, nullptr) == SQLITE_OK;
-        for (size_t i = 0; ok && i < docs.size(); ++i) {
-            sqlite3_bind_int64(ins, 1, static_cast<sqlite3_int64>(i + 1));
-            sqlite3_bind_text(ins, 2, docs[i].text.data(),
-                              static_cast<int>(docs[i].text.size()),
-                              SQLITE_STATIC);
-            ok = sqlite3_step(ins) == SQLITE_DONE;
-            sqlite3_reset(ins);
-        }
-        sqlite3_finalize(ins);
+        ok = ok && insert(docs, 1);
         f.feedSec = secondsSince(t0);
         const auto t1 = Clock::now();
         ok = ok && exec("COMMIT");
@@ -121,19 +127,7 @@ public:
     void update(const std::vector<Doc>& docs, int32_t firstNo,
                 CommitFigures* c) override {
         if (!exec("BEGIN")) return;
-        sqlite3_stmt* ins = nullptr;
-        bool ok = sqlite3_prepare_v2(db_, "INSERT INTO t(rowid, body) VALUES(?,?)",
-                                     -1, &ins, nullptr) == SQLITE_OK;
-        for (size_t i = 0; ok && i < docs.size(); ++i) {
-            sqlite3_bind_int64(ins, 1, firstNo + static_cast<sqlite3_int64>(i));
-            sqlite3_bind_text(ins, 2, docs[i].text.data(),
-                              static_cast<int>(docs[i].text.size()),
-                              SQLITE_STATIC);
-            ok = sqlite3_step(ins) == SQLITE_DONE;
-            sqlite3_reset(ins);
-        }
-        sqlite3_finalize(ins);
-        if (ok) c->time([&] { return exec("COMMIT"); });
+        if (insert(docs, firstNo)) c->time([&] { return exec("COMMIT"); });
     }
 
     bool run(const Query& q, bool, std::vector<int32_t>* found,

@@ -136,10 +136,16 @@ int buildClass(VOZSTOPCLASS* c, uint16_t width, GTRSTATUS* st) {
     c->countByUnits[0] = 0;
     c->longCount = 0;
     // A word that is not a whole number of units can never be met: drop it
-    // rather than let it break the fixed-width tables.
+    // rather than let it break the fixed-width tables. A long word is kept
+    // and stored NUL-terminated: one holding a 0 byte could be neither
+    // found nor stored, and its shorter string length would break the
+    // order of the long list (hiding other words) and of the file (which
+    // would no longer read).
     uint32_t kept = 0;
     for (uint32_t k = 0; k < n; ++k) {
-        if (lengths[k] == 0 || lengths[k] % width != 0) {
+        const bool isLong = lengths[k] > static_cast<uint32_t>(VOZ_STOP_SHORT_UNITS) * width;
+        if (lengths[k] == 0 || lengths[k] % width != 0 ||
+            (isLong && memchr(words[k], 0, lengths[k]) != nullptr)) {
             free(words[k]);
             continue;
         }

@@ -80,7 +80,9 @@ int vozRegisterStopWord(CREATWRK* cwp, uint8_t cls, const char* word,
                         uint32_t length, GTRSTATUS* st);
 
 // Builds the lookup tables of every class (11/2221, 11/2222, 11/2223) and
-// marks the list to be written at commit. 0 or -1.
+// marks the list to be written at commit. Words that are not a whole
+// number of units, and words over 10 units holding a 0 byte (the long list
+// keeps NUL-terminated words), are dropped. 0 or -1.
 int vozRegisterStopWordTerm(CREATWRK* cwp, uint16_t unitWidth, GTRSTATUS* st);
 
 // 1 when the `units` units at `word` are a stop word of class `cls`.

@@ -28,6 +28,7 @@
 namespace {
 
 constexpr int32_t kInconsistent = 16;
+constexpr uint32_t kFirstTableSize = 65536;  // documents reserved at first
 
 // What the walk of one regular file set gathers.
 struct RegularWalk {
@@ -309,7 +310,10 @@ int verifyOpenRegular(RegularWalk* w, FILE_CONTROL* out, const char* outfn,
                       DOCSINFO* d, GTRSTATUS* st) {
     w->capacity = w->info.docCount;
     try {
-        w->table.reserve(w->capacity);
+        // The header's count is the table's bound, not its first size: a
+        // damaged count would ask for gigabytes before the walk finds the
+        // table short (16/451).
+        w->table.reserve(std::min<uint32_t>(w->capacity, kFirstTableSize));
     } catch (const std::bad_alloc&) {
         voz_setStatus(st, VOZ_RC_MEMORY, 439);
         return -1;

@@ -50,7 +50,9 @@ GTRCREATEPARM parmOf(const GTRHCREATEPARM* h, uint8_t purpose,
     p.options[3] = purpose == 1 ? 0 : 31;
     p.sysparmArgument = 0;
     // The key index of a case-keeping index also holds every window in its
-    // case-folded form, so that case-insensitive words find all cases.
+    // case-folded form, so that case-insensitive words find all cases: the
+    // text words of the text sub-index and the equal words over the letter
+    // runs of character items in the item sub-index.
     if (h == nullptr || (h->disable & 1) == 0)
         p.unitEquivalence = vozCHgetFuncSeemAsSameUnit(cp.code);
     p.keyCallback = vozCHmarkUnit_Chk;
@@ -162,7 +164,9 @@ bool readStopFile(CREATWRK* cw, const GTRCREATEPARM& parm, uint8_t list,
     return ok;
 }
 
-bool readStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
+}  // namespace
+
+bool vozReadStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
     if (h->stop_word_list_num == 0 || cw == nullptr) return true;
     if (h->paStopWordList == nullptr) {
         voz_setStatus(st, 2, 2548);
@@ -182,6 +186,8 @@ bool readStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st) {
     return vozRegisterStopWordTerm(
                cw, static_cast<uint16_t>(parm.inputUnitWidth), st) == 0;
 }
+
+namespace {
 
 // Steps 1-3 of the start: names and reserved fields.
 bool checkInitArgs(const char* idxname, const char* outdir, const char* wrkdir,
@@ -223,7 +229,7 @@ bool openSubIndexes(VOZCREATEHANDLE* h, const char* outdir, const char* wrkdir,
                             sysp, currmaxdoc, st);
         if (voz_Failed(st)) return false;
     }
-    return hc == nullptr || readStopLists(h->text, hc, st);
+    return hc == nullptr || vozReadStopLists(h->text, hc, st);
 }
 
 // Ends both work areas with `how` (a commit switches both sub-indexes in

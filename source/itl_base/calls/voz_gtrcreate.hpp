@@ -105,6 +105,14 @@ int vozPoolItems(VOZCREATEHANDLE* h, int32_t docno, int32_t item_num,
 int vozCommitNewIndex(const char* outDir, const char* indexName,
                       const char* tempName, int builtPurpose, GTRSTATUS* gsp);
 
+// Registers the stop words of the caller's list files (`h`'s
+// paStopWordList, one word a line, cut by the creation record's rules) as
+// the classes of text work area `cw`, and builds their tables. Nothing
+// without lists. False on a failure: no list 2/2548, a file that does not
+// open 3/2549, a line that is not one word 151/2550 or 151/2551
+// (st->detail the line number), and the registration's failures.
+bool vozReadStopLists(CREATWRK* cw, const GTRHCREATEPARM* h, GTRSTATUS* st);
+
 // Writes the owner file (naming `indexName`) into `outDir`/`dirName`,
 // under a temporary name renamed when complete: a crash leaves no partial
 // owner file, and the next cycle clears a start left with only the

@@ -58,7 +58,8 @@ int32_t vozTranslateCond_Mix4Purpose(int32_t count, const GTRSEARCHMIX* mix,
                                      const char* order, GTRSTATUS* gsp);
 
 // Blank-separated words (double quotes group, a doubled quote stands for
-// one) joined by the operator of `opt`; no conversion runs.
+// one) joined by the operator of `opt`; no conversion runs. A text of
+// blanks only has no word and fails like an empty one (25/2589).
 void vozTranslateCond_Simple(VOZ_CPINFO cp, const char* text,
                              SIMPLERTRVOPT opt, uint8_t** queryBuf,
                              PFELEMENT** pf, int32_t* pfCount,

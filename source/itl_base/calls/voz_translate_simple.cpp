@@ -199,9 +199,22 @@ void vozTranslateCond_Simple(VOZ_CPINFO cp, const char* text,
         uint8_t* word = nullptr;
         int32_t wordLen = 0;
         if (!readWord(s, &at, &word, &wordLen, gsp)) return;
+        if (wordLen == 0) {
+            // A unit at which the page's blank scan ends a word but which
+            // is not the blank itself (a joined syllable of code pages 3
+            // and 13, the units the UTF-8 pages take as blanks): it
+            // separates words like a blank. Without this step the scan
+            // would stand still on it.
+            at += w;
+            continue;
+        }
         if (!grow(pf, used, &room, gsp)) return;
         fillOperand((*pf)[used++], word, wordLen, opt, w);
         *pfCount = used;
+    }
+    if (used == 0) {  // blanks only: no word for the operator to join
+        voz_setStatus(gsp, 25, 2589);
+        return;
     }
     if (!grow(pf, used, &room, gsp)) return;
     fillOperator((*pf)[used], static_cast<int16_t>(used), opt, rank);

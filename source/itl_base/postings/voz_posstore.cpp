@@ -210,6 +210,11 @@ void voz_PointVvgSkip(_FCTLHEAD* files, PCTLHEAD* pctl, uint32_t target,
         int32_t rc = pctl->reader->PointVvgSkip(target, doc);
         pctl->endOfPos = 'N';
         pctl->curPos = 0;
+        // A document above the highest one that the key record gives for
+        // its list (or above the last document number) is damage: the
+        // walk must not hand it on as a hit.
+        if (rc == 0 && (doc > pctl->posAttr.lastDoc || doc >= VOZ_POS_NO_DOC))
+            throw CVozException(VOZ_RC_INCONSISTENT, 3423);
         if (rc == 0) {
             pctl->curDoc = static_cast<int32_t>(doc);
             return;

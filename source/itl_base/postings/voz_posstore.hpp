@@ -75,7 +75,8 @@ int64_t voz_ftell_POSFILE(_FCTLHEAD* files, GTRSTATUS* st);
 // document, and the next call begins behind it).  The reader is made on
 // first use from pctl->posAttr; level 16 ends at once.  At the end:
 // endOfDocs 'Y', curDoc 0x7FFFFFFF, the reader freed.  In every case that
-// reaches the reader endOfPos becomes 'N' and curPos 0.
+// reaches the reader endOfPos becomes 'N' and curPos 0.  A document above
+// the key record's highest document (lastDoc) is damage: 17/3423.
 void voz_PointVvgSkip(_FCTLHEAD* files, PCTLHEAD* pctl, uint32_t target,
                       GTRSTATUS* st);
 // First position >= target - basePos of the current document (every call

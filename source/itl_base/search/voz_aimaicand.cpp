@@ -15,11 +15,9 @@
 #include "files/voz_status.hpp"
 #include "postings/voz_posstore.hpp"
 #include "search/voz_answer.hpp"
-#include "search/voz_exact.hpp"
 #include "search/voz_exactmix.hpp"
 #include "search/voz_gctl.hpp"
 #include "search/voz_qsort.hpp"
-#include "search/voz_shortword.hpp"
 
 namespace {
 
@@ -349,29 +347,8 @@ void collectExact(const uint8_t* text, int32_t length, RTRVWORDEXT* word,
     memcpy(key.data() + ww, text, static_cast<size_t>(length));
     mark('E', key.data() + ww + length, keyIndex->info.options[1],
          static_cast<int16_t>(ww));
-    RTRVWORDEXT tw;
-    memset(&tw, 0, sizeof tw);
-    tw.wi.type = 'W';
-    tw.wi.precision = 100;
-    tw.wi.wordp = key.data();
-    tw.wi.wordlen = static_cast<int16_t>(length + 2 * ww);
-    tw.unit_width = static_cast<int16_t>(ww);
-    tw.mark_check_function = word->mark_check_function;
-    tw.mark_set_function = word->mark_set_function;
-    _WCTLHEAD tc;
-    memset(&tc, 0, sizeof tc);
-    tc.resumeDoc = -1;
-    if (tw.wi.wordlen < ww * keyIndex->info.fixedKeyUnits)
-        voz_GetShortWordInit_(&tw, &tc, keyIndex, keys, 1, st, 0);
-    else
-        voz_GetOneWordExactInit(&tw, &tc, keyIndex, keys, 1, st);
-    if (!voz_Failed(st) && tc.nextHit != nullptr)
-        tc.nextHit(&tc, keyIndex, nullptr, keys, -1, -1, st);
-    if (tc.nextHit != nullptr && tc.priv != nullptr) {
-        GTRSTATUS own{};
-        tc.nextHit(&tc, keyIndex, nullptr, keys, VOZ_DOC_END, VOZ_RELEASE_POS,
-                   &own);
-    }
+    voz_CollectKeyIndexHits(key.data(), length + 2 * ww, ww, keyIndex,
+                            word->mark_set_function, keys, st);
 }
 
 }  // namespace

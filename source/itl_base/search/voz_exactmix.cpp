@@ -215,39 +215,6 @@ void rebaseCandidates(ANSWERFORM* a, const IDXINFO* index) {
     a->occCount = kept;
 }
 
-// Looks the marked key of a plain token piece up in the key index and
-// writes every key-index hit into `keys`.
-void collectPlain(MixSetup& m, uint8_t* key, int32_t keyLen, int32_t front,
-                  int32_t rear, ANSWERFORM* keys, GTRSTATUS* st) {
-    RTRVWORDEXT tw;
-    memset(&tw, 0, sizeof tw);
-    tw.wi.type = 'W';
-    tw.wi.precision = 100;
-    tw.wi.wordp = key;
-    tw.wi.wordlen = static_cast<int16_t>(keyLen);
-    tw.front_trunc = front;
-    tw.rear_trunc = rear;
-    tw.stem_function = m.word->stem_function;
-    tw.unit_width = static_cast<int16_t>(m.ww);
-    tw.mark_check_function = m.word->mark_check_function;
-    tw.mark_set_function = m.word->mark_set_function;
-    _WCTLHEAD tc;
-    memset(&tc, 0, sizeof tc);
-    tc.resumeDoc = -1;
-    int32_t n = m.keyIndex->info.fixedKeyUnits;
-    if (keyLen < m.ww * n)
-        voz_GetShortWordInit_(&tw, &tc, m.keyIndex, keys, 1, st, 0);
-    else
-        voz_GetOneWordExactInit(&tw, &tc, m.keyIndex, keys, 1, st);
-    if (!voz_Failed(st) && tc.nextHit != nullptr)
-        tc.nextHit(&tc, m.keyIndex, nullptr, keys, -1, -1, st);
-    if (tc.nextHit != nullptr && tc.priv != nullptr) {
-        GTRSTATUS own{};
-        tc.nextHit(&tc, m.keyIndex, nullptr, keys, VOZ_DOC_END, VOZ_RELEASE_POS,
-                   &own);
-    }
-}
-
 // Builds the search key of a token piece: start mark, units, end mark (a
 // truncated end leaves its mark out). Returns its length.
 int32_t tokenKey(MixSetup& m, const GCTLINFO& p, uint8_t* key, int32_t* front,
@@ -315,7 +282,8 @@ bool lookToken(MixSetup& m, GCTLINFO& p, GTRSTATUS* st) {
                          m.word, st);
         }
     } else {
-        collectPlain(m, key, keyLen, front, rear, &keys, st);
+        voz_CollectKeyIndexHits(key, keyLen, m.ww, m.keyIndex,
+                                m.word->mark_set_function, &keys, st);
     }
     p.ownerWords1[0] = 1;
     if (!voz_Failed(st) && keys.memEntries > 0) {
@@ -487,4 +455,33 @@ void voz_GetOneWordExactMixInit_(RTRVWORDEXT* word, _WCTLHEAD* w,
         voz_GctlPosSkipFirst(&c->kept[i], 1, index, st);
     if (voz_Failed(st)) voz_GetOneWordExactMix(w, index, keyIndex, answer,
                                                VOZ_DOC_END, VOZ_RELEASE_POS, st);
+}
+
+void voz_CollectKeyIndexHits(uint8_t* key, int32_t keyLen, int32_t width,
+                             IDXINFO* keyIndex, VOZ_MARKSETUNIT_FN mark,
+                             ANSWERFORM* keys, GTRSTATUS* st) {
+    RTRVWORDEXT tw;
+    memset(&tw, 0, sizeof tw);
+    tw.wi.type = 'W';
+    tw.wi.precision = 100;
+    tw.wi.wordp = key;
+    tw.wi.wordlen = static_cast<int16_t>(keyLen);
+    tw.unit_width = static_cast<int16_t>(width);
+    tw.mark_set_function = mark;
+    _WCTLHEAD tc;
+    memset(&tc, 0, sizeof tc);
+    tc.resumeDoc = -1;
+    const int32_t shortLimit =
+        static_cast<int32_t>(keyIndex->info.fixedKeyUnits) * width;
+    if (keyLen < shortLimit)
+        voz_GetShortWordInit_(&tw, &tc, keyIndex, keys, 1, st, 0);
+    else
+        voz_GetOneWordExactInit(&tw, &tc, keyIndex, keys, 1, st);
+    if (!voz_Failed(st) && tc.nextHit != nullptr)
+        tc.nextHit(&tc, keyIndex, nullptr, keys, -1, -1, st);
+    if (tc.nextHit != nullptr && tc.priv != nullptr) {
+        GTRSTATUS own{};
+        tc.nextHit(&tc, keyIndex, nullptr, keys, VOZ_DOC_END, VOZ_RELEASE_POS,
+                   &own);
+    }
 }

@@ -118,4 +118,15 @@ void voz_MixTermPiece(GCTLINFO* piece, GTRSTATUS* st);
 // The record number of key-index document `k` in `index`'s key file.
 int32_t voz_MixKeyRecord(const IDXINFO* index, int32_t k);
 
+// Collects every key-index hit of `key` (keyLen bytes of units of `width`
+// bytes, marks included; the lookups pack them into the key index's
+// stored units) into `keys` (docno = key-index document, pos = position
+// of the hit in the key's marked text, len = its length in units): as a
+// short word below one key-index n-gram, else as an exact word. `mark`
+// writes mark units (null: the character layer's). The lookup holds
+// nothing afterwards. Failures of the lookups.
+void voz_CollectKeyIndexHits(uint8_t* key, int32_t keyLen, int32_t width,
+                             IDXINFO* keyIndex, VOZ_MARKSETUNIT_FN mark,
+                             ANSWERFORM* keys, GTRSTATUS* st);
+
 #endif  // VOZ_EXACTMIX_HPP

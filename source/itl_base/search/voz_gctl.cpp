@@ -150,6 +150,14 @@ void voz_SearchPatt_(RTRVWORDEXT* word, GCTLINFO* g, int32_t start,
     int32_t w = unitWidthOf(index);
     int32_t units = mode == 'B' ? 1 : g->pattLength / w;
     if (units < 1) units = 1;
+    // Never past the word: a damaged header may give keys longer than the
+    // units the word has left.
+    const int32_t left = word->wi.wordlen / w - start;
+    if (left < 1) {
+        voz_setStatus(st, VOZ_RC_INCONSISTENT, 255);
+        return;
+    }
+    if (units > left) units = left;
     const uint8_t* text = word->wi.wordp + static_cast<size_t>(start) * w;
     const VOZALTERENTRY* alters =
         word->alter_chars != nullptr ? word->alter_chars + start : nullptr;

@@ -12,10 +12,9 @@
 #include "postings/voz_pctl.hpp"
 #include "postings/voz_posstore.hpp"
 #include "search/voz_answer.hpp"
-#include "search/voz_exact.hpp"
+#include "search/voz_exactmix.hpp"
 #include "search/voz_gctl.hpp"
 #include "search/voz_itemread.hpp"
-#include "search/voz_shortword.hpp"
 
 namespace {
 
@@ -284,35 +283,6 @@ void voz_TermPctlBatchItem(GCTLINFO* g) {
     g->pctl = nullptr;
     g->keyCount = g->activeCount = g->groupCount = 0;
     voz_TermGctlPctl(g, 1);
-}
-
-void voz_CollectKeyIndexHits(uint8_t* key, int32_t keyLen, int32_t width,
-                             IDXINFO* keyIndex, VOZ_MARKSETUNIT_FN mark,
-                             ANSWERFORM* keys, GTRSTATUS* st) {
-    RTRVWORDEXT tw;
-    memset(&tw, 0, sizeof tw);
-    tw.wi.type = 'W';
-    tw.wi.precision = 100;
-    tw.wi.wordp = key;
-    tw.wi.wordlen = static_cast<int16_t>(keyLen);
-    tw.unit_width = static_cast<int16_t>(width);
-    tw.mark_set_function = mark;
-    _WCTLHEAD tc;
-    memset(&tc, 0, sizeof tc);
-    tc.resumeDoc = -1;
-    const int32_t shortLimit =
-        static_cast<int32_t>(keyIndex->info.fixedKeyUnits) * width;
-    if (keyLen < shortLimit)
-        voz_GetShortWordInit_(&tw, &tc, keyIndex, keys, 1, st, 0);
-    else
-        voz_GetOneWordExactInit(&tw, &tc, keyIndex, keys, 1, st);
-    if (!voz_Failed(st) && tc.nextHit != nullptr)
-        tc.nextHit(&tc, keyIndex, nullptr, keys, -1, -1, st);
-    if (tc.nextHit != nullptr && tc.priv != nullptr) {
-        GTRSTATUS own{};
-        tc.nextHit(&tc, keyIndex, nullptr, keys, VOZ_DOC_END, VOZ_RELEASE_POS,
-                   &own);
-    }
 }
 
 void voz_ItemInitVar(ITEMCTL* part, GCTLINFO* g, IDXINFO* index,

@@ -18,7 +18,11 @@
 //       units;
 //   variable part: the variable keys that hold the part with at most
 //       leadSlack units before it and trailSlack after it (candidates from
-//       the key index); each candidate's base is its lead.
+//       the key index); each candidate's base is its lead. Letters are
+//       item tokens, so only variable parts hold letters: a part folded
+//       for a word without case (mark 3) meets the case-folded windows the
+//       key index of a case-keeping index holds beside the stored ones,
+//       and so finds the keys in every case.
 //
 // Calling order per part: ItemInit[kind] -> ItemPointVvg[kind] to a
 // document, ItemPointFirstPos[kind] after each document move,
@@ -91,16 +95,6 @@ void voz_InitPctlBatchItem(GCTLINFO* g, ANSWERFORM* candidates,
                            IDXINFO* index, int32_t maxLead, int32_t maxTrail,
                            GTRSTATUS* st);
 void voz_TermPctlBatchItem(GCTLINFO* g);
-
-// Collects every key-index hit of `key` (keyLen bytes of units of `width`
-// bytes, marks included; the lookups pack them into the key index's
-// stored units) into `keys` (docno = key-index document, pos = position
-// of the hit in the key's marked text, len = its length in units): as a
-// short word below one key-index n-gram, else as an exact word. The
-// lookup holds nothing afterwards. Failures of the lookups.
-void voz_CollectKeyIndexHits(uint8_t* key, int32_t keyLen, int32_t width,
-                             IDXINFO* keyIndex, VOZ_MARKSETUNIT_FN mark,
-                             ANSWERFORM* keys, GTRSTATUS* st);
 
 // The item tables, indexed by key kind (VOZ_EQ_KEY_VAR, _LONG, _SHORT).
 extern const VOZ_ITEMINIT_FN ItemInit[3];

@@ -11,6 +11,11 @@ namespace {
 // Positions on either side of the previous pick that a next pick may lie.
 constexpr int64_t kWindow = 1000;
 constexpr float kScoreConstant = 100.0f;
+// Arrangements tried per document at most: the search is exhaustive for
+// ordinary queries, but many operands each met often in one document
+// would make it exponential (a fuzzed query of 40 words took minutes);
+// beyond the budget the best score found so far stands.
+constexpr int64_t kMaxSteps = int64_t(1) << 18;
 
 struct ProxSearch {
     const OCC* occ;
@@ -22,6 +27,7 @@ struct ProxSearch {
     std::vector<int32_t> chosen;            // per operand: occ index, -1
     std::vector<int32_t> byPos;             // chosen occ indexes by position
     float best;
+    int64_t steps = 0;                      // recurse calls so far
 
     int64_t pos(int32_t j) const { return occ[j].pos; }
     int64_t end(int32_t j) const { return int64_t(occ[j].pos) + occ[j].len; }
@@ -73,6 +79,7 @@ void ProxSearch::tryPick(int32_t level, int32_t included, int32_t j) {
 }
 
 void ProxSearch::recurse(int32_t level, int32_t included) {
+    if (++steps > kMaxSteps) return;
     if (level == n) return score();
     const std::vector<int32_t>& list = cand[level];
     int32_t prev = -1;

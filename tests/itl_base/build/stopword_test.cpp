@@ -139,6 +139,31 @@ TEST(StopWord, LongWordsAnswerThroughTheLongList) {
     ASSERT_OK(c.st);
 }
 
+// A long word is kept NUL-terminated, so one holding a 0 byte is dropped
+// when the tables are built. Kept, its shorter string length put the long
+// list out of order and hid other long words from the binary search.
+TEST(StopWord, LongWordHoldingAZeroByteIsDroppedAndHidesNoOther) {
+    Cycle c;
+    c.start();
+    vozRegisterStopWordInit(c.cwp, 1, &c.st);
+    std::string zero = U("ABCDEFGHIJKL");
+    zero[1] = '\0';  // the mark byte of the first unit
+    Register(c.cwp, 0, zero, &c.st);
+    const std::vector<std::string> longs = {"ABCDEFGHIJKLMN", "ABCDEFGHIJK",
+                                            "BCDEFGHIJKLM", "ZYXWVUTSRQPONM"};
+    for (const std::string& w : longs) Register(c.cwp, 0, U(w), &c.st);
+    vozRegisterStopWordTerm(c.cwp, 2, &c.st);
+    ASSERT_OK(c.st);
+    EXPECT_EQ(c.cwp->stopClasses[0].longCount, 4u);
+    for (const std::string& w : longs) EXPECT_EQ(Check(c.cwp, 0, U(w), &c.st), 2) << w;
+    EXPECT_EQ(Check(c.cwp, 0, zero, &c.st), 1);
+    ASSERT_EQ(vozWriteStopWordFile(c.cwp, &c.st), 0);
+    vozFreeStopWords(c.cwp);
+    ASSERT_EQ(vozReadStopWordFile(c.cwp, &c.st), 0);
+    ASSERT_OK(c.st);
+    for (const std::string& w : longs) EXPECT_EQ(Check(c.cwp, 0, U(w), &c.st), 2) << w;
+}
+
 TEST(StopWord, FileIsWrittenByteForByteAndReadsBackTheSameAnswers) {
     Cycle c;
     c.start();

@@ -163,6 +163,8 @@ TEST(Verify, DamagedOrMissingPartsStopWithTheirCodes) {
         int32_t rc, ec;
     } cases[] = {
         {"document count of main", VOZ_HALF_MAIN, 0, 72, 1, 16, 450},
+        // Found by the walk, not refused for memory (or worse) up front.
+        {"document count of main far too large", VOZ_HALF_MAIN, 0, 72, -0x10000000, 16, 450},
         {"highest document of main", VOZ_HALF_MAIN, 0, 36, 1, 16, 447},
         {"fixed-key count of main", VOZ_HALF_MAIN, 0, 48, 1, 16, 481},
         {"document count of supp", VOZ_HALF_SUPP, 0, 72, 1, 16, 450},

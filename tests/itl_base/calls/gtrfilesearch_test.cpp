@@ -187,7 +187,7 @@ TEST(GtrFileSearch, ItemSearchWritesItsCountAlsoOnFailure) {
     item.char_ptr = blue;
     item.char_len = 4;
     item.char_precision = 100;
-    item.char_casesens = 'C';
+    item.char_casesens = 'N';
     int32_t docs = -1;
     GTRSTATUS st{};
     GTRitemSearch(1, &item, "1", nullptr, "idx", k.dir(), "r", dir.c_str(),
@@ -195,6 +195,17 @@ TEST(GtrFileSearch, ItemSearchWritesItsCountAlsoOnFailure) {
     EXPECT_STATUS(st, 0, 0);
     EXPECT_EQ(docs, 3);
     EXPECT_EQ(readOccs(dir + "/r").size(), 3u);
+    // Without case "BLUE" finds the items "blue"; in its own case nothing.
+    static uint8_t upper[] = "BLUE";
+    item.char_ptr = upper;
+    for (const char cs : {'N', 'C'}) {
+        item.char_casesens = cs;
+        docs = -1;
+        GTRitemSearch(1, &item, "1", nullptr, "idx", k.dir(), "r", dir.c_str(),
+                      34, 0, &docs, &st);
+        EXPECT_STATUS(st, 0, 0);
+        EXPECT_EQ(docs, cs == 'N' ? 3 : 0) << cs;
+    }
     // With masks: "bl?e" and "*ue" find every document, "bl?" none.
     struct Masked {
         const char* value;

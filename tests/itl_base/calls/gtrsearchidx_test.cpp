@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gtrquery_fixture.hpp"
+#include "calls/voz_gtrmaint.hpp"
 #include "calls/voz_normline.hpp"
 #include "characters/voz_cpinfo.hpp"
 #include "characters/voz_cut.hpp"
@@ -362,22 +363,35 @@ SEARCHITEM searchItem(const ItemSpec& s) {
     return it;
 }
 
+const std::vector<std::vector<ItemSpec>> kItems = {
+    {{3, "blue", 0, 0}, {4, nullptr, 10, 0}},
+    {{3, "black", 0, 0}, {4, nullptr, 20, 0}},
+    {{3, "red", 0, 0}, {4, nullptr, 30, 0}, {3, "12345", 0, 0}},
+    {{5, "blue", 0, 0}, {4, nullptr, -5, 0}},
+};
+
+// Document d (from 1) gets the text "doc" (the first four their own) and
+// the items items[d - 1].
 struct ItemCorpus {
     gtrfix::Env env;
-    ItemCorpus() {
-        env.init(gtrfix::HParm(3, 34));
+    GTRHCREATEPARM parm;
+    explicit ItemCorpus(const std::vector<std::vector<ItemSpec>>& items = kItems,
+                        uint8_t code = 34, uint8_t disable = 0)
+        : parm(gtrfix::HParm(3, code)) {
+        parm.disable = disable;
+        update(items, 1, 'N');
+    }
+    // One update cycle ('N' new, 'A' appended) of documents from `first`.
+    void update(const std::vector<std::vector<ItemSpec>>& items, int32_t first,
+                char op) {
+        env.init(parm, op);
         const char* texts[] = {"111 222", "222 333", "333 444", "444 555"};
-        const std::vector<std::vector<ItemSpec>> items = {
-            {{3, "blue", 0, 0}, {4, nullptr, 10, 0}},
-            {{3, "black", 0, 0}, {4, nullptr, 20, 0}},
-            {{3, "red", 0, 0}, {4, nullptr, 30, 0}, {3, "12345", 0, 0}},
-            {{5, "blue", 0, 0}, {4, nullptr, -5, 0}},
-        };
-        for (int32_t d = 1; d <= 4 && env.st.retcode == 0; ++d) {
+        const int32_t last = first + static_cast<int32_t>(items.size()) - 1;
+        for (int32_t d = first; d <= last && env.st.retcode == 0; ++d) {
             int32_t start = 0;
-            env.doc(texts[d - 1], d, &start);
+            env.doc(d <= 4 ? texts[d - 1] : "doc", d, &start);
             std::vector<REGISTITEM> regs;
-            for (const ItemSpec& s : items[static_cast<size_t>(d - 1)]) {
+            for (const ItemSpec& s : items[static_cast<size_t>(d - first)]) {
                 REGISTITEM r;
                 memset(&r, 0, sizeof r);
                 r.item_number = s.number;
@@ -437,6 +451,94 @@ TEST(GtrSearchIndex, ItemConditionsAnswerTheTable) {
             EXPECT_EQ(st.retcode, 0) << what << " " << st.errcode;
         }
     }
+}
+
+// The documents one character-item word finds on `k` (item condition).
+Docs itemDocs(const ItemCorpus& k, int16_t number, const char* text,
+              char casesens, uint8_t code) {
+    SEARCHITEM it = searchItem({number, text, 0, 0});
+    it.char_casesens = casesens;
+    std::string order = "1";
+    GTRSEARCH_COND c = gqfix::cond(GTR_COND_ITEM, code);
+    c.item_num = 1;
+    c.item = &it;
+    c.item_order = &order[0];
+    GTRSTATUS st{};
+    const Docs docs = search(k.env, c, GTR_RES_HANDLE, st);
+    EXPECT_EQ(st.retcode, 0) << text << " " << st.errcode;
+    return docs;
+}
+
+// Character items in several cases. On a case-keeping index a word
+// without case ('N') finds the item whatever its case and a case-sensitive
+// word ('C') its own case only; on a case-folding index (disable bit 0)
+// every word finds every case. Letters are variable keys found through the
+// key index, digits n-gram keys, so items mix both.
+TEST(GtrSearchIndex, ItemWordsWithoutCaseFindEveryCase) {
+    const std::vector<std::vector<ItemSpec>> items = {
+        {{3, "Blue", 0, 0}}, {{3, "BLUE", 0, 0}},   {{3, "blue", 0, 0}},
+        {{3, "Ab12Cd", 0, 0}}, {{3, "black", 0, 0}},
+    };
+    struct CaseRow {
+        const char* text;
+        Docs exact;     // 'C' on a case-keeping index
+        Docs anyCase;   // 'N', or any word on a case-folding index
+    };
+    const std::vector<CaseRow> rows = {
+        {"blue", {3}, {1, 2, 3}},     {"Blue", {1}, {1, 2, 3}},
+        {"BLUE", {2}, {1, 2, 3}},     {"bLuE", {}, {1, 2, 3}},
+        {"bl*", {3, 5}, {1, 2, 3, 5}}, {"BL*", {2}, {1, 2, 3, 5}},
+        {"b*", {3, 5}, {1, 2, 3, 5}}, {"*UE", {2}, {1, 2, 3}},
+        {"*e", {1, 3}, {1, 2, 3}},    {"b?ue", {3}, {1, 2, 3}},
+        {"B?UE", {2}, {1, 2, 3}},     {"ab12cd", {}, {4}},
+        {"Ab12Cd", {4}, {4}},         {"AB1*", {}, {4}},
+        {"*2cd", {}, {4}},            {"*12*", {4}, {4}},
+        {"a?12c?", {}, {4}},          {"bluer", {}, {}},
+    };
+    const struct {
+        uint8_t code, disable;
+    } indexes[] = {{1, 0}, {7, 0}, {34, 0}, {34, 1}};
+    for (const auto& x : indexes) {
+        ItemCorpus k(items, x.code, x.disable);
+        ASSERT_EQ(k.env.st.retcode, 0) << k.env.st.errcode;
+        for (const CaseRow& row : rows)
+            for (char cs : {'C', 'N'}) {
+                const Docs& want =
+                    cs == 'C' && x.disable == 0 ? row.exact : row.anyCase;
+                EXPECT_EQ(itemDocs(k, 3, row.text, cs, x.code), want)
+                    << row.text << " " << cs << " code page " << int(x.code)
+                    << " disable " << int(x.disable);
+            }
+    }
+    // Keys of an appended half, and of the halves merged into one.
+    ItemCorpus m(items, 34);
+    m.update({{{3, "bLUE", 0, 0}}, {{3, "Black", 0, 0}}}, 6, 'A');
+    ASSERT_EQ(m.env.st.retcode, 0) << m.env.st.errcode;
+    for (int merged = 0; merged < 2; ++merged) {
+        EXPECT_EQ(itemDocs(m, 3, "BLUE", 'N', 34), (Docs{1, 2, 3, 6})) << merged;
+        EXPECT_EQ(itemDocs(m, 3, "bl*", 'N', 34), (Docs{1, 2, 3, 5, 6, 7}))
+            << merged;
+        EXPECT_EQ(itemDocs(m, 3, "bL*", 'C', 34), (Docs{6})) << merged;
+        void* h = nullptr;
+        GTRSTATUS st{};
+        VOZ_mergeIndex(&h, "idx", m.env.out.c_str(), m.env.work.c_str(),
+                       nullptr, &st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        VOZ_mergeIndexFinish(h, 'G', &st);
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+    }
+    // Letters beyond ASCII (UTF-8): accented Latin and Greek.
+    ItemCorpus u({{{3, "Émile", 0, 0}}, {{3, "ÉMILE", 0, 0}},
+                  {{3, "émile", 0, 0}}, {{3, "Σοφία", 0, 0}},
+                  {{3, "ΣΟΦΊΑ", 0, 0}}},
+                 34);
+    ASSERT_EQ(u.env.st.retcode, 0) << u.env.st.errcode;
+    EXPECT_EQ(itemDocs(u, 3, "émile", 'N', 34), (Docs{1, 2, 3}));
+    EXPECT_EQ(itemDocs(u, 3, "ÉMILE", 'C', 34), (Docs{2}));
+    EXPECT_EQ(itemDocs(u, 3, "*MILE", 'N', 34), (Docs{1, 2, 3}));
+    EXPECT_EQ(itemDocs(u, 3, "σοφία", 'N', 34), (Docs{4, 5}));
+    EXPECT_EQ(itemDocs(u, 3, "σοφία", 'C', 34), (Docs{}));
+    EXPECT_EQ(itemDocs(u, 3, "Σ?φ*", 'C', 34), (Docs{4}));
 }
 
 TEST(GtrSearchIndex, MixedConditionsJoinTextAndItems) {

@@ -308,4 +308,36 @@ TEST(Translate, SimpleQueries) {
     }
 }
 
+// In the EBCDIC pages the blank scan ends a word at units that the test
+// for the blank character does not take (the blank 0x40; the blank and the
+// joined syllables of code 13): the words split there and the scan goes on
+// past them (it used to stand still on them), and a text of such units only
+// has no word.
+TEST(Translate, SimpleQuerySplitsAtEveryUnitThatEndsAWord) {
+    const struct {
+        uint8_t code;
+        const char* text;
+        int words;
+    } rows[] = {
+        {11, "\x81\x40\x82", 2},  // "a b"
+        {28, "\x81\x40\x40\x82\x40\x83", 3},
+        {13, "\xa1\x10m", 2},
+    };
+    for (const auto& r : rows) {
+        Simple s;
+        vozTranslateCond_Simple(cpinfo(r.code), r.text, options('A'), &s.buf,
+                                &s.pf, &s.n, nullptr, nullptr, &s.st);
+        ASSERT_EQ(s.st.retcode, 0) << int(r.code);
+        ASSERT_EQ(s.n, r.words + 1) << int(r.code);
+        EXPECT_EQ(s.pf[r.words].opnum, r.words);
+        for (int k = 0; k < r.words; ++k) EXPECT_EQ(s.pf[k].winfoX.wi.wordlen, 2);
+    }
+    Simple s;
+    vozTranslateCond_Simple(cpinfo(13), "\x0e\xff\x7f\xf9\x7f\xf9 \xff",
+                            options('X'), &s.buf, &s.pf, &s.n, nullptr, nullptr,
+                            &s.st);
+    EXPECT_EQ(codes(s.st), "25/2589");
+    EXPECT_EQ(s.n, 0);
+}
+
 }  // namespace

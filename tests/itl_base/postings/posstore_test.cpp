@@ -197,7 +197,11 @@ TEST(PosStore, DroppedKeyReadsSourcesThroughAndStaysDropped) {
     ASSERT_OK(st);
 }
 
-TEST(PosStore, TargetMinusOneCountsAsZero) {
+// Target -1 counts as 0. A list that yields a document above the highest
+// one of its key record is damaged: the walk stops with 17/3423 instead of
+// handing it on (a damaged position file of one half made a search find
+// documents of the other half, or far beyond the index).
+TEST(PosStore, TargetMinusOneCountsAsZeroAndADocumentAboveTheKeysHighestIsDamage) {
     TempDir dir("posstore");
     std::mt19937 rng(testSeed());
     IndexFixture idx(dir.path(), true);
@@ -221,8 +225,22 @@ TEST(PosStore, TargetMinusOneCountsAsZero) {
     EXPECT_EQ(p.endOfPos, 'Y');
     EXPECT_EQ(p.curPos, 2);
     voz_TermPctl(&p, &st);
-    voz_IDXclose(&m, &st);
     ASSERT_OK(st);
+
+    ASSERT_EQ(keys[1].lastDoc, 7u);
+    KEY_REC low = keys[1];
+    low.lastDoc = 6;
+    PCTLHEAD q{};
+    voz_InitPctl(&q, &low, 0, 'N', &st);
+    voz_PointVvgSkip(&m, &q, 0, &st);
+    ASSERT_OK(st);
+    EXPECT_EQ(q.curDoc, 0);
+    voz_PointVvgSkip(&m, &q, 1, &st);
+    EXPECT_EQ(std::make_pair(st.retcode, st.errcode), std::make_pair(17, 3423));
+    EXPECT_EQ(q.curDoc, 0) << "the damaged document is not handed on";
+    GTRSTATUS end{};
+    voz_TermPctl(&q, &end);
+    voz_IDXclose(&m, &end);
 }
 
 TEST(PosStore, DeletedDocumentListsRegisterInBothHalvesAndPersist) {

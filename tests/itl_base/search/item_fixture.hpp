@@ -16,6 +16,7 @@
 
 #include "ti_test_util.hpp"
 #include "calls/voz_gtrcreate.hpp"
+#include "calls/voz_gtrsearch.hpp"
 #include "calls/voz_normline.hpp"
 #include "calls/voz_translate.hpp"
 #include "files/voz_records.hpp"
@@ -80,13 +81,17 @@ struct ItemIndex : s2fix::Corpus {
         }
         std::filesystem::current_path(old);
     }
+    // Opens both halves; the item half's creation parameters are kept in
+    // itemParm (the search call prepares item words with them).
     VOZSEARCH* openBoth(GTRSTATUS& st) {
         VOZSEARCH* h = nullptr;
-        GTRCREATEPARM p1{}, p2{};
+        GTRCREATEPARM p1{};
         VOZ_SearchOpen_(&h, "idx", out.c_str(), "KPLQ", "MRNS", "Full", "Item",
-                        nullptr, &p1, &p2, VOZ_HALF_TEXT | VOZ_HALF_ITEM, &st, 0);
+                        nullptr, &p1, &itemParm, VOZ_HALF_TEXT | VOZ_HALF_ITEM,
+                        &st, 0);
         return h;
     }
+    GTRCREATEPARM itemParm{};
 };
 
 // Adds a range word over numeric item `number`; returns its slot. The
@@ -110,9 +115,12 @@ inline int32_t rangeWord(s2fix::Query& q, int16_t number, double lo, char loMode
 
 // Adds an equal word over character item `number` with value `text`
 // ('*' any run of units, '?' one unit), normalised and translated as the
-// call layer prepares item operands; returns its slot.
+// call layer prepares item operands; returns its slot. With `prepare` (the
+// item half's creation parameters) the word is then prepared as the search
+// call prepares it (a word without case, casesens 'N', is case-folded).
 inline int32_t equalWord(s2fix::Query& q, int16_t number,
-                         const std::string& text) {
+                         const std::string& text, char casesens = 'C',
+                         const GTRCREATEPARM* prepare = nullptr) {
     VOZ_CPINFO cp{};
     cp.code = s2fix::kCode;
     vozCHsetCPInfo(&cp);
@@ -135,7 +143,7 @@ inline int32_t equalWord(s2fix::Query& q, int16_t number,
     it.char_mask[0] = '*';
     it.char_mask[1] = '?';
     it.char_precision = 100;
-    it.char_casesens = 'C';
+    it.char_casesens = casesens;
     RTRVWORDEXT& w = q.words[static_cast<size_t>(slot)];
     vozTranslateCharItem(cp, &it, slot, &w, &st);
     EXPECT_EQ(st.retcode, 0);
@@ -144,6 +152,11 @@ inline int32_t equalWord(s2fix::Query& q, int16_t number,
     w.mark_set_function = vozCHmarkUnit_Set;
     vozCHcpy(cp, w.mask_unit[0], '*', nullptr);
     vozCHcpy(cp, w.mask_unit[1], '?', nullptr);
+    if (prepare != nullptr) {
+        w.wi.wordp = q.texts[static_cast<size_t>(slot)].data();
+        vozSetWordExt(&w, 1, cp, nullptr, prepare, nullptr, nullptr, &st);
+        EXPECT_EQ(st.retcode, 0) << st.errcode;
+    }
     return slot;
 }
 

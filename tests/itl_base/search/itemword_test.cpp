@@ -3,6 +3,7 @@
 // key index, digit runs as n-gram chunks, short prefixes), item numbers
 // and occurrence rounds, one occurrence per region, the refusals, and a
 // randomized comparison with a glob match of each pattern.
+#include <cctype>
 #include <random>
 #include <set>
 #include <string>
@@ -21,20 +22,25 @@ namespace {
 
 s2fix::Outcome searchEqual(VOZSEARCH* h, int16_t number,
                            const std::string& pattern,
-                           int32_t byPosition = 1) {
+                           int32_t byPosition = 1, char casesens = 'C',
+                           const GTRCREATEPARM* prepare = nullptr) {
     s2fix::Query q;
-    const int32_t slot = itemfix::equalWord(q, number, pattern);
+    const int32_t slot =
+        itemfix::equalWord(q, number, pattern, casesens, prepare);
     q.words[static_cast<size_t>(slot)].eq_by_position = byPosition;
     q.op('O', {slot});
     return s2fix::run(h, q);
 }
 
-// Glob match: '*' any run, '?' one character.
-bool glob(const char* p, const char* s) {
+// Glob match: '*' any run, '?' one character; `anyCase` compares the
+// letters without case.
+bool glob(const char* p, const char* s, bool anyCase = false) {
     if (*p == 0) return *s == 0;
-    if (*p == '*') return glob(p + 1, s) || (*s != 0 && glob(p, s + 1));
+    if (*p == '*')
+        return glob(p + 1, s, anyCase) || (*s != 0 && glob(p, s + 1, anyCase));
     if (*s == 0) return false;
-    return (*p == '?' || *p == *s) && glob(p + 1, s + 1);
+    const bool same = anyCase ? tolower(*p) == tolower(*s) : *p == *s;
+    return (*p == '?' || same) && glob(p + 1, s + 1, anyCase);
 }
 
 // The glob an equal word stands for: masks that lead an any-length mask
@@ -279,14 +285,17 @@ TEST(EqualWordBoundary, SentenceRegionsAreTheBlocksOfTheSentenceKey) {
 TEST(EqualWordRandom, DocumentsEqualAGlobOverTheItemsOfTheNumber) {
     const uint32_t seed = testSeed();
     std::mt19937 rng(seed);
-    const char* letters = "abc";
+    // Items and patterns in both cases; words with and without case, the
+    // latter prepared as the search call prepares them (case-folded).
+    const char* letters = "abcAB";
     std::vector<std::vector<Item>> docs(40);
     for (auto& d : docs) {
         const int items = static_cast<int>(rng() % 4);
         for (int i = 0; i < items; ++i) {
             std::string t;
             const int len = 1 + static_cast<int>(rng() % 8);
-            for (int k = 0; k < len; ++k) t += letters[rng() % 3];
+            for (int k = 0; k < len; ++k)
+                t += letters[rng() % (rng() % 2 == 0 ? 3 : 5)];
             d.push_back(chr(static_cast<int16_t>(1 + rng() % 3), t));
         }
     }
@@ -296,24 +305,29 @@ TEST(EqualWordRandom, DocumentsEqualAGlobOverTheItemsOfTheNumber) {
     ASSERT_EQ(st.retcode, 0) << st.errcode;
     VOZSEARCH* h = ix.openBoth(st);
     ASSERT_EQ(st.retcode, 0) << st.errcode;
-    for (int round = 0; round < 120; ++round) {
+    for (int round = 0; round < 160; ++round) {
         std::string pattern;
         const int len = 1 + static_cast<int>(rng() % 6);
         for (int k = 0; k < len; ++k) {
-            const uint32_t c = rng() % 6;
-            pattern += c == 0 ? '*' : c == 1 ? '?' : letters[c % 3];
+            const uint32_t c = rng() % 7;
+            pattern += c == 0 ? '*' : c == 1 ? '?' : letters[c - 2];
         }
         const int16_t number = static_cast<int16_t>(1 + rng() % 3);
+        const char casesens = rng() % 2 == 0 ? 'C' : 'N';
         std::set<int32_t> want;
         const std::string oracle = oracleOf(pattern);
         for (size_t d = 0; d < docs.size(); ++d)
             for (const Item& it : docs[d])
-                if (it.number == number && glob(oracle.c_str(), it.text.c_str()))
+                if (it.number == number &&
+                    glob(oracle.c_str(), it.text.c_str(), casesens == 'N'))
                     want.insert(static_cast<int32_t>(d));
-        s2fix::Outcome o = searchEqual(h, number, pattern);
+        s2fix::Outcome o =
+            searchEqual(h, number, pattern, 1, casesens,
+                        casesens == 'N' ? &ix.itemParm : nullptr);
         ASSERT_EQ(o.st.retcode, 0) << o.st.errcode;
         ASSERT_EQ(o.docs, want) << "seed " << seed << " round " << round
-                                << " pattern " << pattern << " number " << number;
+                                << " pattern " << pattern << " " << casesens
+                                << " number " << number;
     }
     VOZ_SearchRelease(&h, &st);
 }
