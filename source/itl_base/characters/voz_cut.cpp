@@ -270,19 +270,6 @@ int32_t vozSeemAsSameUnitVarUTF8(uint8_t* units, int32_t length,
 
 // ---- special units ---------------------------------------------------------------------
 
-static bool marksByteZero(char kind) {
-    return kind == 'B' || kind == 'S' || kind == 'E';
-}
-
-void vozCHmarkUnit_Set(char kind, uint8_t* unit, uint8_t mark, int16_t width) {
-    unit[marksByteZero(kind) ? 0 : width - 1] = mark;
-}
-
-int32_t vozCHmarkUnit_Chk(char kind, const uint8_t* unit, uint8_t mark,
-                          int16_t width) {
-    return unit[marksByteZero(kind) ? 0 : width - 1] == mark ? 1 : 0;
-}
-
 static void setItemMark(int16_t width, uint8_t* unit, uint8_t ch,
                         uint8_t mark) {
     unit[0] = ch;
