@@ -125,7 +125,9 @@ int voz_SortPattFIX(PATTINFO** a, int32_t n, GTRSTATUS* st) {
 // order. Most keys of a pool are repeats of a few thousand words, so the sort
 // groups equal keys through a hash table (each key's bytes read once), sorts
 // one representative per group, and places the heads by their group's rank
-// in one stable counting pass.
+// in one stable counting pass. A pool whose keys seldom repeat (more groups
+// than half its heads) is radix sorted instead: there the groups would cost
+// memory and save nothing.
 
 namespace {
 
@@ -210,41 +212,90 @@ int compareVarKeys(const PATTINFO* a, int32_t la, const PATTINFO* b, int32_t lb)
     return la == lb ? 0 : la < lb ? -1 : 1;
 }
 
-// The groups of equal keys of one sort.
+// Byte p of the variable key of the chain at `h`.
+inline uint8_t keyByte(const PATTINFO* h, int32_t p) {
+    if (p < 6) return h->keyHead[p];
+    int32_t q = p - 6;
+    return voz_PattContKey(h + q / VOZ_PATT_CONT_BYTES + 1)[q % VOZ_PATT_CONT_BYTES];
+}
+
+// The radix sort of the variable keys, for pools whose keys seldom repeat:
+// sorted by length
+// first (a prefix then comes before its extensions), then from the last
+// byte pair down to the first, each pass over the suffix of entries long
+// enough to have the pair's first byte (shorter keys stay in front, in
+// length order); a missing second byte counts as 0, the length order
+// settles that tie.
+int radixSortVAR(PATTINFO** a, int32_t n, GTRSTATUS* st) {
+    Scratch s;
+    bool nothing;
+    if (!prepare(s, a, n, 102, st, &nothing)) return -1;
+    if (nothing) return 0;
+    int32_t maxLen = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        int32_t l = voz_PattKeyLength(a[i]);
+        if (l > maxLen) maxLen = l;
+    }
+    countingPass(a, 0, n, maxLen < 256 ? 256 : kBuckets16, s,
+                 [](const PATTINFO* e) { return uint32_t(voz_PattKeyLength(e)); });
+    int32_t from = n;
+    for (int32_t p = (maxLen - 1) & ~1; p >= 0; p -= 2) {
+        while (from > 0 && voz_PattKeyLength(a[from - 1]) > p) --from;
+        countingPass(a, from, n, kBuckets16, s, [p](const PATTINFO* e) {
+            int32_t l = voz_PattKeyLength(e);
+            uint32_t hi = keyByte(e, p);
+            uint32_t lo = p + 1 < l ? keyByte(e, p + 1) : 0;
+            return (hi << 8) | lo;
+        });
+    }
+    return 0;
+}
+
+// The groups of equal keys among the heads a[0 .. n). A group is known by
+// its first head; the table holds group numbers, -1 for a free slot.
 class KeyGroups {
 public:
+    explicit KeyGroups(PATTINFO* const* a) : m_a(a) {}
     ~KeyGroups() {
         free(m_slot);
         free(m_rep);
     }
 
-    // The group of chain h (key length len), a new one when its key is new.
-    // -1 when memory runs out.
-    int32_t groupOf(const PATTINFO* h, int32_t len) {
+    // The group of head a[i] (key length len), a new one when its key is
+    // new. -1 when memory runs out.
+    int32_t groupOf(int32_t i, int32_t len) {
         if (2 * static_cast<uint32_t>(m_count + 1) > m_cap && !grow()) return -1;
-        const uint64_t x = hashVarKey(h, len, m_masks);
-        for (uint32_t i = static_cast<uint32_t>(x) & (m_cap - 1);; i = (i + 1) & (m_cap - 1)) {
-            const int32_t g = m_slot[i];
+        const PATTINFO* h = m_a[i];
+        const auto x = static_cast<uint32_t>(hashVarKey(h, len, m_masks));
+        for (uint32_t s = x & (m_cap - 1);; s = (s + 1) & (m_cap - 1)) {
+            const int32_t g = m_slot[s];
             if (g < 0) {
-                m_slot[i] = m_count;
-                m_rep[m_count] = Rep{h, len, x};
+                m_slot[s] = m_count;
+                m_rep[m_count] = Rep{i, x};
                 return m_count++;
             }
             const Rep& r = m_rep[g];
-            if (r.hash == x && r.len == len && sameVarKey(r.head, h, len, m_masks))
+            const PATTINFO* rh = m_a[r.first];
+            if (r.hash == x && voz_PattKeyLength(rh) == len &&
+                sameVarKey(rh, h, len, m_masks))
                 return g;
         }
     }
 
     int32_t count() const { return m_count; }
-    const PATTINFO* head(int32_t g) const { return m_rep[g].head; }
-    int32_t length(int32_t g) const { return m_rep[g].len; }
+    // Index in a of the first head of group g.
+    int32_t first(int32_t g) const { return m_rep[g].first; }
+    // Frees the table, keeping the groups' first heads.
+    void dropTable() {
+        free(m_slot);
+        m_slot = nullptr;
+        m_cap = 0;
+    }
 
 private:
     struct Rep {
-        const PATTINFO* head;
-        int32_t len;
-        uint64_t hash;
+        int32_t first;  // index in a of the group's first head
+        uint32_t hash;
     };
 
     bool grow() {
@@ -258,9 +309,9 @@ private:
         }
         memset(slot, 0xFF, sizeof(int32_t) * cap);
         for (int32_t g = 0; g < m_count; ++g) {
-            uint32_t i = static_cast<uint32_t>(m_rep[g].hash) & (cap - 1);
-            while (slot[i] >= 0) i = (i + 1) & (cap - 1);
-            slot[i] = g;
+            uint32_t s = m_rep[g].hash & (cap - 1);
+            while (slot[s] >= 0) s = (s + 1) & (cap - 1);
+            slot[s] = g;
         }
         free(m_slot);
         m_slot = slot;
@@ -268,9 +319,10 @@ private:
         return true;
     }
 
+    PATTINFO* const* m_a;
     const EntryMask* m_masks = entryMasks();
     int32_t* m_slot = nullptr;  // group numbers, -1 free
-    Rep* m_rep = nullptr;       // one representative a group
+    Rep* m_rep = nullptr;       // one a group
     uint32_t m_cap = 0;         // slots, a power of 2
     int32_t m_count = 0;
 };
@@ -280,6 +332,7 @@ struct Ranked {
     uint64_t first;
     uint64_t second;
     int32_t group;
+    int32_t head;  // index in a of the group's first head
 };
 
 uint64_t bigEndian(const uint8_t* p, int32_t n) {
@@ -288,14 +341,39 @@ uint64_t bigEndian(const uint8_t* p, int32_t n) {
     return v;
 }
 
-Ranked rankedOf(const PATTINFO* h, int32_t len, int32_t group) {
+Ranked rankedOf(PATTINFO* const* a, int32_t head, int32_t group) {
+    const PATTINFO* h = a[head];
+    const int32_t len = voz_PattKeyLength(h);
     uint8_t k[16] = {};
     memcpy(k, h->keyHead, 6);
     if (len > 6) {
         const int32_t n = len - 6 < 10 ? len - 6 : 10;
         memcpy(k + 6, voz_PattContKey(h + 1), static_cast<size_t>(n));
     }
-    return Ranked{bigEndian(k, 8), bigEndian(k + 8, 8), group};
+    return Ranked{bigEndian(k, 8), bigEndian(k + 8, 8), group, head};
+}
+
+enum class Grouped { kDone, kNoMemory, kFewRepeats };
+
+// Sets group[i] to the group of a[i] and *order to the groups, one Ranked
+// each, unsorted (*count of them). kFewRepeats, with nothing kept, when
+// more than half the heads have keys of their own.
+Grouped groupKeys(PATTINFO* const* a, int32_t n, int32_t* group,
+                  std::unique_ptr<Ranked[]>* order, int32_t* count) {
+    KeyGroups groups(a);
+    const int32_t most = n / 2;
+    for (int32_t i = 0; i < n; ++i) {
+        group[i] = groups.groupOf(i, voz_PattKeyLength(a[i]));
+        if (group[i] < 0) return Grouped::kNoMemory;
+        if (groups.count() > most) return Grouped::kFewRepeats;
+    }
+    const int32_t ng = groups.count();
+    groups.dropTable();
+    order->reset(new (std::nothrow) Ranked[static_cast<size_t>(ng)]);
+    if (*order == nullptr) return Grouped::kNoMemory;
+    for (int32_t g = 0; g < ng; ++g) (*order)[g] = rankedOf(a, groups.first(g), g);
+    *count = ng;
+    return Grouped::kDone;
 }
 
 }  // namespace
@@ -307,37 +385,43 @@ int voz_SortPattVAR(PATTINFO** a, int32_t n, GTRSTATUS* st) {
         return -1;
     };
     std::unique_ptr<int32_t[]> group(new (std::nothrow) int32_t[static_cast<size_t>(n)]);
-    std::unique_ptr<PATTINFO*[]> tmp(new (std::nothrow) PATTINFO*[static_cast<size_t>(n)]);
-    if (group == nullptr || tmp == nullptr) return fail();
-    KeyGroups groups;
-    for (int32_t i = 0; i < n; ++i) {
-        group[i] = groups.groupOf(a[i], voz_PattKeyLength(a[i]));
-        if (group[i] < 0) return fail();
+    if (group == nullptr) return fail();
+    std::unique_ptr<Ranked[]> order;
+    int32_t ng = 0;
+    switch (groupKeys(a, n, group.get(), &order, &ng)) {
+    case Grouped::kNoMemory:
+        return fail();
+    case Grouped::kFewRepeats:
+        group.reset();
+        return radixSortVAR(a, n, st);
+    case Grouped::kDone:
+        break;
     }
-    const int32_t ng = groups.count();
     if (ng < 2) return 0;
     // The groups in key order: by their first 16 key bytes (zero-padded,
     // which orders as the bytes do), then by the whole key.
-    std::unique_ptr<Ranked[]> order(new (std::nothrow) Ranked[static_cast<size_t>(ng)]);
-    std::unique_ptr<int32_t[]> rank(new (std::nothrow) int32_t[static_cast<size_t>(ng)]);
-    if (order == nullptr || rank == nullptr) return fail();
-    for (int32_t g = 0; g < ng; ++g) order[g] = rankedOf(groups.head(g), groups.length(g), g);
-    std::sort(order.get(), order.get() + ng, [&groups](const Ranked& x, const Ranked& y) {
+    std::sort(order.get(), order.get() + ng, [a](const Ranked& x, const Ranked& y) {
         if (x.first != y.first) return x.first < y.first;
         if (x.second != y.second) return x.second < y.second;
-        return compareVarKeys(groups.head(x.group), groups.length(x.group),
-                              groups.head(y.group), groups.length(y.group)) < 0;
+        const PATTINFO* hx = a[x.head];
+        const PATTINFO* hy = a[y.head];
+        return compareVarKeys(hx, voz_PattKeyLength(hx), hy, voz_PattKeyLength(hy)) < 0;
     });
-    std::unique_ptr<int32_t[]> members(new (std::nothrow) int32_t[static_cast<size_t>(ng)]());
-    if (members == nullptr) return fail();
-    for (int32_t i = 0; i < n; ++i) ++members[group[i]];
-    int32_t at = 0;
+    // at[g]: the members of group g, then where its heads go.
+    std::unique_ptr<int32_t[]> at(new (std::nothrow) int32_t[static_cast<size_t>(ng)]());
+    if (at == nullptr) return fail();
+    for (int32_t i = 0; i < n; ++i) ++at[group[i]];
+    int32_t next = 0;
     for (int32_t r = 0; r < ng; ++r) {
         const int32_t g = order[r].group;
-        rank[g] = at;
-        at += members[g];
+        const int32_t members = at[g];
+        at[g] = next;
+        next += members;
     }
-    for (int32_t i = 0; i < n; ++i) tmp[rank[group[i]]++] = a[i];
+    order.reset();
+    std::unique_ptr<PATTINFO*[]> tmp(new (std::nothrow) PATTINFO*[static_cast<size_t>(n)]);
+    if (tmp == nullptr) return fail();
+    for (int32_t i = 0; i < n; ++i) tmp[at[group[i]]++] = a[i];
     memcpy(a, tmp.get(), sizeof(PATTINFO*) * static_cast<size_t>(n));
     return 0;
 }
