@@ -65,13 +65,48 @@ ChainPlan planChain(const CREATWRK* cwp, uint8_t kind, int32_t length) {
     return p;
 }
 
+// (b mod 6) x 64 in 8 bits, for every byte b.
+struct RepackHigh {
+    uint8_t v[256];
+    RepackHigh() {
+        for (int b = 0; b < 256; ++b) v[b] = static_cast<uint8_t>((b % 6) * 64);
+    }
+};
+const RepackHigh kRepackHigh;
+
 // One input unit as two stored bytes: the first byte, then the low 8 bits
 // of (third byte mod 6) x 64 + (second byte AND 63).
-void repackUnit(const uint8_t* u, int32_t iw, uint8_t* out) {
+inline void repackUnit(const uint8_t* u, int32_t iw, uint8_t* out) {
     uint8_t second = iw >= 2 ? u[1] : 0;
     uint8_t third = iw >= 3 ? u[2] : 0;
     out[0] = u[0];
-    out[1] = static_cast<uint8_t>((third % 6) * 64 + (second & 63));
+    out[1] = static_cast<uint8_t>(kRepackHigh.v[third] + (second & 63));
+}
+
+// The tag test of the entry points: "CREATWRK" and its terminating NUL.
+inline bool tagged(const CREATWRK* cwp) {
+    return cwp != nullptr &&
+           memcmp(cwp->tag, VOZ_CREATWRK_TAG, sizeof VOZ_CREATWRK_TAG) == 0;
+}
+
+// The repacked key units of plan `p` into the chain at `h`: the head's
+// units, then each continuation's. Width IW, or iw when IW is 0.
+template <int32_t IW>
+void repackChain(PATTINFO* h, const uint8_t* key, const ChainPlan& p,
+                 int32_t iw) {
+    const int32_t w = IW > 0 ? IW : iw;
+    const int32_t head = p.units < p.headUnits ? p.units : p.headUnits;
+    for (int32_t u = 0; u < head; ++u)
+        repackUnit(key + u * w, w, h->keyHead + kRepackedBytes * u);
+    for (int32_t u = head, e = 1; u < p.units; ++e) {
+        const int32_t n = p.units - u < p.contUnits ? p.units - u : p.contUnits;
+        uint8_t* out = voz_PattContKey(&h[e]);
+        h[e].kind = VOZ_KIND_CONT;
+        for (int32_t i = 0; i < n; ++i)
+            repackUnit(key + (u + i) * w, w, out + kRepackedBytes * i);
+        reinterpret_cast<uint8_t*>(&h[e])[1] = static_cast<uint8_t>(n * kRepackedBytes);
+        u += n;
+    }
 }
 
 // Writes the 'V' chain of plan `p` at `h` (entries already zeroed).
@@ -91,15 +126,11 @@ void writeChain(const CREATWRK* cwp, PATTINFO* h, const uint8_t* key,
         }
         return;
     }
-    int32_t iw = cwp->basicInfo.unitWidth;
-    int32_t u = 0;
-    for (; u < p.units && u < p.headUnits; ++u) repackUnit(key + u * iw, iw, h->keyHead + kRepackedBytes * u);
-    for (int32_t e = 1; u < p.units; ++e) {
-        h[e].kind = VOZ_KIND_CONT;
-        int32_t n = 0;
-        for (; n < p.contUnits && u < p.units; ++n, ++u)
-            repackUnit(key + u * iw, iw, voz_PattContKey(&h[e]) + kRepackedBytes * n);
-        reinterpret_cast<uint8_t*>(&h[e])[1] = static_cast<uint8_t>(n * kRepackedBytes);
+    const int32_t iw = cwp->basicInfo.unitWidth;
+    if (iw == 3) {
+        repackChain<3>(h, key, p, iw);  // UTF-8 units: the common case
+    } else {
+        repackChain<0>(h, key, p, iw);
     }
 }
 
@@ -109,7 +140,11 @@ void writeSingle(const CREATWRK* cwp, PATTINFO* h, uint8_t kind,
     h->chainOrMark = kind;
     if (kind == ')') {
         h->kind = VOZ_KIND_FIXED;
-        memcpy(h->keyHead, pattern, cwp->fixedPatternBytes);
+        if (cwp->fixedPatternBytes == VOZ_KEY_HEAD_BYTES) {
+            memcpy(h->keyHead, pattern, VOZ_KEY_HEAD_BYTES);
+        } else {
+            for (int i = 0; i < cwp->fixedPatternBytes; ++i) h->keyHead[i] = pattern[i];
+        }
     } else if (kind == '*') {
         h->kind = VOZ_KIND_DFIXED;
         h->chainOrMark = ')';
@@ -198,7 +233,7 @@ int VOZ_pattPool(CREATWRK* cwp, char kind, const uint8_t* pattern,
                  int32_t document, int32_t position, int32_t length,
                  GTRSTATUS* st) {
     uint8_t k = static_cast<uint8_t>(kind);
-    if (cwp == nullptr || strcmp(cwp->tag, VOZ_CREATWRK_TAG) != 0) {
+    if (!tagged(cwp)) {
         voz_setStatus(st, VOZ_RC_HANDLE, 12);
         return -1;
     }
@@ -235,7 +270,8 @@ int VOZ_pattPool(CREATWRK* cwp, char kind, const uint8_t* pattern,
         return -1;
     POOLINFO& pool = cwp->pool;
     PATTINFO* h = pool.cursor;
-    memset(h, 0, sizeof(PATTINFO) * static_cast<size_t>(plan.entries));
+    h[0] = PATTINFO{};
+    for (int32_t e = 1; e < plan.entries; ++e) h[e] = PATTINFO{};
     if (plan.keyBytes > 0) {
         writeChain(cwp, h, pattern, plan);
     } else {

@@ -29,10 +29,16 @@ struct Walk {
     int32_t pos;                 // position of the next unit
     int32_t nextDelim = 0;
     int32_t nextField = 0;
+    VOZ_SENTENCEEND_FN sentenceEnd;  // the code page's entries, taken once
+    VOZ_WORDSTART_FN wordStart;
 };
 
+// Units are compared byte by byte: they are 2 or 3 bytes, and each unit of
+// a text is compared with three others.
 bool sameUnit(const Walk& w, const uint8_t* a, const uint8_t* b) {
-    return memcmp(a, b, static_cast<size_t>(w.width)) == 0;
+    for (int16_t i = 0; i < w.width; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 int poolSentenceEnds(Walk& w, uint8_t* ps, uint8_t* pe, bool moreText) {
@@ -48,7 +54,7 @@ int poolSentenceEnds(Walk& w, uint8_t* ps, uint8_t* pe, bool moreText) {
         if (disable & 2) continue;
         bool ends = lineStop || sameUnit(w, u, w.endA) ||
                     sameUnit(w, u, w.endB) ||
-                    vozCHsentenceEnd(w.d->cp, u) != 0;
+                    (w.sentenceEnd != nullptr && w.sentenceEnd(u) != 0);
         if (!ends && sameUnit(w, u, w.fullStop)) {
             uint8_t* after = u + width;
             ends = after < pe ? sameUnit(w, after, w.mustFollow)
@@ -65,7 +71,7 @@ int poolSentenceEnds(Walk& w, uint8_t* ps, uint8_t* pe, bool moreText) {
 // One n-gram of `have` units from `from`, zero-filled to n units.
 int poolGram(Walk& w, const uint8_t* from, int32_t have) {
     uint8_t gram[3 * VOZ_UNIT_MAX] = {};
-    memcpy(gram, from, static_cast<size_t>(have * w.width));
+    for (int32_t i = 0; i < have * w.width; ++i) gram[i] = from[i];
     return w.sink->pattern(w.sink->ctx, ')', gram, w.d->docno, w.pos, 0,
                            w.st);
 }
@@ -131,10 +137,10 @@ int afterPart(Walk& w, uint8_t* ps, uint8_t* pe, bool gramPart,
               int32_t partPos, const uint8_t* limit) {
     const VOZ_DOCUNITS* d = w.d;
     if (gramPart && !d->callerWordStarts && !d->itemValue &&
-        vozCHwordBoundaryEnable(d->cp.code)) {
+        w.wordStart != nullptr && vozCHwordBoundaryEnable(d->cp.code)) {
         int32_t i = 0;
         for (const uint8_t* u = ps; u < pe; u += w.width, ++i)
-            if (vozCHwordStart(d->cp, ps, u) == VOZ_WORD_START &&
+            if (w.wordStart(ps, u) == VOZ_WORD_START &&
                 poolWordStart(w, u, partPos + i) != 0)
                 return -1;
     }
@@ -172,6 +178,8 @@ void setUpUnits(Walk& w) {
     vozCHcpy(d->cp, w.mustFollow, d->cp.blank, d->cparm);
     vozCHcpy(d->cp, w.endA, d->cp.sentenceEnd[0], d->cparm);
     vozCHcpy(d->cp, w.endB, d->cp.sentenceEnd[1], d->cparm);
+    w.sentenceEnd = vozCHsentenceEndFunction(d->cp);
+    w.wordStart = vozCHwordStartFunction(d->cp);
 }
 
 }  // namespace

@@ -142,6 +142,10 @@ char vozCHwordStart(VOZ_CPINFO cp, const uint8_t* start, const uint8_t* unit) {
     return fn == nullptr ? VOZ_WORD_NONE : fn(start, unit);
 }
 
+VOZ_SENTENCEEND_FN vozCHsentenceEndFunction(VOZ_CPINFO cp) {
+    return entryOf(SentenceEnd, cp.code);
+}
+
 VOZ_WORDSTART_FN vozCHwordStartFunction(VOZ_CPINFO cp) {
     return entryOf(WordStart, cp.code);
 }
@@ -235,11 +239,5 @@ int32_t vozSetAlterCharUnits(RTRVWORDEXT* word, GTRSTATUS* status, int width,
 
 char vozWordStartUnits(const uint8_t* start, const uint8_t* unit, int width,
                        VOZ_UNITTEST_FN isPlain, VOZ_UNITTEST_FN isJoined) {
-    if (unit == start) return isPlain(unit) ? VOZ_WORD_START : VOZ_WORD_NONE;
-    if (isPlain(unit)) {
-        const uint8_t* before = unit - width;
-        return (isPlain(before) || isJoined(before)) ? VOZ_WORD_CONT
-                                                     : VOZ_WORD_START;
-    }
-    return isJoined(unit) ? VOZ_WORD_START : VOZ_WORD_NONE;
+    return vozWordStartOf(start, unit, width, isPlain, isJoined);
 }

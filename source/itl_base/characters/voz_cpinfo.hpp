@@ -247,6 +247,8 @@ char vozCHpointNextChar(uint8_t code, const uint8_t* text,
                         const GTRCREATEPARM* cparm, uint8_t* state);
 // Error: 0.
 int32_t vozCHsentenceEnd(VOZ_CPINFO cp, const uint8_t* unit);
+// The SentenceEnd entry itself, null for codes without one.
+VOZ_SENTENCEEND_FN vozCHsentenceEndFunction(VOZ_CPINFO cp);
 // Error: VOZ_WORD_NONE.
 char vozCHwordStart(VOZ_CPINFO cp, const uint8_t* start, const uint8_t* unit);
 // The WordStart entry itself, null for codes without one.
@@ -300,8 +302,21 @@ int32_t vozSetAlterCharUnits(RTRVWORDEXT* word, GTRSTATUS* status, int width,
 // VOZ_WORD_START when plain, else VOZ_WORD_NONE; a later plain unit is
 // VOZ_WORD_CONT after a plain or joined unit and VOZ_WORD_START otherwise; a
 // later joined unit VOZ_WORD_START; anything else VOZ_WORD_NONE.
+// vozWordStartOf takes the two tests as function objects, so that a code's
+// own word-start entry can have them inlined.
 typedef bool (*VOZ_UNITTEST_FN)(const uint8_t* unit);
 char vozWordStartUnits(const uint8_t* start, const uint8_t* unit, int width,
                        VOZ_UNITTEST_FN isPlain, VOZ_UNITTEST_FN isJoined);
+template <typename Plain, typename Joined>
+inline char vozWordStartOf(const uint8_t* start, const uint8_t* unit,
+                           int width, Plain isPlain, Joined isJoined) {
+    if (unit == start) return isPlain(unit) ? VOZ_WORD_START : VOZ_WORD_NONE;
+    if (isPlain(unit)) {
+        const uint8_t* before = unit - width;
+        return (isPlain(before) || isJoined(before)) ? VOZ_WORD_CONT
+                                                     : VOZ_WORD_START;
+    }
+    return isJoined(unit) ? VOZ_WORD_START : VOZ_WORD_NONE;
+}
 
 #endif  // VOZ_CPINFO_HPP

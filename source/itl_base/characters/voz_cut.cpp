@@ -21,27 +21,46 @@ const VOZ_CUT_FN Func_CutIntoPart[2] = {vozCHcutIntoPartAlpha,
 
 // ---- unit tests --------------------------------------------------------------------
 
-static uint8_t markOf(const uint8_t* unit, int16_t width) {
+// The tests are written once as internal functions: the cut and the case
+// marking below inline them (the exported names may be interposed in a
+// shared library, so calls to them are never inlined).
+static inline uint8_t markOf(const uint8_t* unit, int16_t width) {
     return unit[width - 1];
 }
 
-bool vozIsAlpha(const uint8_t* unit, int16_t width) {
+static inline bool alphaUnit(const uint8_t* unit, int16_t width) {
     const uint8_t m = markOf(unit, width);
     return m == VOZ_MARK_UPPER || m == VOZ_MARK_LOWER ||
            m == VOZ_MARK_NOCASE || m == VOZ_MARK_TURKISH_I;
 }
 
-bool vozIsAlphaNum(const uint8_t* unit, int16_t width) {
-    return vozIsAlpha(unit, width) || markOf(unit, width) == VOZ_MARK_DIGIT;
+static inline bool alphaNumUnit(const uint8_t* unit, int16_t width) {
+    return alphaUnit(unit, width) || markOf(unit, width) == VOZ_MARK_DIGIT;
 }
 
-bool vozIsTokenChar_Item(const uint8_t* unit, int16_t width) {
+static inline bool blankUnit(const uint8_t* unit, int16_t width) {
+    return markOf(unit, width) == VOZ_MARK_BLANK && unit[0] == 0x20;
+}
+
+static inline bool tokenCharUnit(const uint8_t* unit, int16_t width) {
     const uint8_t m = markOf(unit, width);
     return m == VOZ_MARK_UPPER || m == VOZ_MARK_LOWER || m == VOZ_MARK_NOCASE;
 }
 
+bool vozIsAlpha(const uint8_t* unit, int16_t width) {
+    return alphaUnit(unit, width);
+}
+
+bool vozIsAlphaNum(const uint8_t* unit, int16_t width) {
+    return alphaNumUnit(unit, width);
+}
+
+bool vozIsTokenChar_Item(const uint8_t* unit, int16_t width) {
+    return tokenCharUnit(unit, width);
+}
+
 bool vozIsBlank(const uint8_t* unit, int16_t width) {
-    return markOf(unit, width) == VOZ_MARK_BLANK && unit[0] == 0x20;
+    return blankUnit(unit, width);
 }
 
 bool vozAlwaysFalse(const uint8_t*, int16_t) { return false; }
@@ -56,6 +75,17 @@ bool vozCHalphaNum(VOZ_CPINFO cp, const uint8_t* unit) {
 
 // ---- cutting -------------------------------------------------------------------------
 
+// The unit tests as function objects for the templates below.
+static const auto isAlpha = [](const uint8_t* u, int16_t w) {
+    return alphaUnit(u, w);
+};
+static const auto isAlphaNum = [](const uint8_t* u, int16_t w) {
+    return alphaNumUnit(u, w);
+};
+static const auto isBlank = [](const uint8_t* u, int16_t w) {
+    return blankUnit(u, w);
+};
+
 static bool isAsciiI(const uint8_t* u) { return u[0] == '!' && u[1] == 'I'; }
 
 static bool isTurkishI(const uint8_t* u) {
@@ -63,11 +93,11 @@ static bool isTurkishI(const uint8_t* u) {
            u[2] == VOZ_MARK_TURKISH_I;
 }
 
-// Turkish rewrite of a UTF-8 part [start, end): when the part has Latin
-// Extended-A units (first byte C4/C5), ASCII I units take the Turkish forms
-// (I -> dotless i C4 B1, i -> dotted I C4 B0, mark kept); the Turkish I
-// units marked 7 become case-insensitive, and become the ASCII I when they
-// were the only Latin Extended-A units of the part.
+// Turkish rewrite of a UTF-8 part [start, end), called for the parts that
+// hold a Latin Extended-A unit (first byte C4/C5): ASCII I units take the
+// Turkish forms (I -> dotless i C4 B1, i -> dotted I C4 B0, mark kept); the
+// Turkish I units marked 7 become case-insensitive, and become the ASCII I
+// when they were the only Latin Extended-A units of the part.
 static void turkishFix(uint8_t* start, uint8_t* end) {
     uint8_t* turkish[VOZ_PART_MAX_UNITS];
     uint8_t* ascii[VOZ_PART_MAX_UNITS];
@@ -95,9 +125,14 @@ static void turkishFix(uint8_t* start, uint8_t* end) {
     }
 }
 
-int32_t vozCutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
-                       uint8_t** partStart, uint8_t** partEnd, uint8_t** next,
-                       VOZ_UNITPRED_FN partTest, VOZ_UNITPRED_FN skipTest) {
+// The cut with its unit tests as template arguments: the word rules' cuts
+// pass the tests themselves, so that they are inlined (the cut calls them
+// for every unit); vozCutIntoPart passes the caller's pointers.
+template <typename PartTest, typename SkipTest>
+static int32_t cutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
+                           uint8_t** partStart, uint8_t** partEnd,
+                           uint8_t** next, PartTest partTest,
+                           SkipTest skipTest) {
     if (end <= start) {
         *partEnd = start;
         return 0;
@@ -133,34 +168,46 @@ int32_t vozCutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
     uint8_t* limit = end - start > VOZ_PART_MAX_UNITS * w
                          ? start + VOZ_PART_MAX_UNITS * w
                          : end;
-    while (limit - p >= w && partTest(p, width)) p += w;
+    bool extA = false;  // a Latin Extended-A unit (UTF-8 only)
+    while (limit - p >= w && partTest(p, width)) {
+        extA = extA || p[0] == 0xC4 || p[0] == 0xC5;
+        p += w;
+    }
     *partStart = start;
     *partEnd = p;
-    if (width == VOZ_UNIT_WIDTH_UTF8) turkishFix(start, p);
+    if (width == VOZ_UNIT_WIDTH_UTF8 && extA) turkishFix(start, p);
     while (end - p >= w && skipTest(p, width)) p += w;
     *next = p;
     return 1;
 }
 
+int32_t vozCutIntoPart(uint8_t* start, uint8_t* end, int16_t width,
+                       uint8_t** partStart, uint8_t** partEnd, uint8_t** next,
+                       VOZ_UNITPRED_FN partTest, VOZ_UNITPRED_FN skipTest) {
+    return cutIntoPart(start, end, width, partStart, partEnd, next, partTest,
+                       skipTest);
+}
+
 int32_t vozCHcutIntoPartAlpha(uint8_t* start, uint8_t* end, int16_t width,
                               uint8_t** partStart, uint8_t** partEnd,
                               uint8_t** next) {
-    return vozCutIntoPart(start, end, width, partStart, partEnd, next,
-                          vozIsAlpha, vozIsBlank);
+    return cutIntoPart(start, end, width, partStart, partEnd, next, isAlpha,
+                       isBlank);
 }
 
 int32_t vozCHcutIntoPartAlphaNum(uint8_t* start, uint8_t* end, int16_t width,
                                  uint8_t** partStart, uint8_t** partEnd,
                                  uint8_t** next) {
-    return vozCutIntoPart(start, end, width, partStart, partEnd, next,
-                          vozIsAlphaNum, vozIsBlank);
+    return cutIntoPart(start, end, width, partStart, partEnd, next,
+                       isAlphaNum, isBlank);
 }
 
 int32_t vozCHcutIntoPartAsis(uint8_t* start, uint8_t* end, int16_t width,
                              uint8_t** partStart, uint8_t** partEnd,
                              uint8_t** next) {
-    return vozCutIntoPart(start, end, width, partStart, partEnd, next,
-                          vozIsTokenChar_Item, vozAlwaysFalse);
+    return cutIntoPart(start, end, width, partStart, partEnd, next,
+                       [](const uint8_t* u, int16_t w) { return tokenCharUnit(u, w); },
+                       [](const uint8_t*, int16_t) { return false; });
 }
 
 // ---- case ----------------------------------------------------------------------------
@@ -173,9 +220,12 @@ void vozSetCaseInsensMarkVarUTF8(uint8_t* unit, int16_t width) {
     unit[width - 1] = static_cast<uint8_t>(0xC0 | (unit[width - 1] & 0x3F));
 }
 
-// Marks the letters of units; Turkish rules only when `turkishAllowed`.
+// Marks the letters of units; Turkish rules only when `turkishAllowed`. The
+// test and the setter are template arguments, inlined where the caller
+// names its own.
+template <typename LetterTest, typename SetMark>
 static int32_t caseInsens(uint8_t* units, int32_t length, int16_t width,
-                          VOZ_UNITPRED_FN letterTest, VOZ_MARKSET_FN setMark,
+                          LetterTest letterTest, SetMark setMark,
                           bool turkishAllowed) {
     if (units == nullptr || width < 1 || length < width) return 4;
     uint8_t* const end = units + (length / width) * width;
@@ -207,7 +257,8 @@ int32_t vozCaseInsensAlpha(uint8_t* units, int32_t length, int16_t width,
 }
 
 int32_t vozCHcaseInsensAlpha(uint8_t* units, int32_t length, int16_t width) {
-    return caseInsens(units, length, width, vozIsAlpha, vozSetCaseInsensMark,
+    return caseInsens(units, length, width, isAlpha,
+                      [](uint8_t* u, int16_t w) { u[w - 1] = VOZ_MARK_NOCASE; },
                       true);
 }
 
@@ -218,19 +269,6 @@ int32_t vozSeemAsSameUnitVarUTF8(uint8_t* units, int32_t length,
 }
 
 // ---- special units ---------------------------------------------------------------------
-
-static bool marksByteZero(char kind) {
-    return kind == 'B' || kind == 'S' || kind == 'E';
-}
-
-void vozCHmarkUnit_Set(char kind, uint8_t* unit, uint8_t mark, int16_t width) {
-    unit[marksByteZero(kind) ? 0 : width - 1] = mark;
-}
-
-int32_t vozCHmarkUnit_Chk(char kind, const uint8_t* unit, uint8_t mark,
-                          int16_t width) {
-    return unit[marksByteZero(kind) ? 0 : width - 1] == mark ? 1 : 0;
-}
 
 static void setItemMark(int16_t width, uint8_t* unit, uint8_t ch,
                         uint8_t mark) {

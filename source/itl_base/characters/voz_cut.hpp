@@ -103,10 +103,19 @@ int32_t vozCHcmp(VOZ_CPINFO cp, const uint8_t* unit, uint8_t ch,
 // Writes the unit of ch at dest (vozCHlen bytes; nothing when it fails).
 void vozCHcpy(VOZ_CPINFO cp, uint8_t* dest, uint8_t ch,
               const GTRCREATEPARM* cparm);
-// Kinds 'B', 'S', 'E' mark byte 0, other kinds the unit's last byte.
-void vozCHmarkUnit_Set(char kind, uint8_t* unit, uint8_t mark, int16_t width);
-int32_t vozCHmarkUnit_Chk(char kind, const uint8_t* unit, uint8_t mark,
-                          int16_t width);
+// Kinds 'B', 'S', 'E' mark byte 0, other kinds the unit's last byte
+// (inline: the builder checks every unit of a document).
+inline int vozCHmarkUnitByte(char kind, int16_t width) {
+    return kind == 'B' || kind == 'S' || kind == 'E' ? 0 : width - 1;
+}
+inline void vozCHmarkUnit_Set(char kind, uint8_t* unit, uint8_t mark,
+                              int16_t width) {
+    unit[vozCHmarkUnitByte(kind, width)] = mark;
+}
+inline int32_t vozCHmarkUnit_Chk(char kind, const uint8_t* unit, uint8_t mark,
+                                 int16_t width) {
+    return unit[vozCHmarkUnitByte(kind, width)] == mark ? 1 : 0;
+}
 void vozCHsetCharItem_StartMark(int16_t width, uint8_t* unit, uint8_t ch);
 void vozCHsetCharItem_EndMark(int16_t width, uint8_t* unit, uint8_t ch);
 // Head unit of a number: bytes used (2 or 3), -1 unless width is 2. The

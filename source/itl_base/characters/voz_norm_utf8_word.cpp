@@ -36,8 +36,10 @@ int32_t vozSetAlterCharUTF8(RTRVWORDEXT* word, GTRSTATUS* status) {
 }
 
 char vozWordStartUTF8(const uint8_t* start, const uint8_t* unit) {
-    return vozWordStartUnits(start, unit, VOZ_UNIT_WIDTH_UTF8, isPlainJoinUnit,
-                             isJoinedUnit);
+    return vozWordStartOf(
+        start, unit, VOZ_UNIT_WIDTH_UTF8,
+        [](const uint8_t* u) { return isPlainJoinUnit(u); },
+        [](const uint8_t* u) { return isJoinedUnit(u); });
 }
 
 void vozConvertTurkey(uint8_t* units, int32_t* length, int32_t direction) {

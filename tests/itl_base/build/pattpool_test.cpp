@@ -1,9 +1,12 @@
 // Tests of the pattern pool: entries per key length, argument checks, the
 // making of room (growth, moving the current document to the front), the
-// field-number key and the document list; and the radix sorts against a
-// stable comparison sort.
+// field-number key and the document list; the radix sorts against a
+// stable comparison sort; the chains of random keys against their simple
+// layout.
 #include <algorithm>
+#include <cstring>
 #include <random>
+#include <vector>
 
 #include "creat_fixture.hpp"
 
@@ -284,6 +287,74 @@ TEST(PattSort, PrefixSortsBeforeItsExtension) {
     GTRSTATUS st{};
     voz_SortPattVAR(v, 2, &st);
     EXPECT_EQ(v[0], b);
+}
+
+}  // namespace
+
+namespace {
+
+// The pool entries of one key as the simple layout says: the key's stored
+// bytes (three-byte units repacked into two: the first byte, then the low
+// 8 bits of (third mod 6) x 64 + (second AND 63)) in a head of 6 bytes and
+// continuations of 22, zero-filled.
+std::vector<PATTINFO> LaidOut(const std::vector<uint8_t>& key, int iw, int32_t doc,
+                              int32_t pos) {
+    std::vector<uint8_t> stored;
+    if (iw == 3) {
+        for (size_t u = 0; u + 3 <= key.size(); u += 3) {
+            stored.push_back(key[u]);
+            stored.push_back(static_cast<uint8_t>((key[u + 2] % 6) * 64 + (key[u + 1] & 63)));
+        }
+    } else {
+        stored = key;
+    }
+    const size_t n = stored.size();
+    const size_t entries = n <= 6 ? 1 : (n - 6 + 21) / 22 + 1;
+    std::vector<PATTINFO> out(entries);
+    memset(out.data(), 0, sizeof(PATTINFO) * entries);
+    out[0].kind = 'V';
+    out[0].chainOrMark = static_cast<uint8_t>(entries);
+    out[0].document = doc;
+    out[0].position = pos;
+    out[0].weight = 1;
+    for (size_t b = 0; b < n; ++b) {
+        if (b < 6) out[0].keyHead[b] = stored[b];
+        else voz_PattContKey(&out[(b - 6) / 22 + 1])[(b - 6) % 22] = stored[b];
+    }
+    for (size_t e = 1; e < entries; ++e) {
+        out[e].kind = 'C';
+        reinterpret_cast<uint8_t*>(&out[e])[1] =
+            static_cast<uint8_t>(e + 1 < entries ? 22 : n - 6 - 22 * (entries - 2));
+    }
+    return out;
+}
+
+TEST(PattPool, ChainsOfRandomKeysAsTheSimpleLayout) {
+    const uint32_t seed = testSeed();
+    std::mt19937 rng(seed);
+    for (int iw : {3, 2}) {
+        GTRCREATEPARM p = Parm();
+        p.inputUnitWidth = static_cast<uint8_t>(iw);
+        p.fixedKeyUnits = 2;
+        Cycle c;
+        c.start(p);
+        ASSERT_OK(c.st);
+        for (int round = 0; round < 300; ++round) {
+            const int units = 1 + static_cast<int>(rng() % (iw == 3 ? 180 : 120));
+            std::vector<uint8_t> key(static_cast<size_t>(units * iw));
+            for (uint8_t& b : key) b = static_cast<uint8_t>(rng());
+            const int32_t before = Used(c.cwp);
+            ASSERT_EQ(VOZ_pattPool(c.cwp, ')', key.data(), 1, 1 + round, units, &c.st), 0)
+                << "seed " << seed;
+            const std::vector<PATTINFO> want = LaidOut(key, iw, 1, 1 + round);
+            ASSERT_EQ(Used(c.cwp) - before, static_cast<int32_t>(want.size()));
+            EXPECT_EQ(memcmp(c.cwp->pool.start + before, want.data(),
+                             sizeof(PATTINFO) * want.size()),
+                      0)
+                << "seed " << seed << " units " << units << " width " << iw;
+            if (Used(c.cwp) > 200) c.cwp->pool.cursor = c.cwp->pool.start;
+        }
+    }
 }
 
 }  // namespace

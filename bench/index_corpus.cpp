@@ -1,0 +1,86 @@
+// index_corpus -- builds the text index of a corpus folder under one of the
+// fixed settings of tests/itl_base/calls/index_build.hpp and prints the time
+// of the feed and of the finish, so that two builds of the engine can be
+// timed on the same text and their index files compared byte for byte
+// (bench/same_index_bytes.sh).
+//
+//   index_corpus --corpus DIR --out DIR [--config NAME] [--list]
+//
+// Every file below DIR is one document, numbered from 1 in path order (as
+// in engine_bench). The index goes to <out>/out, its work files to
+// <out>/work; <out> must not hold an index yet. --list names the settings.
+// Output: one line "setting docs MB feed_s finish_s MB/s peak_MB".
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "index_build.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> readCorpus(const std::string& dir) {
+    std::vector<std::string> paths;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file()) paths.push_back(e.path().string());
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> docs;
+    for (const std::string& p : paths) {
+        std::ifstream in(p, std::ios::binary);
+        std::string t((std::istreambuf_iterator<char>(in)),
+                      std::istreambuf_iterator<char>());
+        if (!t.empty()) docs.push_back(std::move(t));
+    }
+    return docs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string corpus, outDir, name = "bench";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--list") {
+            for (const index_build::Setting& c : index_build::settings())
+                printf("%s\n", c.name);
+            return 0;
+        }
+        if (i + 1 >= argc) break;
+        const char* v = argv[++i];
+        if (a == "--corpus") corpus = v;
+        else if (a == "--out") outDir = v;
+        else if (a == "--config") name = v;
+        else break;
+    }
+    const index_build::Setting* c = nullptr;
+    for (const index_build::Setting& k : index_build::settings())
+        if (name == k.name) c = &k;
+    if (corpus.empty() || outDir.empty() || c == nullptr) {
+        fprintf(stderr,
+                "usage: %s --corpus DIR --out DIR [--config NAME] [--list]\n",
+                argv[0]);
+        return 2;
+    }
+    std::vector<std::string> docs = readCorpus(corpus);
+    double mb = 0;
+    for (const std::string& d : docs) mb += static_cast<double>(d.size());
+    mb /= 1e6;
+    index_build::Times t;
+    const std::string err = index_build::build(*c, docs, outDir, &t);
+    if (!err.empty()) {
+        fprintf(stderr, "%s: %s\n", c->name, err.c_str());
+        return 1;
+    }
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    printf("%s %zu %.1f %.3f %.3f %.2f %.1f\n", c->name, docs.size(), mb,
+           t.feed, t.finish, mb / (t.feed + t.finish),
+           static_cast<double>(ru.ru_maxrss) / 1024.0);
+    return 0;
+}
