@@ -285,6 +285,13 @@ bool copyWord(VOZ_CPINFO cp, const WordSource& src, const PFELEMENT& e,
             vozUnnormalizeLine(cp, e.winfoX.wi.wordp, e.winfoX.wi.wordlen,
                                c->text, room, &len, VOZ_NORM_TEXT, gsp);
             if (voz_Failed(gsp)) return false;
+            // Units of bytes that are no character of the code page have
+            // no text: a word of nothing else cannot be written as a word
+            // of a structured condition, which would be empty.
+            if (len < 1) {
+                voz_setStatus(gsp, RC_CONVERT, wordTypeCode);
+                return false;
+            }
         }
         w->wordp = c->text;
         w->wordlen = static_cast<int16_t>(len);
