@@ -221,7 +221,11 @@ void voz_WriteOcc(OCC* occs, int32_t count, ANSWERFORM* a, GTRSTATUS* st) {
     for (int32_t i = 0; i < count; ++i) {
         if (occs[i].len == 0 && occs[i].pos == 1) occs[i].match = 0;
     }
-    if (count > a->largestWrite) a->largestWrite = count;
+    // The largest document bounds what one read of the result copies; a
+    // document written in two calls (lists of a damaged index repeat one)
+    // counts with all its occurrences.
+    a->lastDocOccs = newDoc ? count : a->lastDocOccs + count;
+    if (a->lastDocOccs > a->largestWrite) a->largestWrite = a->lastDocOccs;
     store(occs, count, a, newDoc, st);
     if (voz_Failed(st)) return;
     if (a->resType == GTR_RES_HANDLE && a->ranked == nullptr && newDoc)

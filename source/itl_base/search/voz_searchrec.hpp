@@ -153,7 +153,8 @@ struct ANSWERFORM {
     int32_t occLimit;        // result set: limit; word set: expansion limit
     int32_t docLimit;
     int32_t occCount;        // occurrences written
-    int32_t largestWrite;    // most occurrences of one call
+    int32_t largestWrite;    // most occurrences of one call (one document)
+    int32_t lastDocOccs;     // occurrences of the last document so far
     int32_t budget;          // 'N': most entries kept in memory
     int32_t firstCapacity;   // 'N': capacity of the first allocation
     int32_t memEntries;      // entries stored in the pages

@@ -96,6 +96,42 @@ TEST(Answer, SpillsPastTheBudgetAndReadsBackThroughTheHandle) {
     EXPECT_FALSE(pathExists(spill)) << "release deletes the spill file";
 }
 
+TEST(Answer, DocumentWrittenInTwoCallsIsReadWhole) {
+    // Lists of a damaged index can hand one document over twice in a row:
+    // the result still reads it as one document of all its occurrences.
+    GTRSTATUS st{};
+    GTRSEARCH_RES res = memRes(0);
+    std::vector<OCC> writes[] = {{occ(2, 1)}, {occ(5, 1)}, {occ(5, 2)},
+                                 {occ(7, 4)}, {occ(7, 5)}, {occ(7, 9)}};
+    ANSWERFORM* a = new ANSWERFORM();
+    voz_OpenAnswer(a, nullptr, 0, &res, nullptr, nullptr, &st);
+    for (auto& w : writes) voz_WriteOcc(w.data(), 1, a, &st);
+    voz_CloseAnswer(a, &st);
+    voz_SetAnswer(a, &res, nullptr, 0, &st);
+    ASSERT_OK(st);
+    voz_ReleaseAnswer(a);
+    delete a;
+    VOZRESULT* r = static_cast<VOZRESULT*>(res.res_handle);
+    ASSERT_NE(r, nullptr);
+    VOZ_ResultOpen(r, &st);
+    ASSERT_OK(st);
+    const int32_t expect[] = {1, 2, 3};  // occurrences of documents 2, 5, 7
+    for (int32_t want : expect) {
+        OCC* e = nullptr;
+        int32_t n = 0;
+        float score = 0;
+        VOZ_ResultView_Doc(r, -1, &e, &n, &score, &st);
+        ASSERT_OK(st);
+        EXPECT_EQ(n, want);
+    }
+    OCC* e = nullptr;
+    int32_t n = 0;
+    VOZ_ResultView_Doc(r, -1, &e, &n, nullptr, &st);
+    EXPECT_EQ(st.retcode, 123);
+    VOZ_ResultClose(r, &st);
+    VOZ_ResultRelease(r, &st);
+}
+
 TEST(Answer, ResultFileOfType1HoldsTheOccurrences) {
     TempDir dir("answer");
     GTRSTATUS st{};
