@@ -15,7 +15,8 @@
 // are first opened, the three directories are pinned (files/voz_dirpin.hpp),
 // and the open files are used again only while each path still names its
 // pinned directory (or is still absent). Any difference closes the half
-// and opens it anew. Only sets whose positions lie in the sequential file
+// and opens it anew. The pins are taken from the second open of the same
+// index on a handle. Only sets whose positions lie in the sequential file
 // of their own directory are kept: the block store starts a transaction
 // when it opens and is closed after every search as before.
 #include <cstdlib>
@@ -289,7 +290,9 @@ int openHalf(VOZSEARCH* h, const char* name, const char* dir,
         releaseHalf(half);
     }
     if (voz_Failed(st)) return -1;
-    if (keep && keyOnly == 0)
+    // Pinned from the second open of the same index on: a handle that
+    // serves one search only pays nothing for it.
+    if (keep && keyOnly == 0 && sameIndex(half, name, dir, initials))
         pinHalf(half, name, dir, initials, prefix);
     else
         unpinHalf(half);
