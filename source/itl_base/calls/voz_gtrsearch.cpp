@@ -30,6 +30,7 @@ struct SearchCall {
     RANKPARM rankParm;
     bool ranked = false;
     VOZSEARCH* handle = nullptr;
+    bool kept = false;  // the caller keeps the handle in its variable
 };
 
 void traceStart(void** hp, const char* idxname, const char* idxdir,
@@ -99,7 +100,7 @@ void runSearch(SearchCall& c, const char* idxname, const char* idxdir,
     VOZSRCHSTEPS& s = c.steps;
     vozSearchStepsPurpose(&s);
     vozSearchStepsOpen(&s, &c.handle, idxname, idxdir, outdir, kTextLetters,
-                       gsp);
+                       c.kept, gsp);
     if (gsp->retcode == 20) {
         GTRSTATUS own{};
         VOZ_EmptyResult(c.handle, resp, &own);
@@ -157,6 +158,7 @@ void GTRsearchIndex(void** search_handle_ptr, const char* idxname,
     vozSearchStepsInit(&c.steps, cond, rank);
     c.handle = search_handle_ptr != nullptr
                    ? static_cast<VOZSEARCH*>(*search_handle_ptr) : nullptr;
+    c.kept = search_handle_ptr != nullptr;
     if (checkRecords(cond, rank, resp, gsp) &&
         checkArguments(idxname, idxdir, outdir, cond, rsv_ptr1, rsv_ptr2, gsp))
         runSearch(c, idxname, idxdir, outdir, resp, gsp);

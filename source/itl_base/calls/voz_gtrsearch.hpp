@@ -7,9 +7,12 @@
 //
 // Handles: a search handle is allocated by the first GTRsearchIndex or
 // GTRgetSelectivity whose handle variable holds NULL and handed back in that
-// variable with its index files closed; the next search that passes it
-// opens the index into it anew. It ends with GTRsearchIndex_Release or
-// GTRreleaseSelectivity, which leave the variable NULL. Without a handle
+// variable. After a successful call it may hold the index files open; the
+// next call that passes it uses them only while the index's sub-index
+// directories are still the ones they were opened in (every commit, rename,
+// deletion or rebuild switches them), else it opens the index anew. It ends
+// with GTRsearchIndex_Release or GTRreleaseSelectivity, which close its
+// files and leave the variable NULL. Without a handle
 // variable the handle lives only for the call. A result handle
 // (GTRSEARCH_RES::res_handle) belongs to the caller.
 //

@@ -88,14 +88,14 @@ void vozSearchStepsPurpose(VOZSRCHSTEPS* s) {
 void vozSearchStepsOpen(VOZSRCHSTEPS* s, VOZSEARCH** handle,
                         const char* idxname, const char* idxdir,
                         const char* tempDir, const char* textLetters,
-                        GTRSTATUS* gsp) {
+                        bool keep, GTRSTATUS* gsp) {
     const bool text = wantsText(s->purpose);
     const bool item = wantsItem(s->purpose);
     VOZ_SearchOpen_(handle, idxname, idxdir, text ? textLetters : nullptr,
                     item ? kItemLetters : nullptr,
                     text ? kTextPrefix : nullptr, item ? kItemPrefix : nullptr,
                     tempDir, &s->parm[0], &s->parm[1],
-                    static_cast<uint8_t>(s->purpose), gsp, 0);
+                    static_cast<uint8_t>(s->purpose), gsp, 0, keep ? 1 : 0);
 }
 
 void vozSearchStepsTranslate(VOZSRCHSTEPS* s, const VOZSRCHCODES& codes,
@@ -218,7 +218,12 @@ void vozSearchStepsTerm(VOZSRCHSTEPS* s) {
 void vozSearchStepsEndHandle(VOZSEARCH* handle, void** handleVar,
                              GTRSTATUS* gsp) {
     GTRSTATUS own{};
-    VOZ_SearchClose_(handle, &own, 0);
+    // A kept handle may hold its files for the next call unless this one
+    // failed; the next open checks that they are still the index's.
+    if (handleVar != nullptr && !voz_Failed(gsp))
+        VOZ_SearchPark_(handle, &own);
+    else
+        VOZ_SearchClose_(handle, &own, 0);
     if (own.retcode != 0 && !voz_Failed(gsp)) *gsp = own;
     if (handleVar != nullptr) {
         *handleVar = handle;

@@ -63,10 +63,12 @@ void vozSearchStepsPurpose(VOZSRCHSTEPS* s);
 
 // Opens the halves of s->purpose into *handle (allocated when null) and
 // fills s->parm. The text half gets the extent letters `textLetters`.
+// `keep`: the caller keeps the handle, whose files may then stay open
+// after the call (vozSearchStepsEndHandle).
 void vozSearchStepsOpen(VOZSRCHSTEPS* s, VOZSEARCH** handle,
                         const char* idxname, const char* idxdir,
                         const char* tempDir, const char* textLetters,
-                        GTRSTATUS* gsp);
+                        bool keep, GTRSTATUS* gsp);
 
 // Translates the condition by its type with the creation parameters of the
 // text half (of the item half for items, and for the mixed forms when the
@@ -93,9 +95,10 @@ void vozSearchStepsDocFreq(VOZSRCHSTEPS* s);
 // the query work area.
 void vozSearchStepsTerm(VOZSRCHSTEPS* s);
 
-// Ends a call's use of a search handle: closes its index files and keeps it
-// in *handleVar, or releases it when there is no variable. A failure there
-// reaches `gsp` only when that holds none.
+// Ends a call's use of a search handle: keeps it in *handleVar, its index
+// files held open for the next call when the call succeeded and they can be
+// (VOZ_SearchPark_), else closed; or releases it when there is no
+// variable. A failure there reaches `gsp` only when that holds none.
 void vozSearchStepsEndHandle(VOZSEARCH* handle, void** handleVar,
                              GTRSTATUS* gsp);
 

@@ -52,9 +52,11 @@ bool checkSelectivity(const char* idxname, const char* idxdir, void* rsv1,
 
 // Steps 4 to 13 over `handle`; a failure ends them.
 void runEstimate(VOZSRCHSTEPS& s, VOZSEARCH** handle, const char* idxname,
-                 const char* idxdir, GTRSELECTIVITY* selp, GTRSTATUS* gsp) {
+                 const char* idxdir, bool kept, GTRSELECTIVITY* selp,
+                 GTRSTATUS* gsp) {
     vozSearchStepsPurpose(&s);
-    vozSearchStepsOpen(&s, handle, idxname, idxdir, nullptr, kTextLetters, gsp);
+    vozSearchStepsOpen(&s, handle, idxname, idxdir, nullptr, kTextLetters,
+                       kept, gsp);
     if (gsp->retcode == 20) {
         selp->sel_docnum = 0;
         selp->idx_docnum = 0;
@@ -145,7 +147,8 @@ void GTRgetSelectivity(void** sel_handle_ptr, const char* idxname,
                             ? static_cast<VOZSEARCH*>(*sel_handle_ptr)
                             : nullptr;
     if (checkSelectivity(idxname, idxdir, rsv_ptr1, *cond, gsp))
-        runEstimate(s, &handle, idxname, idxdir, selp, gsp);
+        runEstimate(s, &handle, idxname, idxdir, sel_handle_ptr != nullptr,
+                    selp, gsp);
     vozSearchStepsEndHandle(handle, sel_handle_ptr, gsp);
     gsp->processed_index = cond->cond_type == GTR_COND_ITEM ? kItem.bit
                                                              : kText.bit;

@@ -36,17 +36,27 @@ constexpr uint8_t VOZ_HALF_ITEM = 2;
 // each requested half's GTRCREATEPARM is filled from its main set. A
 // pending commit of the index is finished first. Name empty or longer than
 // 2047: 29/1402; temporary directory longer than 2047: 35/1403; a missing
-// main set 20/264. keyOnly non-zero opens only the key files.
+// main set 20/264. keyOnly non-zero opens only the key files. keep
+// non-zero (with keyOnly 0) readies the halves to be held open by
+// VOZ_SearchPark_; a half held from the last open is used again without
+// opening its files when its directories are unchanged (voz_srchopen.cpp),
+// else it is closed and opened anew.
 void VOZ_SearchOpen_(VOZSEARCH** handle, const char* name, const char* dir,
                      const char* initials1, const char* initials2,
                      const char* prefix1, const char* prefix2,
                      const char* tempDir, GTRCREATEPARM* parm1,
                      GTRCREATEPARM* parm2, uint8_t halves, GTRSTATUS* st,
-                     int keyOnly);
+                     int keyOnly, int keep = 0);
 
-// Closes the open halves' files (same keyOnly as the open); the handle and
-// its key-information cache stay.
+// Closes the open halves' files (same keyOnly as the open), held ones as
+// well; the handle and its key-information cache stay.
 void VOZ_SearchClose_(VOZSEARCH* handle, GTRSTATUS* st, int keyOnly);
+
+// Ends a search on a handle its caller keeps: each open half opened with
+// keep whose sets can be held stays open for the next VOZ_SearchOpen_
+// (holding up to three directory and four file descriptors); every other
+// half is closed as by VOZ_SearchClose_.
+void VOZ_SearchPark_(VOZSEARCH* handle, GTRSTATUS* st);
 
 // Closes whatever is still open, frees the cached key-information blocks
 // and the handle, and sets *handle to 0.

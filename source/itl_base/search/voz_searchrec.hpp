@@ -345,6 +345,8 @@ struct _WCTLHEAD {
 
 // ---- the search handle ------------------------------------------------------------
 
+struct VOZKEPTHALF;
+
 // One half of a search handle (one sub-index): four set views and the
 // key-information cache. Index [0] is main, [1] supp.
 struct VOZSEARCHHALF {
@@ -358,6 +360,9 @@ struct VOZSEARCHHALF {
     char lastName[VOZ_SRCH_NAME_LEN];
     char lastDir[VOZ_SRCH_NAME_LEN];
     char lastInitials[4];
+    // The files a kept handle leaves open between searches and what proves
+    // them current (voz_srchopen.hpp); null until a kept open.
+    VOZKEPTHALF* kept;
 };
 
 constexpr uint8_t VOZ_OPEN_FIRST = 0x80;

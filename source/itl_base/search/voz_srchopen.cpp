@@ -5,10 +5,25 @@
 // Before a half is opened, a commit of the index that a crash left half
 // done is finished (the builder's journal, rolled forward only): a search
 // never sees a half-switched index.
+//
+// Kept handles: a handle that the caller keeps between searches may leave
+// a half's files open after a search (VOZ_SearchPark_) and use them again
+// at the next open of the same index. A commit never writes into a live
+// sub-index directory; it switches whole directories (main, supp, deleted
+// lists) by rename, and deleting, renaming or rebuilding the index puts
+// other directories at those paths as well. So before the half's files
+// are first opened, the three directories are pinned (files/voz_dirpin.hpp),
+// and the open files are used again only while each path still names its
+// pinned directory (or is still absent). Any difference closes the half
+// and opens it anew. The pins are taken from the second open of the same
+// index on a handle. Only sets whose positions lie in the sequential file
+// of their own directory are kept: the block store starts a transaction
+// when it opens and is closed after every search as before.
 #include <cstdlib>
 #include <cstring>
 
 #include "build/voz_journal.hpp"
+#include "files/voz_dirpin.hpp"
 #include "files/voz_keyfile.hpp"
 #include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
@@ -16,6 +31,19 @@
 #include "postings/voz_posstore.hpp"
 #include "search/voz_search.hpp"
 #include "search/voz_srchopen.hpp"
+
+// What a kept handle holds of one half between searches.
+struct VOZKEPTHALF {
+    VOZDIRPIN pins[3];        // main, supp and deleted-list directories
+    char paths[3][VOZ_FNAME_LEN];  // the pinned paths
+    char prefix[VOZ_SUBDIR_PREFIX_LEN];  // subdirectory prefix of the open
+    bool pinned;              // pins taken before this open's files
+    bool opened;              // the views below are this open's
+    bool held;                // the files stay open until the next open
+    int32_t setOpen[2];       // the handle's set-open flags after the open
+    IDXINFO set0[2];          // the views as the open left them
+    IDXINFO set1[2];
+};
 
 namespace {
 
@@ -151,6 +179,149 @@ void rollForward(const VOZSEARCH* h, const char* initials, const char* prefix,
     if (voz_JnlMarkExists(&any)) voz_JnlRollForward(&any, st);
 }
 
+enum { kPinMain = 0, kPinSupp = 1, kPinDeleted = 2, kPins = 3 };
+
+// Names the directories the half's files come from into kept->paths. False
+// when the half cannot be kept: an alternate directory, a path too long.
+bool pinPaths(const char* name, const char* dir, const char* initials,
+              const char* prefix, VOZKEPTHALF* kept) {
+    _FCTLHEAD f;
+    GTRSTATUS ignored{};
+    const int cap = static_cast<int>(VOZ_FNAME_LEN);
+    for (int k = 0; k < 2; ++k) {
+        if (voz_SetFctlForRead(&f, name, dir, k, 0, initials, prefix,
+                               &ignored) != 0 ||
+            f.altDirectory[0] != '\0' ||
+            voz_IDXgetFname(kept->paths[kPinMain + k], &f,
+                            VOZ_FT_KEY | VOZ_FT_DIR) >= cap)
+            return false;
+    }
+    return voz_IDXgetFname(kept->paths[kPinDeleted], &f,
+                           VOZ_FT_DELETED | VOZ_FT_DIR) < cap;
+}
+
+bool isHeld(const VOZSEARCHHALF* half) {
+    return half->kept != nullptr && half->kept->held;
+}
+
+// Lets go of the pins; the half's files are the caller's to close.
+void unpinHalf(VOZSEARCHHALF* half) {
+    VOZKEPTHALF* k = half->kept;
+    if (k == nullptr) return;
+    for (VOZDIRPIN& p : k->pins) voz_Unpin(&p);
+    k->pinned = k->opened = k->held = false;
+}
+
+void releaseHalf(VOZSEARCHHALF* half) {
+    closeHalf(half, 0);
+    unpinHalf(half);
+}
+
+// Pins the half's directories before its files are opened: a commit
+// between the pins and the opens leaves the pins differing at the next
+// open (the files are opened anew), never the other way round.
+void pinHalf(VOZSEARCHHALF* half, const char* name, const char* dir,
+             const char* initials, const char* prefix) {
+    if (half->kept == nullptr) {
+        half->kept = static_cast<VOZKEPTHALF*>(calloc(1, sizeof(VOZKEPTHALF)));
+        if (half->kept == nullptr) return;  // no memory: not kept
+        for (VOZDIRPIN& p : half->kept->pins) p.fd = -1;
+    }
+    unpinHalf(half);
+    VOZKEPTHALF* k = half->kept;
+    if (!pinPaths(name, dir, initials, prefix, k)) return;
+    for (int i = 0; i < kPins; ++i) voz_PinDir(k->paths[i], &k->pins[i]);
+    copyText(k->prefix, prefix, sizeof k->prefix);
+    k->pinned = true;
+}
+
+// True when the files held for the half are still those of index `name`
+// in `dir`: same open, and every pinned path unchanged.
+bool stillCurrent(const VOZSEARCHHALF* half, const char* name,
+                  const char* dir, const char* initials, const char* prefix) {
+    const VOZKEPTHALF* k = half->kept;
+    if (!isHeld(half) || !k->opened || !sameIndex(half, name, dir, initials) ||
+        strcmp(k->prefix, prefix != nullptr ? prefix : "") != 0)
+        return false;
+    for (int i = 0; i < kPins; ++i)
+        if (!voz_PinHolds(k->paths[i], &k->pins[i])) return false;
+    return true;
+}
+
+// A half may stay open between searches when it was pinned and each of its
+// open sets reads its positions from the sequential file of its own
+// directory.
+bool keepable(const VOZSEARCHHALF* half) {
+    const VOZKEPTHALF* k = half->kept;
+    if (k == nullptr || !k->pinned || !k->opened) return false;
+    for (int i = 0; i < 2; ++i) {
+        for (const IDXINFO* v : {&half->set0[i], &half->set1[i]}) {
+            const _FCTLHEAD& f = v->fctl;
+            if ((f.flags & VOZ_FCTL_OPEN) == 0) continue;
+            if ((f.flags & VOZ_FCTL_BTREE) != 0 || f.altDirectory[0] != '\0' ||
+                f.sharedFrom != nullptr)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Opens one half of `h`, or takes up again the files that the kept handle
+// left open when they are still the index's. `keep` pins the half for a
+// later VOZ_SearchPark_. 0 or -1 (nothing of the half open then).
+int openHalf(VOZSEARCH* h, const char* name, const char* dir,
+             const char* initials, const char* prefix, VOZSEARCHHALF* half,
+             bool keep, GTRSTATUS* st, int keyOnly) {
+    copyText(h->indexName, name, sizeof h->indexName);
+    copyText(h->indexDir, dir, sizeof h->indexDir);
+    rollForward(h, initials, prefix, st);
+    if (isHeld(half)) {
+        if (!voz_Failed(st) && keyOnly == 0 &&
+            stillCurrent(half, name, dir, initials, prefix)) {
+            VOZKEPTHALF* k = half->kept;
+            memcpy(half->set0, k->set0, sizeof half->set0);
+            memcpy(half->set1, k->set1, sizeof half->set1);
+            memcpy(h->initials, initials, 4);
+            h->setOpen[0] = k->setOpen[0];
+            h->setOpen[1] = k->setOpen[1];
+            k->held = false;  // open now; the end of the search decides
+            return 0;
+        }
+        releaseHalf(half);
+    }
+    if (voz_Failed(st)) return -1;
+    // Pinned from the second open of the same index on: a handle that
+    // serves one search only pays nothing for it.
+    if (keep && keyOnly == 0 && sameIndex(half, name, dir, initials))
+        pinHalf(half, name, dir, initials, prefix);
+    else
+        unpinHalf(half);
+    if (voz_OpenIndexForSearch_(h, name, dir, initials, prefix, half, st,
+                                keyOnly) != 0) {
+        unpinHalf(half);
+        return -1;
+    }
+    VOZKEPTHALF* k = half->kept;
+    if (k != nullptr && k->pinned) {
+        memcpy(k->set0, half->set0, sizeof k->set0);
+        memcpy(k->set1, half->set1, sizeof k->set1);
+        k->setOpen[0] = h->setOpen[0];
+        k->setOpen[1] = h->setOpen[1];
+        k->opened = true;
+    }
+    return 0;
+}
+
+// Ends the use of one half after a search: held when keepable, else closed.
+void parkHalf(VOZSEARCHHALF* half, bool open) {
+    if (open && keepable(half)) {
+        half->kept->held = true;
+        return;
+    }
+    if (open || isHeld(half)) closeHalf(half, 0);
+    unpinHalf(half);
+}
+
 }  // namespace
 
 void voz_ForgetSearchCache(VOZSEARCHHALF* half) {
@@ -188,8 +359,13 @@ int voz_OpenIndexForSearch_(VOZSEARCH* h, const char* name, const char* dir,
 }
 
 void voz_CloseIndexForSearch_(VOZSEARCH* h, int keyOnly) {
-    if (h->openState & VOZ_OPEN_FIRST) closeHalf(&h->first, keyOnly);
-    if (h->openState & VOZ_OPEN_SECOND) closeHalf(&h->second, keyOnly);
+    // A held half was opened whole: it is closed whole.
+    if (isHeld(&h->first)) closeHalf(&h->first, 0);
+    else if (h->openState & VOZ_OPEN_FIRST) closeHalf(&h->first, keyOnly);
+    if (isHeld(&h->second)) closeHalf(&h->second, 0);
+    else if (h->openState & VOZ_OPEN_SECOND) closeHalf(&h->second, keyOnly);
+    unpinHalf(&h->first);
+    unpinHalf(&h->second);
 }
 
 void VOZ_SearchOpen_(VOZSEARCH** handle, const char* name, const char* dir,
@@ -197,7 +373,7 @@ void VOZ_SearchOpen_(VOZSEARCH** handle, const char* name, const char* dir,
                      const char* prefix1, const char* prefix2,
                      const char* tempDir, GTRCREATEPARM* parm1,
                      GTRCREATEPARM* parm2, uint8_t halves, GTRSTATUS* st,
-                     int keyOnly) {
+                     int keyOnly, int keep) {
     voz_ClearStatus(st);
     if (parm1 != nullptr) memset(parm1, 0, sizeof *parm1);
     if (parm2 != nullptr) memset(parm2, 0, sizeof *parm2);
@@ -215,40 +391,47 @@ void VOZ_SearchOpen_(VOZSEARCH** handle, const char* name, const char* dir,
         return voz_setStatus(st, VOZ_RC_PATH_TOO_LONG, 1403);
     copyText(h->tempDir, tempDir, sizeof h->tempDir);
     // A handle reopened without a close: its files are closed first, so
-    // that neither files nor key-index blocks are lost.
-    voz_CloseIndexForSearch_(h, 0);
+    // that neither files nor key-index blocks are lost; a half held open by
+    // a kept handle waits for its own check below when it is asked for.
+    const bool text = (halves & VOZ_HALF_TEXT) != 0;
+    const bool item = (halves & VOZ_HALF_ITEM) != 0;
+    if (!(text && isHeld(&h->first) && keyOnly == 0) &&
+        ((h->openState & VOZ_OPEN_FIRST) || isHeld(&h->first)))
+        releaseHalf(&h->first);
+    if (!(item && isHeld(&h->second) && keyOnly == 0) &&
+        ((h->openState & VOZ_OPEN_SECOND) || isHeld(&h->second)))
+        releaseHalf(&h->second);
     h->openState = 0;
     if (dir == nullptr) dir = "";
     bool firstSupp = false;
-    if (halves & VOZ_HALF_TEXT) {
-        copyText(h->indexName, name, sizeof h->indexName);
-        copyText(h->indexDir, dir, sizeof h->indexDir);
-        rollForward(h, initials1, prefix1, st);
-        if (voz_Failed(st) ||
-            voz_OpenIndexForSearch_(h, name, dir, initials1, prefix1,
-                                    &h->first, st, keyOnly) != 0)
+    if (text) {
+        if (openHalf(h, name, dir, initials1, prefix1, &h->first, keep != 0,
+                     st, keyOnly) != 0)
             return;
         fillParm(parm1, h->first.set0[0].info, true);
         h->openState |= VOZ_OPEN_FIRST;
         firstSupp = h->setOpen[1] != 0;
     }
-    if (halves & VOZ_HALF_ITEM) {
-        copyText(h->indexName, name, sizeof h->indexName);
-        copyText(h->indexDir, dir, sizeof h->indexDir);
-        rollForward(h, initials2, prefix2, st);
-        if (voz_Failed(st) ||
-            voz_OpenIndexForSearch_(h, name, dir, initials2, prefix2,
-                                    &h->second, st, keyOnly) != 0)
+    if (item) {
+        if (openHalf(h, name, dir, initials2, prefix2, &h->second, keep != 0,
+                     st, keyOnly) != 0)
             return;
         fillParm(parm2, h->second.set0[0].info, false);
         h->openState |= VOZ_OPEN_SECOND;
-        if ((halves & VOZ_HALF_TEXT) && !firstSupp) h->setOpen[1] = 0;
+        if (text && !firstSupp) h->setOpen[1] = 0;
     }
 }
 
 void VOZ_SearchClose_(VOZSEARCH* handle, GTRSTATUS* st, int keyOnly) {
     voz_ClearStatus(st);
     if (handle != nullptr) voz_CloseIndexForSearch_(handle, keyOnly);
+}
+
+void VOZ_SearchPark_(VOZSEARCH* handle, GTRSTATUS* st) {
+    voz_ClearStatus(st);
+    if (handle == nullptr) return;
+    parkHalf(&handle->first, (handle->openState & VOZ_OPEN_FIRST) != 0);
+    parkHalf(&handle->second, (handle->openState & VOZ_OPEN_SECOND) != 0);
 }
 
 void VOZ_SearchRelease(VOZSEARCH** handle, GTRSTATUS* st) {
@@ -260,6 +443,8 @@ void VOZ_SearchRelease(VOZSEARCH** handle, GTRSTATUS* st) {
     voz_CloseIndexForSearch_(h, 0);
     voz_ForgetSearchCache(&h->first);
     voz_ForgetSearchCache(&h->second);
+    free(h->first.kept);
+    free(h->second.kept);
     free(h);
     *handle = nullptr;
 }

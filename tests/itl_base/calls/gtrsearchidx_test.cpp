@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gtrquery_fixture.hpp"
+#include "calls/voz_gtradmin.hpp"
 #include "calls/voz_gtrmaint.hpp"
 #include "calls/voz_normline.hpp"
 #include "characters/voz_cpinfo.hpp"
@@ -641,17 +642,21 @@ TEST(GtrSearchIndex, OneHandleServesManySearches) {
     gqfix::QueryCond q("222 * 333");
     void* hv = nullptr;
     GTRSTATUS st{};
+    const int before = gqfix::openFiles();
     search(k, q.c, GTR_RES_HANDLE, st, &hv);
     ASSERT_EQ(st.retcode, 0) << st.errcode;
     ASSERT_NE(hv, nullptr);
     void* first = hv;
+    // From its second search on, the handle may hold the index's files: as
+    // many after every later search, never more.
+    search(k, q.c, GTR_RES_HANDLE, st, &hv);
     const int files = gqfix::openFiles();
     for (int i = 0; i < 100; ++i) {
         EXPECT_EQ(search(k, q.c, GTR_RES_HANDLE, st, &hv), (Docs{2}));
         ASSERT_EQ(st.retcode, 0) << st.errcode;
         ASSERT_EQ(hv, first);
     }
-    EXPECT_EQ(gqfix::openFiles(), files) << "every search closes its files";
+    EXPECT_EQ(gqfix::openFiles(), files) << "no search leaves files behind";
 
     // A syntax error keeps the handle, which the next search uses.
     gqfix::QueryCond bad("111 *");
@@ -665,9 +670,41 @@ TEST(GtrSearchIndex, OneHandleServesManySearches) {
     GTRsearchIndex_Release(&hv, &st);
     EXPECT_EQ(st.retcode, 0);
     EXPECT_EQ(hv, nullptr);
+    EXPECT_EQ(gqfix::openFiles(), before) << "the release closes them all";
     GTRsearchIndex_Release(&hv, &st);
     GTRsearchIndex_Release(nullptr, &st);
     EXPECT_EQ(st.retcode, 0) << "releasing nothing is no error";
+}
+
+// One committed update of the corpus's index: documents appended (each
+// with the blue item) and documents deleted, in one update cycle.
+void update(gqfix::Corpus& k,
+            const std::vector<std::pair<int32_t, std::string>>& docs,
+            std::vector<int32_t> deleted) {
+    gtrfix::Env& e = k.env;
+    e.init(gtrfix::HParm(3, 34), 'A');
+    ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+    for (const auto& [docno, text] : docs) {
+        int32_t start = 0;
+        e.doc(text, docno, &start);
+        gqfix::addBlueItem(e, docno);
+        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+    }
+    if (!deleted.empty())
+        GTRdeleteDocs(e.h, static_cast<int32_t>(deleted.size()),
+                      deleted.data(), nullptr, &e.st);
+    ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+    e.finish();
+    ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
+}
+
+// Searches `text` through the kept handle *hv; retcode 0 expected.
+Docs findKept(gqfix::Corpus& k, void** hv, const char* text) {
+    gqfix::QueryCond q(text);
+    GTRSTATUS st{};
+    Docs d = search(k, q.c, GTR_RES_HANDLE, st, hv);
+    EXPECT_EQ(st.retcode, 0) << text << " " << st.errcode;
+    return d;
 }
 
 // A kept handle sees every committed update: the supp half an append
@@ -676,43 +713,85 @@ TEST(GtrSearchIndex, KeptHandleSeesCommittedUpdates) {
     gqfix::Corpus k;
     void* hv = nullptr;
     GTRSTATUS st{};
-    auto find = [&](const char* text) {
-        gqfix::QueryCond q(text);
-        Docs d = search(k, q.c, GTR_RES_HANDLE, st, &hv);
-        EXPECT_EQ(st.retcode, 0) << text << " " << st.errcode;
-        return d;
-    };
-    auto update = [&](const std::vector<std::pair<int32_t, std::string>>& docs,
-                      std::vector<int32_t> deleted) {
-        gtrfix::Env& e = k.env;
-        e.init(gtrfix::HParm(3, 34), 'A');
-        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
-        for (const auto& [docno, text] : docs) {
-            int32_t start = 0;
-            e.doc(text, docno, &start);
-            gqfix::addBlueItem(e, docno);
-            ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
-        }
-        if (!deleted.empty())
-            GTRdeleteDocs(e.h, static_cast<int32_t>(deleted.size()),
-                          deleted.data(), nullptr, &e.st);
-        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
-        e.finish();
-        ASSERT_EQ(e.st.retcode, 0) << e.st.errcode;
-    };
+    auto find = [&](const char* text) { return findKept(k, &hv, text); };
     EXPECT_EQ(find("222"), (Docs{1, 2}));
     EXPECT_EQ(find("555"), (Docs{}));
-    update({{4, "222 555"}}, {});
+    update(k, {{4, "222 555"}}, {});
     EXPECT_EQ(find("222"), (Docs{1, 2, 4}));
     EXPECT_EQ(find("555"), (Docs{4}));
-    update({{5, "555 666"}}, {});
+    update(k, {{5, "555 666"}}, {});
     EXPECT_EQ(find("555"), (Docs{4, 5}));
     EXPECT_EQ(find("666"), (Docs{5}));
-    update({}, {2, 4});
+    update(k, {}, {2, 4});
     EXPECT_EQ(find("222"), (Docs{1}));
     EXPECT_EQ(find("555"), (Docs{5}));
     GTRsearchIndex_Release(&hv, &st);
     EXPECT_EQ(hv, nullptr);
+}
+
+// The files a kept handle holds between searches are never taken for the
+// index's after a merge, a rename of the index away, or its deletion and a
+// rebuild under the same name (the same shape of index, other words); a
+// failed search in between changes nothing; the release closes them all.
+TEST(GtrSearchIndex, KeptHandleSeesMergeRenameAndRebuild) {
+    gqfix::Corpus k;
+    const int files = gqfix::openFiles();
+    void* hv = nullptr;
+    GTRSTATUS st{};
+    auto find = [&](const char* text) { return findKept(k, &hv, text); };
+    auto merge = [&] {
+        void* m = nullptr;
+        GTRSTATUS ms{};
+        VOZ_mergeIndex(&m, "idx", k.dir(), k.env.work.c_str(), nullptr, &ms);
+        ASSERT_EQ(ms.retcode, 0) << ms.errcode;
+        VOZ_mergeIndexFinish(m, 'G', &ms);
+        ASSERT_EQ(ms.retcode, 0) << ms.errcode;
+    };
+    auto rebuild = [&](const std::vector<std::string>& docs) {
+        gqfix::build(k.env, docs, gtrfix::HParm(3, 34));
+    };
+    EXPECT_EQ(find("222"), (Docs{1, 2}));
+    update(k, {{4, "222 555"}}, {});
+    EXPECT_EQ(find("555"), (Docs{4}));
+    merge();
+    EXPECT_EQ(find("222"), (Docs{1, 2, 4}));
+    EXPECT_EQ(find("555"), (Docs{4}));
+    void* d = nullptr;
+    int32_t two = 2;
+    GTRdeleteDoc(&d, "idx", k.dir(), k.env.work.c_str(), &two, 1, nullptr,
+                 &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    GTRdeleteDocFinish(d, 'G', &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    EXPECT_EQ(find("222"), (Docs{1, 4}));
+    merge();
+    EXPECT_EQ(find("222"), (Docs{1, 4}));
+    EXPECT_EQ(find("333"), (Docs{3}));
+
+    // Renamed away: the name is missing, and then a new index takes it.
+    VOZ_moveIndex('R', "idx", k.dir(), "gone", &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    gqfix::QueryCond q("222");
+    search(k, q.c, GTR_RES_HANDLE, st, &hv);
+    EXPECT_EQ(st.retcode, 20) << "the kept handle still read the old files";
+    rebuild({"777 888", "222 777", "888 999"});
+    EXPECT_EQ(find("222"), (Docs{2}));
+    EXPECT_EQ(find("777"), (Docs{1, 2}));
+
+    // Deleted and rebuilt at once: the same shape, other words.
+    VOZ_deleteIndex(3, "idx", k.dir(), &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    rebuild({"777 666", "222 666", "666 999"});
+    EXPECT_EQ(find("888"), (Docs{}));
+    EXPECT_EQ(find("666"), (Docs{1, 2, 3}));
+    gqfix::QueryCond bad("666 *");
+    search(k, bad.c, GTR_RES_HANDLE, st, &hv);
+    EXPECT_EQ(st.retcode, 104);
+    EXPECT_EQ(find("666"), (Docs{1, 2, 3}));
+
+    GTRsearchIndex_Release(&hv, &st);
+    EXPECT_EQ(st.retcode, 0);
+    EXPECT_EQ(gqfix::openFiles(), files) << "the release closes every file";
 }
 
 TEST(GtrSearchIndex, WithoutAHandleVariableNothingStays) {
