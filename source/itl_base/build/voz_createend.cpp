@@ -119,8 +119,17 @@ int mergeAll(CREATWRK* cwp, GTRSTATUS* st) {
     return rc;
 }
 
+// Whether the half of `fs` exists on disk.
+bool halfExists(_FCTLHEAD* fs) {
+    GTRSTATUS probe{};
+    return voz_IDXqueryExistence(fs, nullptr, &probe) == VOZ_EXISTS;
+}
+
 // Step 4: the deleted-document lists, written (main; supp unless merged)
-// under the "#" name and freed.
+// under the "#" name and freed. Deletions go into both lists; an index
+// without a supp half (a cycle that only deletes, or one right after a
+// merge) holds every document in main, whose list keeps them, so the supp
+// list has nothing to apply to and is dropped.
 void closeLists(CREATWRK* cwp, GTRSTATUS* st) {
     _FCTLHEAD* main = set(cwp, 0, VOZ_SET_MAIN);
     _FCTLHEAD* supp = set(cwp, 0, VOZ_SET_SUPP);
@@ -131,7 +140,8 @@ void closeLists(CREATWRK* cwp, GTRSTATUS* st) {
         main->deletedDocs = nullptr;
     }
     if (supp->deletedDocs != nullptr) {
-        vozFreeDeletedDocs(supp->deletedDocs, flushed(cwp) ? nullptr : supp, &own);
+        bool write = !flushed(cwp) && halfExists(supp);
+        vozFreeDeletedDocs(supp->deletedDocs, write ? supp : nullptr, &own);
         supp->deletedDocs = nullptr;
     }
     if (voz_Failed(&own) && !voz_Failed(st)) *st = own;
