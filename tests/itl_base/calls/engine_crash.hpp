@@ -319,21 +319,26 @@ inline std::vector<long long> CountOperations(Kind kind, Store store, std::strin
 // an operation, the first before the last operation (most often after the
 // switch), the others spread evenly over all of them from a random start
 // (with twice as many kills as operations, each one in turn); the odd
-// attempts at a random delay after a random operation. Returns the first
-// fault ("" none).
-inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng, Tally* t) {
+// attempts at a random delay after a random operation. With
+// `everyOperation`, first one kill just before each operation in turn, then
+// the `kills` at random delays. Returns the first fault ("" none).
+inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng, Tally* t,
+                            bool everyOperation = false) {
     std::string why;
     const std::vector<long long> gaps = CountOperations(kind, store, &why);
     if (!why.empty()) return why;
     const int ops = static_cast<int>(gaps.size());
     t->operations = ops;
+    if (everyOperation) kills += ops;
     const long long start = static_cast<long long>(rng() % static_cast<uint32_t>(ops));
     const long long preciseKills = (kills + 1) / 2;
     for (int attempt = 0; t->kills < kills && attempt < 3 * kills + ops; ++attempt) {
-        const bool precise = attempt % 2 == 0;
-        const int k = attempt == 0 ? ops
-                      : precise    ? 1 + static_cast<int>((start + attempt / 2 * ops / preciseKills) % ops)
-                                   : 1 + static_cast<int>(rng() % static_cast<uint32_t>(ops));
+        const bool precise = everyOperation ? attempt < ops : attempt % 2 == 0;
+        const int k = everyOperation && precise ? 1 + attempt
+                      : everyOperation || !precise
+                          ? 1 + static_cast<int>(rng() % static_cast<uint32_t>(ops))
+                      : attempt == 0 ? ops
+                                     : 1 + static_cast<int>((start + attempt / 2 * ops / preciseKills) % ops);
         const long long delay =
             precise ? 0 : static_cast<long long>(rng() % static_cast<uint64_t>(gaps[k - 1] + 1));
         mtfix::Env env(fastTempParent());
