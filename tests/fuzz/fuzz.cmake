@@ -44,6 +44,12 @@ foreach(src ${ti_fuzz_sources})
     set(ti_fuzz_libs qorsvc_obj)
   else()
     set(ti_fuzz_libs vozbase_obj qorsvc_obj ICU::uc ICU::i18n ICU::data)
+    # Readers of the index library link every folder of it that exists.
+    foreach(lib itl_common_obj itl_expat_obj itl_tl_obj itl_dl_obj itl_index_obj itl_search_obj itl_api_obj)
+      if(TARGET ${lib})
+        list(APPEND ti_fuzz_libs ${lib})
+      endif()
+    endforeach()
     if(name STREQUAL "btree")  # builds its index with the storage tests' fixture
       list(APPEND ti_fuzz_libs GTest::gtest)
     endif()
