@@ -14,29 +14,9 @@
 #include "itl_codes.hpp"
 
 class ItlClErrorInfo;
-struct ITLSKIPDATA;  // the skip-document-set record of the search core
 
-// Ranking: a value and the user data -> the rank value.
-typedef unsigned int (*ItlTyRankingCallback)(unsigned int value, void* user);
-// Skip-document-set decision: the record and the user data.
-typedef unsigned int (*ItlTySkipDocumentSetCallback)(ITLSKIPDATA* data,
-                                                     void* user);
-// Date recogniser: UTF-16 text and its length in units, two texts, the user
-// data; out: three date parts, a flag and a count.
-typedef bool (*ItlTyDateCallback)(unsigned short const* text,
-                                  unsigned int length, char const* text1,
-                                  char const* text2, void* user,
-                                  unsigned short* part1,
-                                  unsigned short* part2,
-                                  unsigned short* part3, bool* flag,
-                                  unsigned int* count);
-// Number recogniser: UTF-16 text and its length, two texts, the user data;
-// out: the value, a flag and a count.
-typedef bool (*ItlTyNumberCallback)(unsigned short const* text,
-                                    unsigned int length, char const* text1,
-                                    char const* text2, void* user,
-                                    double* value, bool* flag,
-                                    unsigned int* count);
+// The callback forms (ItlTyRankingCallback, ItlTySkipDocumentSetCallback,
+// ItlTyDateCallback, ItlTyNumberCallback) are defined in itl_codes.h.
 
 class ItlClContext {
  public:

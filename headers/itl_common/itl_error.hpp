@@ -144,8 +144,8 @@ class ItlClErrorData {
 // The error info behind a caller's error-info handle. Not copyable.
 class ItlClErrorInfo : public ItlClErrorData {
  public:
-  // Called with the error info and the user data on every recording.
-  typedef void (*ItlTyErrorCallback)(void* errorInfo, void* userData);
+  // The callback form ItlTyErrorCallback (itl_codes.h) is called with the
+  // error info and the user data on every recording.
 
   // Return code 0, reason 0, action Inform, empty context, no callback,
   // threshold 0 (no limit).
