@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -600,6 +603,51 @@ TEST(XpathMatcher, AgreesWithReferenceMatcherOnRandomLocatorsAndPaths) {
   }
   // The generator must give both outcomes often.
   EXPECT_GT(matches, 1000);
+}
+
+// ---- Comparison with an XPath processor ------------------------------------
+
+// tests/itl_dl/data/xpath_oracle.txt (tools/gen_xpath_oracle) lists the
+// nodes of random documents as element paths and, for random locators, the
+// nodes an XPath 1.0 processor selects with them. Every node of a document
+// is matched by every locator; the matcher must select exactly those.
+TEST(XpathMatcher, SelectsWhatAnXpathProcessorSelects) {
+  std::ifstream in(TI_TEST_DATA "/xpath_oracle.txt");
+  ASSERT_TRUE(in) << "missing " TI_TEST_DATA "/xpath_oracle.txt";
+  std::vector<std::unique_ptr<TestPath>> nodes;
+  std::vector<std::string> names;
+  int documents = 0, locators = 0, selected = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.compare(0, 4, "doc ") == 0) {
+      nodes.clear();
+      names.clear();
+      ++documents;
+    } else if (line.compare(0, 5, "node ") == 0) {
+      std::string path = line.substr(line.find(' ', 5) + 1);
+      names.push_back(path);
+      nodes.push_back(std::make_unique<TestPath>(path));
+    } else if (line.compare(0, 6, "match ") == 0) {
+      size_t tab = line.find('\t');
+      ASSERT_NE(tab, std::string::npos) << line;
+      std::string locator = line.substr(6, tab - 6);
+      std::set<size_t> expected;
+      std::istringstream hits(line.substr(tab + 1));
+      for (size_t i; hits >> i;) expected.insert(i);
+      ItlClXpathMatcher m;
+      EXPECT_EQ(compile(m, locator.c_str()), "<null>") << locator;
+      for (size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(m.match(nodes[i]->path), expected.count(i) != 0)
+            << "document " << documents - 1 << ": \"" << locator << "\" on "
+            << names[i];
+      }
+      selected += static_cast<int>(expected.size());
+      ++locators;
+    }
+  }
+  EXPECT_EQ(documents, 32);
+  EXPECT_EQ(locators, 32 * 80);
+  EXPECT_GT(selected, 1000);
 }
 
 // ---- Cost and size limits ---------------------------------------------------
