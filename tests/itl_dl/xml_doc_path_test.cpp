@@ -10,27 +10,10 @@
 #include <vector>
 
 #include "itl_xml_doc_path.hpp"
+#include "xml_doc_path_fixture.hpp"
 #include "ti_test_util.hpp"
 
 namespace {
-
-// A path built from (kind, label) pairs below a root item; owns the items.
-class TestPath {
- public:
-  TestPath() { push(ItlEnXmlDocPathItemKind_Root, nullptr); }
-  ~TestPath() {
-    while (path.dequeue() != nullptr) {
-    }
-  }
-  void push(ItlEnXmlDocPathItemKind kind, char const* label) {
-    items.push_back(std::make_unique<ItlClXmlDocPathItem>());
-    items.back()->setKind(kind);
-    items.back()->setLabel(label);
-    path.enqueue(*items.back());
-  }
-  ItlClXmlDocPath path;
-  std::vector<std::unique_ptr<ItlClXmlDocPathItem>> items;
-};
 
 constexpr char kSentinel = '\x5A';
 
@@ -121,6 +104,14 @@ TEST(XmlDocPath, CutsToEveryBufferSize) {
         {2, 3, "/"},
         {4, 28, "/a/"},
         {29, 30, "/a/processing-instruction(t)"}}},
+      // "/a/b", 4 characters.
+      {{{ItlEnXmlDocPathItemKind_Element, "a"},
+        {ItlEnXmlDocPathItemKind_Element, "b"}},
+       {{0, 0, "<nothing>"},
+        {1, 1, ""},
+        {2, 3, "/"},
+        {4, 5, "/a/"},
+        {6, 7, "/a/b"}}},
       // "/a/comment()", 12 characters.
       {{{ItlEnXmlDocPathItemKind_Element, "a"},
         {ItlEnXmlDocPathItemKind_Comment, nullptr}},

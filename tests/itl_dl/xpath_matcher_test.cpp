@@ -4,6 +4,7 @@
 // subset's rules, and the cost of matching deep paths.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -13,49 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "cos_memmgr.hpp"
 #include "itl_error.hpp"
 #include "itl_xml_doc_path.hpp"
+#include "xml_doc_path_fixture.hpp"
 #include "itl_xpath_matcher.hpp"
 #include "ti_test_util.hpp"
 
 namespace {
-
-// A path below a root item, given as text: items separated by "/", "@x"
-// an attribute, "#" a comment, "?t" a processing instruction with target
-// t, anything else an element. "" is the root alone.
-class TestPath {
- public:
-  explicit TestPath(std::string const& spec = "") {
-    push(ItlEnXmlDocPathItemKind_Root, nullptr);
-    size_t start = 0;
-    while (!spec.empty() && start <= spec.size()) {
-      size_t slash = spec.find('/', start);
-      if (slash == std::string::npos) slash = spec.size();
-      std::string item = spec.substr(start, slash - start);
-      if (item.compare(0, 1, "@") == 0)
-        push(ItlEnXmlDocPathItemKind_Attribute, item.c_str() + 1);
-      else if (item == "#")
-        push(ItlEnXmlDocPathItemKind_Comment, nullptr);
-      else if (item.compare(0, 1, "?") == 0)
-        push(ItlEnXmlDocPathItemKind_ProcessingInstruction, item.c_str() + 1);
-      else
-        push(ItlEnXmlDocPathItemKind_Element, item.c_str());
-      start = slash + 1;
-    }
-  }
-  ~TestPath() {
-    while (path.dequeue() != nullptr) {
-    }
-  }
-  void push(ItlEnXmlDocPathItemKind kind, char const* label) {
-    items.push_back(std::make_unique<ItlClXmlDocPathItem>());
-    items.back()->setKind(kind);
-    items.back()->setLabel(label);
-    path.enqueue(*items.back());
-  }
-  ItlClXmlDocPath path;
-  std::vector<std::unique_ptr<ItlClXmlDocPathItem>> items;
-};
 
 // Compiles the first alternative of `locator`; returns the rest or
 // "<null>".
@@ -720,6 +686,69 @@ TEST(XpathMatcher, LongNamesAndManyStepsKeepTheirMeaning) {
   EXPECT_TRUE(deep.match(t.path));
   t.push(ItlEnXmlDocPathItemKind_Element, "b");
   EXPECT_FALSE(deep.match(t.path));
+}
+
+
+// Allocator callbacks that fail one chosen allocation and count the blocks
+// alive.
+struct FailingAllocator {
+  static inline unsigned calls = 0;
+  static inline unsigned failAt = 0;
+  static inline long alive = 0;
+  static void* allocate(unsigned size) {
+    if (++calls == failAt) return nullptr;
+    ++alive;
+    return std::malloc(size != 0 ? size : 1);
+  }
+  static void* reallocate(void* block, unsigned size) {
+    if (block == nullptr) ++alive;
+    return std::realloc(block, size != 0 ? size : 1);
+  }
+  static void deallocate(void* block) {
+    if (block != nullptr) --alive;
+    std::free(block);
+  }
+  explicit FailingAllocator(unsigned n) {
+    calls = 0;
+    failAt = n;
+    alive = 0;
+    CosClMemoryManager::setNewMemoryManager(&allocate, &reallocate, &deallocate);
+  }
+  ~FailingAllocator() {
+    CosClMemoryManager::setNewMemoryManager(
+        &CosClMemoryManager::systemAllocator,
+        &CosClMemoryManager::systemReallocator,
+        &CosClMemoryManager::systemDeallocator);
+  }
+};
+
+// Each allocation of init fails in turn: the out-of-memory exception
+// passes with the matcher's position and nothing is left allocated.
+TEST(XpathMatcher, AllocationFailuresThrowAndLeakNothing) {
+  unsigned failures = 0;
+  for (unsigned n = 1;; ++n) {
+    FailingAllocator failing(n);
+    bool done = false;
+    {
+      ItlClXpathMatcher m;
+      char const* rest = nullptr;
+      try {
+        m.init("a//b/@c|d", rest);
+        done = true;
+        EXPECT_STREQ(rest, "d");
+        EXPECT_EQ(m.getOperationCount(), 8u);
+      } catch (CosClExceptionFatal const& e) {
+        ++failures;
+        EXPECT_STREQ(e.getLocation(), "../cos/headers/cos_memmgr:359");
+        EXPECT_EQ(m.getOperations(), nullptr);
+      }
+    }
+    EXPECT_EQ(FailingAllocator::alive, 0) << "allocation " << n;
+    if (done) break;
+    ASSERT_LT(n, 10u);
+  }
+  // The copy of the locator and the operation array.
+  EXPECT_EQ(failures, 2u);
 }
 
 }  // namespace
