@@ -408,6 +408,27 @@ static uint32_t tokenLength(const DEFCTL* ctl) {
     return n;
 }
 
+// The block's counts allow a group: warning 702 without a member, 703
+// without any relation among or from its members.
+static bool blockUsable(DEFCTL* ctl, const CNETEXEC* opts) {
+    bool noBlockRel = ctl->blockRel.category == 0 && ctl->blockRel.id == 0;
+    if (ctl->memberCount == 0) {
+        cnetWarnf(opts, ctl->fileName,
+                  "vozC702W: Warning: line %lu: No member is defined.  Group definition "
+                  "block is ignored.\n",
+                  static_cast<unsigned long>(ctl->blockLine));
+        return false;
+    }
+    if (ctl->relCount == 0 && (ctl->memberCount == 1 || noBlockRel)) {
+        cnetWarnf(opts, ctl->fileName,
+                  "vozC703W: Warning: line %lu: No relation is defined.  Group definition "
+                  "block is ignored.\n",
+                  static_cast<unsigned long>(ctl->blockLine));
+        return false;
+    }
+    return true;
+}
+
 bool cnetDefReadStream1(DEFCTL* ctl, const CNETEXEC* opts, CNETSTATUS* st) {
     const uint8_t* words = cnetDefWordsKeyword(ctl->codepage);
     for (;;) {
@@ -441,21 +462,13 @@ bool cnetDefReadStream1(DEFCTL* ctl, const CNETEXEC* opts, CNETSTATUS* st) {
             }
             ctl->pending = nullptr;
         }
-        bool noBlockRel = ctl->blockRel.category == 0 && ctl->blockRel.id == 0;
-        if (ctl->memberCount == 0) {
-            cnetWarnf(opts, ctl->fileName,
-                      "vozC702W: Warning: line %lu: No member is defined.  Group definition "
-                      "block is ignored.\n",
-                      static_cast<unsigned long>(ctl->blockLine));
-            continue;
-        }
-        if (ctl->relCount == 0 && (ctl->memberCount == 1 || noBlockRel)) {
-            cnetWarnf(opts, ctl->fileName,
-                      "vozC703W: Warning: line %lu: No relation is defined.  Group definition "
-                      "block is ignored.\n",
-                      static_cast<unsigned long>(ctl->blockLine));
-            continue;
-        }
-        return sortWords(ctl, opts, st);
+        // The counts are checked as read and again once equal words are
+        // merged: a member that is also the block's later relation-line
+        // word leaves as a member, and a block left without members would
+        // read as the end of the file.
+        if (!blockUsable(ctl, opts)) continue;
+        if (!sortWords(ctl, opts, st)) return false;
+        if (!blockUsable(ctl, opts)) continue;
+        return true;
     }
 }

@@ -218,6 +218,23 @@ TEST(CnetDefinition, WordOnLinesTwoAndFiveKeepsLineFive) {
                             "Discarded.\n");
 }
 
+// A member that is also the block's later relation-line word stays only as
+// the relation-line word. A block left without members is dropped with
+// warning 702; it used to come back empty, which reads as the end of the
+// file, and every later block was lost.
+TEST(CnetDefinition, BlockLeftWithoutMembersIsDroppedNotTheEnd) {
+    std::string path;
+    ReadResult r = readAll(":WORDS\na\n.SYNONYM_OF a\n:WORDS:SYNONYM\ncar\nauto\n", 8,
+                           nullptr, &path);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.blocks, std::vector<std::string>{upper("(3,1): auto 100; car 100")});
+    EXPECT_EQ(r.err,
+              path + ": vozC705W: Warning: line 2: Equivalent to the word in line 3.  "
+                     "Discarded.\n" +
+                  path + ": vozC702W: Warning: line 1: No member is defined.  Group "
+                         "definition block is ignored.\n");
+}
+
 TEST(CnetDefinition, CrLfNumbersLinesAsLf) {
     std::string lf = "* comment\n:WORDS:SYNONYM\ncar\n\nauto\n car :0\n";
     std::string crlf;
