@@ -55,6 +55,7 @@ struct Fixture {
     }
     void writeGood() { writeSet(kHead, kWordSlots, kWordValues, kGroupSlots, kGroupValues); }
     bool open(const char* mode = "rb") {
+        cnetFreeCNETCTL(ctl);  // a reopen starts from a fresh control
         return cnetSetCNETCTL(ctl, dir.path().c_str(), "th", 0, &st) &&
                cnetOpen(ctl, mode, &st);
     }

@@ -235,6 +235,47 @@ TEST(CnetLockFiles, AccessAndCompilerLocksSurviveEveryUnlock) {
     EXPECT_EQ(readFile(d.lk(1)), "CL01");
 }
 
+// A compilation killed while it holds its locks (after the commit lock
+// removed the mark) leaves no lock behind: the next compilation locks at
+// once, and readers are kept out until a commit writes the mark again.
+TEST(CnetLockProcesses, LocksDieWithTheirProcess) {
+    Dict d;
+    d.complete();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        Call compile, commit;
+        CNETEXEC quiet{};
+        bool ok = compile.lock(d, 1) && commit.lock(d, 2, &quiet);
+        if (write(ready[1], ok ? "y" : "n", 1) != 1) _exit(2);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    EXPECT_EQ(ok, 'y');
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_FALSE(exists(d.lk(3)));
+    Call reader;
+    EXPECT_FALSE(reader.lock(d, 4));
+    EXPECT_EQ(reader.st.retcode, 543u);
+    ScopedHooks hooks;
+    Call compile, commit;
+    EXPECT_TRUE(compile.lock(d, 1));
+    EXPECT_TRUE(commit.lock(d, 2));
+    EXPECT_EQ(hooks.sleeps, 0);
+    EXPECT_TRUE(commit.unlock(d, 2));
+    EXPECT_TRUE(compile.unlock(d, 1));
+    Call after;
+    EXPECT_TRUE(after.lock(d, 4));
+    after.unlock(d, 4);
+}
+
 TEST(CnetLockFiles, TwoDirectoriesAreNeverLocked) {
     Dict d;
     std::string spec = d.dir.path() + "\t" + d.dir.path();
