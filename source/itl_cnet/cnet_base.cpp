@@ -11,6 +11,13 @@
 #include <cstring>
 #include <ctime>
 
+// Records of the public header with sizes that callers rely on.
+static_assert(sizeof(CNETRESULT) == 256, "a lookup result record is 256 bytes");
+static_assert(sizeof(CNETUSERREL) == 16, "a user relation entry is 16 bytes");
+static_assert(sizeof(CNETREL) == 2, "a relation code is 2 bytes");
+static_assert(sizeof(CNETBASE) == 80, "a base term is 80 bytes");
+static_assert(sizeof(CNETATTRI) == 16, "dictionary attributes are 16 bytes");
+
 const char* const cnet_ext[4][4] = {
     {"wdf", "wdv", "grf", "grv"},  // the live dictionary
     {"w1f", "w1v", "g1f", "g1v"},  // being compiled; becomes set 0
