@@ -24,7 +24,7 @@ endif()
 if(TI_FUZZ)
   # Coverage instrumentation of the code under test.
   foreach(lib qorsvc_obj vozbase_obj itl_common_obj itl_expat_obj itl_tl_obj itl_dl_obj
-              itl_index_obj itl_search_obj itl_api_obj)
+              itl_index_obj itl_search_obj itl_api_obj itl_cnet_obj)
     if(TARGET ${lib})
       set_property(TARGET ${lib} APPEND PROPERTY COMPILE_OPTIONS -fsanitize=fuzzer-no-link)
     endif()
@@ -55,6 +55,9 @@ foreach(src ${ti_fuzz_sources})
     endforeach()
     if(name STREQUAL "btree")  # builds its index with the storage tests' fixture
       list(APPEND ti_fuzz_libs GTest::gtest)
+    endif()
+    if(name MATCHES "^thes" AND TARGET itl_cnet_obj)  # the thesaurus readers
+      list(APPEND ti_fuzz_libs itl_cnet_obj)
     endif()
   endif()
   add_executable(fuzz_replay_${name} ${src} ${TI_FUZZ_DIR}/replay_main.cpp)

@@ -1,0 +1,20 @@
+# Checks of libvqxthes beyond its unit tests:
+#  - the public header voz_cnet.h compiles alone as C (and as C++ with
+#    clang when it is installed);
+#  - the library exports only the vozCNET* and itlThesaurus* calls.
+add_test(NAME itl_cnet_header_c
+         COMMAND ${CMAKE_C_COMPILER} -x c -std=c99 -Wall -Wextra -pedantic-errors
+                 -fsyntax-only ${PROJECT_SOURCE_DIR}/headers/itl_cnet/voz_cnet.h)
+find_program(TI_CNET_CLANG NAMES clang clang-19 clang-18 clang-17 clang-16
+                                 clang-15 clang-14)
+if(TI_CNET_CLANG)
+  add_test(NAME itl_cnet_header_clang_c
+           COMMAND ${TI_CNET_CLANG} -x c -std=c99 -Wall -Wextra -pedantic-errors
+                   -fsyntax-only ${PROJECT_SOURCE_DIR}/headers/itl_cnet/voz_cnet.h)
+  add_test(NAME itl_cnet_header_clang_cxx
+           COMMAND ${TI_CNET_CLANG} -x c++ -std=c++17 -Wall -Wextra -pedantic-errors
+                   -fsyntax-only ${PROJECT_SOURCE_DIR}/headers/itl_cnet/voz_cnet.h)
+endif()
+add_test(NAME itl_cnet_exports
+         COMMAND sh -c "nm -D --defined-only \"$1\" | awk '{print $3}' | grep -v -E '^(vozCNET|itlThesaurus|itlHandle(New|Delete)ThesaurusLookup)' | grep . && exit 1 || exit 0"
+                 sh $<TARGET_FILE:vqxthes>)
