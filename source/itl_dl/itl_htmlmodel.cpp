@@ -1,0 +1,282 @@
+// itl_htmlmodel.cpp: loading, compiling and searching an HTML model.
+#include "itl_htmlmodel.hpp"
+
+#include <unicode/ustring.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "cos_memmgr.hpp"
+#include "itl_html_tag_table.hpp"
+#include "itl_model_raise.hpp"
+
+#define HTML_AT(line) ITL_MODEL_ORIGIN("source/itl_dl/itl_htmlmodel", line)
+
+namespace {
+
+char const ITL_UTF8STR_HTML_MODEL_TAG[] = "HTMLModel";
+char const ITL_UTF8STR_HTML_FIELD_DEF_TAG[] = "HTMLFieldDefinition";
+char const ITL_UTF8STR_HTML_ATTR_DEF_TAG[] = "HTMLAttributeDefinition";
+char const ITL_UTF8STR_PARAMETER_NAME[] = "name";
+char const ITL_UTF8STR_PARAMETER_TYPE[] = "type";
+char const ITL_UTF8STR_PARAMETER_EXCLUDE[] = "exclude";
+char const ITL_UTF8STR_PARAMETER_TAG[] = "tag";
+char const ITL_UTF8STR_PARAMETER_METAQUAL[] = "meta-qualifier";
+unsigned short const ITL_META_LOWER[] = {'m', 'e', 't', 'a', 0};
+
+// The search key of bsearch: units and their number.
+struct Key {
+  unsigned short const* units;
+  unsigned int length;
+};
+
+int compareKey(Key const& key, unsigned short const* s) {
+  for (unsigned int i = 0; i < key.length; ++i) {
+    if (s[i] == 0) return 1;  // the item's string ends first
+    if (key.units[i] != s[i]) return key.units[i] < s[i] ? -1 : 1;
+  }
+  return s[key.length] == 0 ? 0 : -1;
+}
+
+int compareStrings(unsigned short const* a, unsigned short const* b) {
+  return u_strcmp(reinterpret_cast<UChar const*>(a),
+                  reinterpret_cast<UChar const*>(b));
+}
+
+ItlClHtmlModelItem const* itemAt(void const* entry) {
+  return *static_cast<ItlClHtmlModelItem* const*>(entry);
+}
+
+ItlClHtmlModelItem** allocArray(unsigned count) {
+  if (count == 0) return nullptr;
+  return static_cast<ItlClHtmlModelItem**>(
+      CosClMemoryManager::allocate(count * sizeof(ItlClHtmlModelItem*)));
+}
+
+ItlClHtmlModelItem const* search(ItlClHtmlModelItem* const* array,
+                                 unsigned count, unsigned short const* name,
+                                 unsigned int length,
+                                 int (*compare)(void const*, void const*)) {
+  if (array == nullptr) return nullptr;
+  Key key = {name, length};
+  void const* found = std::bsearch(&key, array, count, sizeof *array, compare);
+  return found ? itemAt(found) : nullptr;
+}
+
+}  // namespace
+
+extern "C" int itlModelHtmlItemCompareByTag(void const* a, void const* b) {
+  return compareStrings(itemAt(a)->getTag(), itemAt(b)->getTag());
+}
+
+extern "C" int itlModelHtmlItemCompareByMetaQ(void const* a, void const* b) {
+  return compareStrings(itemAt(a)->getMetaQualifier(),
+                        itemAt(b)->getMetaQualifier());
+}
+
+extern "C" int itlModelHtmlItemCompareStringWithTag(void const* key,
+                                                     void const* item) {
+  return compareKey(*static_cast<Key const*>(key), itemAt(item)->getTag());
+}
+
+extern "C" int itlModelHtmlItemCompareStringWithMetaQ(void const* key,
+                                                       void const* item) {
+  return compareKey(*static_cast<Key const*>(key),
+                    itemAt(item)->getMetaQualifier());
+}
+
+// ---------------------------------------------------------------------------
+// ItlClHtmlModelItem
+
+ItlClHtmlModelItem::ItlClHtmlModelItem()
+    : iv_pusTag(nullptr), iv_pusMetaQualifier(nullptr) {}
+
+ItlClHtmlModelItem::~ItlClHtmlModelItem() {
+  CosClMemoryManager::free(iv_pusTag);
+  CosClMemoryManager::free(iv_pusMetaQualifier);
+}
+
+void ItlClHtmlModelItem::setTag(char const* text) {
+  unsigned short* tag = itlModelConvertToUTF16(text);
+  for (unsigned short* p = tag; *p != 0; ++p)
+    if (*p >= 'A' && *p <= 'Z') *p = static_cast<unsigned short>(*p + 32);
+  CosClMemoryManager::free(iv_pusTag);
+  iv_pusTag = tag;
+}
+
+void ItlClHtmlModelItem::setMetaQualifier(char const* text) {
+  unsigned short* q = itlModelConvertToUTF16(text);
+  CosClMemoryManager::free(iv_pusMetaQualifier);
+  iv_pusMetaQualifier = q;
+}
+
+// ---------------------------------------------------------------------------
+// ItlClHtmlModel
+
+ItlClHtmlModel::ItlClHtmlModel(ItlClErrorInfo& errorInfo)
+    : ItlClDocumentModelABase(errorInfo, ItlEnDocumentFormat_Html),
+      iv_usNumFieldDefs(0),
+      iv_usNumAttrDefs(0),
+      iv_usNumMetaFieldDefs(0),
+      iv_usNumMetaAttrDefs(0),
+      iv_ppclFields(nullptr),
+      iv_ppclAttributes(nullptr),
+      iv_ppclMetaFields(nullptr),
+      iv_ppclMetaAttributes(nullptr) {}
+
+ItlClHtmlModel::~ItlClHtmlModel() { freeArrays(); }
+
+void ItlClHtmlModel::freeArrays() {
+  CosClMemoryManager::free(iv_ppclFields);
+  CosClMemoryManager::free(iv_ppclAttributes);
+  CosClMemoryManager::free(iv_ppclMetaFields);
+  CosClMemoryManager::free(iv_ppclMetaAttributes);
+  iv_ppclFields = iv_ppclAttributes = nullptr;
+  iv_ppclMetaFields = iv_ppclMetaAttributes = nullptr;
+}
+
+void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
+  if (!iv_bRootSeen) {
+    if (std::strcmp(element, ITL_UTF8STR_HTML_MODEL_TAG) != 0)
+      itlModelRaise(HTML_AT(212), ItlEnReasonCode_Docmodel_syntax_error, 47,
+                    element);
+    iv_bRootSeen = true;
+    return;
+  }
+
+  std::unique_ptr<ItlClHtmlModelItem> item(new ItlClHtmlModelItem());
+  bool isField;
+  if (std::strcmp(element, ITL_UTF8STR_HTML_FIELD_DEF_TAG) == 0) {
+    isField = true;
+    ++iv_usNumFieldDefs;
+  } else if (std::strcmp(element, ITL_UTF8STR_HTML_ATTR_DEF_TAG) == 0) {
+    isField = false;
+    ++iv_usNumAttrDefs;
+  } else {
+    itlModelRaise(HTML_AT(234), ItlEnReasonCode_Docmodel_syntax_error, 47,
+                  element);
+  }
+
+  for (char const** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
+    char const* name = a[0];
+    char const* value = a[1];
+    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_NAME) == 0) {
+      if (*value == '\0')
+        itlModelRaise(HTML_AT(253),
+                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 48,
+                      nullptr);
+      item->setName(value);
+    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
+      if (isField)
+        itlModelRaise(HTML_AT(266), ItlEnReasonCode_Docmodel_invalid_parameter,
+                      50, name);
+      if (!item->setTypeFromChars(value))
+        itlModelRaise(HTML_AT(275),
+                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
+                      name, 51, value);
+    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_EXCLUDE) == 0) {
+      if (!isField)
+        itlModelRaise(HTML_AT(286), ItlEnReasonCode_Docmodel_invalid_parameter,
+                      50, name);
+      bool exclude = false;
+      if (!readYesOrNo(value, exclude))
+        itlModelRaise(HTML_AT(296),
+                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
+                      name, 51, value);
+      item->setExclude(exclude);
+    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TAG) == 0) {
+      if (std::strlen(value) > kMaxTagBytes)
+        itlModelRaise(HTML_AT(311), ItlEnReasonCode_Docmodel_tag_too_long, 50,
+                      name, 51, value);
+      item->setTag(value);
+      if (!ItlClHtmlTagTable::isHTMLFieldTag(item->getTag()) &&
+          compareStrings(item->getTag(), ITL_META_LOWER) != 0)
+        itlModelRaise(HTML_AT(324),
+                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
+                      name, 51, value);
+    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_METAQUAL) == 0) {
+      if (std::strlen(value) > kMaxTagBytes)
+        itlModelRaise(HTML_AT(338), ItlEnReasonCode_Docmodel_tag_too_long, 50,
+                      name, 51, value);
+      item->setMetaQualifier(value);
+      if (isField)
+        ++iv_usNumMetaFieldDefs;
+      else
+        ++iv_usNumMetaAttrDefs;
+    } else {
+      itlModelRaise(HTML_AT(352), ItlEnReasonCode_Docmodel_invalid_parameter,
+                    50, name);
+    }
+  }
+
+  if (item->getName() == nullptr)
+    itlModelRaise(HTML_AT(362), ItlEnReasonCode_Docmodel_missing_parameter, 49,
+                  ITL_UTF8STR_PARAMETER_NAME);
+  if (item->getTag() == nullptr)
+    itlModelRaise(HTML_AT(369), ItlEnReasonCode_Docmodel_missing_parameter, 49,
+                  ITL_UTF8STR_PARAMETER_TAG);
+  if (!isField && item->isField())
+    itlModelRaise(HTML_AT(377), ItlEnReasonCode_Docmodel_missing_parameter, 49,
+                  ITL_UTF8STR_PARAMETER_TYPE);
+  if (item->getMetaQualifier() != nullptr &&
+      compareStrings(item->getTag(), ITL_META_LOWER) != 0)
+    itlModelRaise(HTML_AT(386), ItlEnReasonCode_Docmodel_invalid_parameter, 50,
+                  ITL_UTF8STR_PARAMETER_METAQUAL);
+
+  addItem(item.get());
+  item.release();
+}
+
+void ItlClHtmlModel::compileItems() {
+  // The four lengths come from the items themselves, so that the arrays
+  // always fit what is put into them.
+  unsigned counts[4] = {0, 0, 0, 0};  // fields, attrs, meta fields, meta attrs
+  auto slot = [](ItlClHtmlModelItem const* item) {
+    return (item->isField() ? 0 : 1) + (item->getMetaQualifier() ? 2 : 0);
+  };
+  for (unsigned short i = 0; i < getItemCount(); ++i)
+    ++counts[slot(static_cast<ItlClHtmlModelItem const*>(getItem(i)))];
+
+  freeArrays();
+  ItlClHtmlModelItem** arrays[4];
+  arrays[0] = iv_ppclFields = allocArray(counts[0]);
+  arrays[1] = iv_ppclAttributes = allocArray(counts[1]);
+  arrays[2] = iv_ppclMetaFields = allocArray(counts[2]);
+  arrays[3] = iv_ppclMetaAttributes = allocArray(counts[3]);
+  unsigned filled[4] = {0, 0, 0, 0};
+  for (unsigned short i = 0; i < getItemCount(); ++i) {
+    ItlClHtmlModelItem* item = static_cast<ItlClHtmlModelItem*>(getItem(i));
+    int s = slot(item);
+    arrays[s][filled[s]++] = item;
+  }
+  iv_usNumFieldDefs = static_cast<unsigned short>(counts[0]);
+  iv_usNumAttrDefs = static_cast<unsigned short>(counts[1]);
+  iv_usNumMetaFieldDefs = static_cast<unsigned short>(counts[2]);
+  iv_usNumMetaAttrDefs = static_cast<unsigned short>(counts[3]);
+
+  for (int s = 0; s < 4; ++s) {
+    if (arrays[s] == nullptr) continue;
+    std::qsort(arrays[s], counts[s], sizeof(ItlClHtmlModelItem*),
+               s < 2 ? &itlModelHtmlItemCompareByTag
+                     : &itlModelHtmlItemCompareByMetaQ);
+  }
+}
+
+ItlClHtmlModelItem const* ItlClHtmlModel::getMatchingItem(
+    unsigned short const* name, unsigned int length, bool bMatchFields) const {
+  return bMatchFields
+             ? search(iv_ppclFields, iv_usNumFieldDefs, name, length,
+                      &itlModelHtmlItemCompareStringWithTag)
+             : search(iv_ppclAttributes, iv_usNumAttrDefs, name, length,
+                      &itlModelHtmlItemCompareStringWithTag);
+}
+
+ItlClHtmlModelItem const* ItlClHtmlModel::getMatchingMetaItem(
+    unsigned short const* name, unsigned int length, bool bMatchFields) const {
+  return bMatchFields
+             ? search(iv_ppclMetaFields, iv_usNumMetaFieldDefs, name, length,
+                      &itlModelHtmlItemCompareStringWithMetaQ)
+             : search(iv_ppclMetaAttributes, iv_usNumMetaAttrDefs, name, length,
+                      &itlModelHtmlItemCompareStringWithMetaQ);
+}
