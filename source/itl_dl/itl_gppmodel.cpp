@@ -11,10 +11,13 @@
 #include "cos_memmgr.hpp"
 #include "itl_gpp_tag_finder.hpp"
 #include "itl_model_raise.hpp"
+#include "itl_model_trace.hpp"
 
 #define GPP_AT(line) ITL_MODEL_ORIGIN("source/itl_dl/itl_gppmodel", line)
 
 namespace {
+
+char const kLoadItem[] = "source/itl_dl/itl_gppmodel:loadItem";
 
 char const ITL_UTF8STR_GPP_MODEL_TAG[] = "GPPModel";
 char const ITL_UTF8STR_GPP_FIELD_DEF_TAG[] = "GPPFieldDefinition";
@@ -85,6 +88,7 @@ void ItlClGppModel::loadItem(char const* element, char const** attributes) {
                       ItlEnReasonCode_Docmodel_invalid_parameter_value, 48,
                       nullptr);
       item->setName(value);
+      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
     } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
       if (isField)
         itlModelRaise(GPP_AT(128), ItlEnReasonCode_Docmodel_invalid_parameter,
@@ -137,6 +141,7 @@ void ItlClGppModel::loadItem(char const* element, char const** attributes) {
     itlModelRaise(GPP_AT(240), ItlEnReasonCode_Docmodel_missing_parameter, 49,
                   ITL_UTF8STR_PARAMETER_TYPE);
 
+  itlModelTraceText(kLoadItem, "add model item", item->getName());
   addItem(item.get());
   item.release();
 }

@@ -10,10 +10,13 @@
 #include "cos_memmgr.hpp"
 #include "itl_html_tag_table.hpp"
 #include "itl_model_raise.hpp"
+#include "itl_model_trace.hpp"
 
 #define HTML_AT(line) ITL_MODEL_ORIGIN("source/itl_dl/itl_htmlmodel", line)
 
 namespace {
+
+char const kLoadItem[] = "source/itl_dl/itl_htmlmodel:loadItem";
 
 char const ITL_UTF8STR_HTML_MODEL_TAG[] = "HTMLModel";
 char const ITL_UTF8STR_HTML_FIELD_DEF_TAG[] = "HTMLFieldDefinition";
@@ -54,14 +57,27 @@ ItlClHtmlModelItem** allocArray(unsigned count) {
       CosClMemoryManager::allocate(count * sizeof(ItlClHtmlModelItem*)));
 }
 
+char const kSearch[] = "source/itl_dl/itl_htmlmodel:getMatchingItem";
+
 ItlClHtmlModelItem const* search(ItlClHtmlModelItem* const* array,
                                  unsigned count, unsigned short const* name,
-                                 unsigned int length,
+                                 unsigned int length, bool bMatchFields,
+                                 bool meta,
                                  int (*compare)(void const*, void const*)) {
+  if (itlModelTraceOn()) {
+    itlModelTraceUInt(kSearch, meta ? "meta name size" : "tag name size",
+                      length);
+    itlModelTraceUnits(kSearch, meta ? "meta name" : "tag name", name, length);
+    itlModelTraceUInt(kSearch, "bMatchFields", bMatchFields ? 1 : 0);
+  }
   if (array == nullptr) return nullptr;
   Key key = {name, length};
   void const* found = std::bsearch(&key, array, count, sizeof *array, compare);
-  return found ? itemAt(found) : nullptr;
+  ItlClHtmlModelItem const* item = found ? itemAt(found) : nullptr;
+  if (itlModelTraceOn())
+    itlModelTraceText(kSearch, item ? "matching item" : "no match",
+                      item ? item->getName() : nullptr);
+  return item;
 }
 
 }  // namespace
@@ -150,9 +166,11 @@ void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
   if (std::strcmp(element, ITL_UTF8STR_HTML_FIELD_DEF_TAG) == 0) {
     isField = true;
     ++iv_usNumFieldDefs;
+    itlModelTraceUInt(kLoadItem, "iv_usNumFieldDefs", iv_usNumFieldDefs);
   } else if (std::strcmp(element, ITL_UTF8STR_HTML_ATTR_DEF_TAG) == 0) {
     isField = false;
     ++iv_usNumAttrDefs;
+    itlModelTraceUInt(kLoadItem, "iv_usNumAttrDefs", iv_usNumAttrDefs);
   } else {
     itlModelRaise(HTML_AT(234), ItlEnReasonCode_Docmodel_syntax_error, 47,
                   element);
@@ -167,6 +185,7 @@ void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
                       ItlEnReasonCode_Docmodel_invalid_parameter_value, 48,
                       nullptr);
       item->setName(value);
+      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
     } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
       if (isField)
         itlModelRaise(HTML_AT(266), ItlEnReasonCode_Docmodel_invalid_parameter,
@@ -224,6 +243,7 @@ void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
     itlModelRaise(HTML_AT(386), ItlEnReasonCode_Docmodel_invalid_parameter, 50,
                   ITL_UTF8STR_PARAMETER_METAQUAL);
 
+  itlModelTraceText(kLoadItem, "add model item", item->getName());
   addItem(item.get());
   item.release();
 }
@@ -261,22 +281,41 @@ void ItlClHtmlModel::compileItems() {
                s < 2 ? &itlModelHtmlItemCompareByTag
                      : &itlModelHtmlItemCompareByMetaQ);
   }
+
+  if (itlModelTraceOn()) {
+    static char const kCompile[] = "source/itl_dl/itl_htmlmodel:compileItems";
+    static char const* const labels[4] = {
+        "Fields (not META)", "Attributes (not META)", "Meta fields",
+        "Meta attributes"};
+    for (int s : {0, 2, 1, 3}) {
+      itlModelTraceUInt(kCompile, labels[s], counts[s]);
+      for (unsigned i = 0; i < counts[s]; ++i) {
+        ItlClHtmlModelItem const* item = arrays[s][i];
+        itlModelTraceText(kCompile, "Name", item->getName());
+        unsigned short const* key =
+            s < 2 ? item->getTag() : item->getMetaQualifier();
+        uint32_t n = 0;
+        while (key[n] != 0) ++n;
+        itlModelTraceUnits(kCompile, s < 2 ? "Tag" : "MetaQ", key, n);
+      }
+    }
+  }
 }
 
 ItlClHtmlModelItem const* ItlClHtmlModel::getMatchingItem(
     unsigned short const* name, unsigned int length, bool bMatchFields) const {
   return bMatchFields
-             ? search(iv_ppclFields, iv_usNumFieldDefs, name, length,
-                      &itlModelHtmlItemCompareStringWithTag)
+             ? search(iv_ppclFields, iv_usNumFieldDefs, name, length, true,
+                      false, &itlModelHtmlItemCompareStringWithTag)
              : search(iv_ppclAttributes, iv_usNumAttrDefs, name, length,
-                      &itlModelHtmlItemCompareStringWithTag);
+                      false, false, &itlModelHtmlItemCompareStringWithTag);
 }
 
 ItlClHtmlModelItem const* ItlClHtmlModel::getMatchingMetaItem(
     unsigned short const* name, unsigned int length, bool bMatchFields) const {
   return bMatchFields
              ? search(iv_ppclMetaFields, iv_usNumMetaFieldDefs, name, length,
-                      &itlModelHtmlItemCompareStringWithMetaQ)
+                      true, true, &itlModelHtmlItemCompareStringWithMetaQ)
              : search(iv_ppclMetaAttributes, iv_usNumMetaAttrDefs, name, length,
-                      &itlModelHtmlItemCompareStringWithMetaQ);
+                      false, true, &itlModelHtmlItemCompareStringWithMetaQ);
 }

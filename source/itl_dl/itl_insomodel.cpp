@@ -6,10 +6,13 @@
 
 #include "itl_inso_tag_table.hpp"
 #include "itl_model_raise.hpp"
+#include "itl_model_trace.hpp"
 
 #define INSO_AT ITL_SOURCE("source/itl_dl/itl_insomodel")
 
 namespace {
+
+char const kLoadItem[] = "source/itl_dl/itl_insomodel:loadItem";
 
 char const ITL_UTF8STR_INSO_MODEL_TAG[] = "INSOModel";
 char const ITL_UTF8STR_INSO_FIELD_DEF_TAG[] = "INSOFieldDefinition";
@@ -62,6 +65,7 @@ void ItlClInsoModel::loadItem(char const* element, char const** attributes) {
         itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
                       48, nullptr);
       item->setName(value);
+      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
     } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
       if (isField)
         itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter, 50,
@@ -103,6 +107,7 @@ void ItlClInsoModel::loadItem(char const* element, char const** attributes) {
     itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_missing_parameter, 49,
                   ITL_UTF8STR_PARAMETER_TYPE);
 
+  itlModelTraceText(kLoadItem, "add model item", item->getName());
   addItem(item.get());
   item.release();
 }

@@ -1,11 +1,13 @@
 // Tests of the HTML model: refused definitions, case of tags and meta
-// qualifiers, the four arrays, and searches against a linear scan.
+// qualifiers, the four arrays, searches against a linear scan, and the
+// trace records of loading and searching.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "cos_trace.hpp"
 #include "dl_test_util.hpp"
 #include "itl_htmlmodel.hpp"
 #include "ti_test_util.hpp"
@@ -178,6 +180,52 @@ TEST(HtmlModel, SearchAgreesWithLinearScan) {
         }
       }
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+struct TraceRecord {
+  std::string message;
+  std::string data;
+};
+
+void collect(void* context, CosEnTraceDetail, uint16_t, CosEnTraceDataType,
+             char const*, char const* message, void const* data,
+             uint32_t length) {
+  auto* log = static_cast<std::vector<TraceRecord>*>(context);
+  log->push_back({message ? message : "",
+                  data ? std::string(static_cast<char const*>(data), length)
+                       : std::string()});
+}
+
+TEST(HtmlModel, LoadingAndSearchesAreTracedWhenTheTraceIsOn) {
+  std::vector<TraceRecord> log;
+  CosClTraceInstance* trace = cosTraceCreateInstance("itltest", "htmlmodel");
+  trace->registerUserCallback(collect, &log);
+  trace->activate();
+  ASSERT_TRUE(trace->enable());
+  {
+    ItlClErrorInfo info;
+    ItlClHtmlModel m(info);
+    load(m, wrap("<HTMLFieldDefinition name='head' tag='h1'/>"
+                 "<HTMLFieldDefinition name='q' tag='meta' meta-qualifier=''/>"));
+    U16 h1 = u16(u"h1");
+    m.getMatchingItem(h1.data(), 2, true);
+    U16 h2 = u16(u"h2");
+    m.getMatchingItem(h2.data(), 2, true);
+  }
+  trace->disable();
+  cosTraceDeleteInstance();
+  std::vector<std::string> wanted = {"item name after setName", "add model item",
+                                     "Fields (not META)", "Meta fields",
+                                     "matching item", "no match"};
+  for (std::string const& w : wanted) {
+    bool found = false;
+    for (TraceRecord const& r : log) found = found || r.message == w;
+    EXPECT_TRUE(found) << w << " (" << log.size() << " records)";
   }
 }
 
