@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "cos_memmgr.hpp"
@@ -184,6 +188,33 @@ TEST(InputScanner, RandomTextMatchesIcu) {
           << "round " << round << " ccsid " << f.ccsid;
       ASSERT_EQ(r.text, u16(text));
     }
+  }
+}
+
+// Real pages of a Debian package, as UTF-8 and as UTF-16 with a mark.
+TEST(InputScanner, DebianHtmlPagesMatchIcu) {
+  namespace fs = std::filesystem;
+  fs::path root = "/usr/share/doc/python3.11/html";
+  std::error_code ec;
+  if (!fs::is_directory(root, ec)) GTEST_SKIP() << "python3.11-doc absent";
+  std::vector<fs::path> files;
+  for (auto const& e : fs::recursive_directory_iterator(root, ec))
+    if (e.is_regular_file() && e.path().extension() == ".html")
+      files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  if (files.size() > 60) files.resize(60);
+  ItlClDocumentInputScanner s;
+  for (fs::path const& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string bytes = ss.str();
+    U16 expected = icuDecode(bytes, "UTF-8");
+    ASSERT_EQ(scan(s, bytes, 1208).text, expected) << f;
+    std::u16string text(expected.begin(), expected.end());
+    ASSERT_EQ(scan(s, "\xFF\xFE" + encode(text, "UTF-16LE"), 1200).text,
+              expected)
+        << f;
   }
 }
 
