@@ -10,6 +10,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_gpp_tag_finder.hpp"
+#include "itl_model_loader.hpp"
 #include "itl_model_raise.hpp"
 #include "itl_model_trace.hpp"
 
@@ -22,11 +23,17 @@ char const kLoadItem[] = "source/itl_dl/itl_gppmodel:loadItem";
 char const ITL_UTF8STR_GPP_MODEL_TAG[] = "GPPModel";
 char const ITL_UTF8STR_GPP_FIELD_DEF_TAG[] = "GPPFieldDefinition";
 char const ITL_UTF8STR_GPP_ATTR_DEF_TAG[] = "GPPAttributeDefinition";
-char const ITL_UTF8STR_PARAMETER_NAME[] = "name";
-char const ITL_UTF8STR_PARAMETER_TYPE[] = "type";
-char const ITL_UTF8STR_PARAMETER_EXCLUDE[] = "exclude";
 char const ITL_UTF8STR_PARAMETER_START[] = "start";
 char const ITL_UTF8STR_PARAMETER_END[] = "end";
+
+ItlStModelVocabulary const kVocabulary = {ITL_UTF8STR_GPP_MODEL_TAG,
+                                          ITL_UTF8STR_GPP_FIELD_DEF_TAG,
+                                          ITL_UTF8STR_GPP_ATTR_DEF_TAG};
+
+ItlStModelLoaderSites const kSites = {
+    {GPP_AT(79)},  {GPP_AT(96)},  {GPP_AT(115)}, {GPP_AT(128)}, {GPP_AT(137)},
+    {GPP_AT(148)}, {GPP_AT(158)}, {GPP_AT(215)}, {GPP_AT(225)}, {GPP_AT(240)},
+};
 
 }  // namespace
 
@@ -61,85 +68,47 @@ ItlClGppModel::ItlClGppModel(ItlClErrorInfo& errorInfo)
 ItlClGppModel::~ItlClGppModel() {}
 
 void ItlClGppModel::loadItem(char const* element, char const** attributes) {
-  if (!iv_bRootSeen) {
-    if (std::strcmp(element, ITL_UTF8STR_GPP_MODEL_TAG) != 0)
-      itlModelRaise(GPP_AT(79), ItlEnReasonCode_Docmodel_syntax_error, 47,
-                    element);
-    iv_bRootSeen = true;
-    return;
-  }
+  if (itlModelAcceptRoot(iv_bRootSeen, element, kVocabulary, kSites)) return;
 
   std::unique_ptr<ItlClGppModelItem> item(new ItlClGppModelItem());
-  bool isField;
-  if (std::strcmp(element, ITL_UTF8STR_GPP_FIELD_DEF_TAG) == 0)
-    isField = true;
-  else if (std::strcmp(element, ITL_UTF8STR_GPP_ATTR_DEF_TAG) == 0)
-    isField = false;
-  else
-    itlModelRaise(GPP_AT(96), ItlEnReasonCode_Docmodel_syntax_error, 47,
-                  element);
+  bool isField = itlModelIsFieldDefinition(element, kVocabulary, kSites);
 
   for (char const** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
     char const* name = a[0];
     char const* value = a[1];
-    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_NAME) == 0) {
-      if (*value == '\0')
-        itlModelRaise(GPP_AT(115),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 48,
-                      nullptr);
-      item->setName(value);
-      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
-      if (isField)
-        itlModelRaise(GPP_AT(128), ItlEnReasonCode_Docmodel_invalid_parameter,
-                      50, name);
-      if (!item->setTypeFromChars(value))
-        itlModelRaise(GPP_AT(137),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
-                      name, 51, value);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_EXCLUDE) == 0) {
-      if (!isField)
-        itlModelRaise(GPP_AT(148), ItlEnReasonCode_Docmodel_invalid_parameter,
-                      50, name);
-      bool exclude = false;
-      if (!readYesOrNo(value, exclude))
-        itlModelRaise(GPP_AT(158),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
-                      name, 51, value);
-      item->setExclude(exclude);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_START) == 0) {
-      if (*value == '\0')
+    if (itlModelReadCommonParameter(*item, isField, name, value, kSites,
+                                    kLoadItem))
+      continue;
+    bool start = std::strcmp(name, ITL_UTF8STR_PARAMETER_START) == 0;
+    if (!start && std::strcmp(name, ITL_UTF8STR_PARAMETER_END) != 0)
+      itlModelRaiseUnknownParameter(name, kSites);
+    if (*value == '\0') {
+      if (start)
         itlModelRaise(GPP_AT(172),
                       ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
                       name, 51, value);
-      if (std::strlen(value) > kMaxTagBytes)
+      itlModelRaise(GPP_AT(196),
+                    ItlEnReasonCode_Docmodel_invalid_parameter_value, 50, name,
+                    51, value);
+    }
+    if (std::strlen(value) > kMaxTagBytes) {
+      if (start)
         itlModelRaise(GPP_AT(182), ItlEnReasonCode_Docmodel_tag_too_long, 50,
                       name, 51, value);
-      item->setStartString(value);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_END) == 0) {
-      if (*value == '\0')
-        itlModelRaise(GPP_AT(196),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
-                      name, 51, value);
-      if (std::strlen(value) > kMaxTagBytes)
-        itlModelRaise(GPP_AT(206), ItlEnReasonCode_Docmodel_tag_too_long, 50,
-                      name, 51, value);
-      item->setEndString(value);
-    } else {
-      itlModelRaise(GPP_AT(215), ItlEnReasonCode_Docmodel_invalid_parameter,
-                    50, name);
+      itlModelRaise(GPP_AT(206), ItlEnReasonCode_Docmodel_tag_too_long, 50,
+                    name, 51, value);
     }
+    if (start)
+      item->setStartString(value);
+    else
+      item->setEndString(value);
   }
 
-  if (item->getName() == nullptr)
-    itlModelRaise(GPP_AT(225), ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_NAME);
+  itlModelCheckName(*item, kSites);
   if (item->getStartString() == nullptr)
     itlModelRaise(GPP_AT(232), ItlEnReasonCode_Docmodel_missing_parameter, 49,
                   ITL_UTF8STR_PARAMETER_START);
-  if (!isField && item->isField())
-    itlModelRaise(GPP_AT(240), ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_TYPE);
+  itlModelCheckType(*item, isField, kSites);
 
   itlModelTraceText(kLoadItem, "add model item", item->getName());
   addItem(item.get());

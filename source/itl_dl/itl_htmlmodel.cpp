@@ -9,6 +9,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_html_tag_table.hpp"
+#include "itl_model_loader.hpp"
 #include "itl_model_raise.hpp"
 #include "itl_model_trace.hpp"
 
@@ -21,12 +22,19 @@ char const kLoadItem[] = "source/itl_dl/itl_htmlmodel:loadItem";
 char const ITL_UTF8STR_HTML_MODEL_TAG[] = "HTMLModel";
 char const ITL_UTF8STR_HTML_FIELD_DEF_TAG[] = "HTMLFieldDefinition";
 char const ITL_UTF8STR_HTML_ATTR_DEF_TAG[] = "HTMLAttributeDefinition";
-char const ITL_UTF8STR_PARAMETER_NAME[] = "name";
-char const ITL_UTF8STR_PARAMETER_TYPE[] = "type";
-char const ITL_UTF8STR_PARAMETER_EXCLUDE[] = "exclude";
 char const ITL_UTF8STR_PARAMETER_TAG[] = "tag";
 char const ITL_UTF8STR_PARAMETER_METAQUAL[] = "meta-qualifier";
 unsigned short const ITL_META_LOWER[] = {'m', 'e', 't', 'a', 0};
+
+ItlStModelVocabulary const kVocabulary = {ITL_UTF8STR_HTML_MODEL_TAG,
+                                          ITL_UTF8STR_HTML_FIELD_DEF_TAG,
+                                          ITL_UTF8STR_HTML_ATTR_DEF_TAG};
+
+ItlStModelLoaderSites const kSites = {
+    {HTML_AT(212)}, {HTML_AT(234)}, {HTML_AT(253)}, {HTML_AT(266)},
+    {HTML_AT(275)}, {HTML_AT(286)}, {HTML_AT(296)}, {HTML_AT(352)},
+    {HTML_AT(362)}, {HTML_AT(377)},
+};
 
 // The search key of bsearch: units and their number.
 struct Key {
@@ -153,58 +161,25 @@ void ItlClHtmlModel::freeArrays() {
 }
 
 void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
-  if (!iv_bRootSeen) {
-    if (std::strcmp(element, ITL_UTF8STR_HTML_MODEL_TAG) != 0)
-      itlModelRaise(HTML_AT(212), ItlEnReasonCode_Docmodel_syntax_error, 47,
-                    element);
-    iv_bRootSeen = true;
-    return;
-  }
+  if (itlModelAcceptRoot(iv_bRootSeen, element, kVocabulary, kSites)) return;
 
   std::unique_ptr<ItlClHtmlModelItem> item(new ItlClHtmlModelItem());
-  bool isField;
-  if (std::strcmp(element, ITL_UTF8STR_HTML_FIELD_DEF_TAG) == 0) {
-    isField = true;
+  bool isField = itlModelIsFieldDefinition(element, kVocabulary, kSites);
+  if (isField) {
     ++iv_usNumFieldDefs;
     itlModelTraceUInt(kLoadItem, "iv_usNumFieldDefs", iv_usNumFieldDefs);
-  } else if (std::strcmp(element, ITL_UTF8STR_HTML_ATTR_DEF_TAG) == 0) {
-    isField = false;
+  } else {
     ++iv_usNumAttrDefs;
     itlModelTraceUInt(kLoadItem, "iv_usNumAttrDefs", iv_usNumAttrDefs);
-  } else {
-    itlModelRaise(HTML_AT(234), ItlEnReasonCode_Docmodel_syntax_error, 47,
-                  element);
   }
 
   for (char const** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
     char const* name = a[0];
     char const* value = a[1];
-    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_NAME) == 0) {
-      if (*value == '\0')
-        itlModelRaise(HTML_AT(253),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 48,
-                      nullptr);
-      item->setName(value);
-      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
-      if (isField)
-        itlModelRaise(HTML_AT(266), ItlEnReasonCode_Docmodel_invalid_parameter,
-                      50, name);
-      if (!item->setTypeFromChars(value))
-        itlModelRaise(HTML_AT(275),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
-                      name, 51, value);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_EXCLUDE) == 0) {
-      if (!isField)
-        itlModelRaise(HTML_AT(286), ItlEnReasonCode_Docmodel_invalid_parameter,
-                      50, name);
-      bool exclude = false;
-      if (!readYesOrNo(value, exclude))
-        itlModelRaise(HTML_AT(296),
-                      ItlEnReasonCode_Docmodel_invalid_parameter_value, 50,
-                      name, 51, value);
-      item->setExclude(exclude);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TAG) == 0) {
+    if (itlModelReadCommonParameter(*item, isField, name, value, kSites,
+                                    kLoadItem))
+      continue;
+    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TAG) == 0) {
       if (std::strlen(value) > kMaxTagBytes)
         itlModelRaise(HTML_AT(311), ItlEnReasonCode_Docmodel_tag_too_long, 50,
                       name, 51, value);
@@ -224,20 +199,15 @@ void ItlClHtmlModel::loadItem(char const* element, char const** attributes) {
       else
         ++iv_usNumMetaAttrDefs;
     } else {
-      itlModelRaise(HTML_AT(352), ItlEnReasonCode_Docmodel_invalid_parameter,
-                    50, name);
+      itlModelRaiseUnknownParameter(name, kSites);
     }
   }
 
-  if (item->getName() == nullptr)
-    itlModelRaise(HTML_AT(362), ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_NAME);
+  itlModelCheckName(*item, kSites);
   if (item->getTag() == nullptr)
     itlModelRaise(HTML_AT(369), ItlEnReasonCode_Docmodel_missing_parameter, 49,
                   ITL_UTF8STR_PARAMETER_TAG);
-  if (!isField && item->isField())
-    itlModelRaise(HTML_AT(377), ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_TYPE);
+  itlModelCheckType(*item, isField, kSites);
   if (item->getMetaQualifier() != nullptr &&
       compareStrings(item->getTag(), ITL_META_LOWER) != 0)
     itlModelRaise(HTML_AT(386), ItlEnReasonCode_Docmodel_invalid_parameter, 50,

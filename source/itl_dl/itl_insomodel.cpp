@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "itl_inso_tag_table.hpp"
+#include "itl_model_loader.hpp"
 #include "itl_model_raise.hpp"
 #include "itl_model_trace.hpp"
 
@@ -17,10 +18,25 @@ char const kLoadItem[] = "source/itl_dl/itl_insomodel:loadItem";
 char const ITL_UTF8STR_INSO_MODEL_TAG[] = "INSOModel";
 char const ITL_UTF8STR_INSO_FIELD_DEF_TAG[] = "INSOFieldDefinition";
 char const ITL_UTF8STR_INSO_ATTR_DEF_TAG[] = "INSOAttributeDefinition";
-char const ITL_UTF8STR_PARAMETER_NAME[] = "name";
-char const ITL_UTF8STR_PARAMETER_TYPE[] = "type";
-char const ITL_UTF8STR_PARAMETER_EXCLUDE[] = "exclude";
 char const ITL_UTF8STR_PARAMETER_TAG[] = "tag";
+
+ItlStModelVocabulary const kVocabulary = {ITL_UTF8STR_INSO_MODEL_TAG,
+                                          ITL_UTF8STR_INSO_FIELD_DEF_TAG,
+                                          ITL_UTF8STR_INSO_ATTR_DEF_TAG};
+
+// One line of this file per failing place.
+ItlStModelLoaderSites const kSites = {
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+    {INSO_AT},
+};
 
 }  // namespace
 
@@ -37,75 +53,38 @@ ItlClInsoModel::ItlClInsoModel(ItlClErrorInfo& errorInfo)
 ItlClInsoModel::~ItlClInsoModel() {}
 
 void ItlClInsoModel::loadItem(char const* element, char const** attributes) {
-  if (!iv_bRootSeen) {
-    if (std::strcmp(element, ITL_UTF8STR_INSO_MODEL_TAG) != 0)
-      itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_syntax_error, 47,
-                    element);
-    iv_bRootSeen = true;
-    return;
-  }
+  if (itlModelAcceptRoot(iv_bRootSeen, element, kVocabulary, kSites)) return;
 
   std::unique_ptr<ItlClInsoModelItem> item(new ItlClInsoModelItem());
-  bool isField;
-  if (std::strcmp(element, ITL_UTF8STR_INSO_FIELD_DEF_TAG) == 0) {
-    isField = true;
+  bool isField = itlModelIsFieldDefinition(element, kVocabulary, kSites);
+  if (isField)
     ++iv_usNumFieldDefs;
-  } else if (std::strcmp(element, ITL_UTF8STR_INSO_ATTR_DEF_TAG) == 0) {
-    isField = false;
+  else
     ++iv_usNumAttrDefs;
-  } else {
-    itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_syntax_error, 47, element);
-  }
 
   for (char const** a = attributes; a != nullptr && a[0] != nullptr; a += 2) {
     char const* name = a[0];
     char const* value = a[1];
-    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_NAME) == 0) {
-      if (*value == '\0')
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
-                      48, nullptr);
-      item->setName(value);
-      itlModelTraceText(kLoadItem, "item name after setName", item->getName());
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TYPE) == 0) {
-      if (isField)
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter, 50,
-                      name);
-      if (!item->setTypeFromChars(value))
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
-                      50, name, 51, value);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_EXCLUDE) == 0) {
-      if (!isField)
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter, 50,
-                      name);
-      bool exclude = false;
-      if (!readYesOrNo(value, exclude))
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
-                      50, name, 51, value);
-      item->setExclude(exclude);
-    } else if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TAG) == 0) {
-      if (std::strlen(value) > kMaxTagChars)
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_tag_too_long, 50, name,
-                      51, value);
-      unsigned int number = ItlClInsoTagTable::getINSOTagNumber(value);
-      if (number == 0)
-        itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
-                      50, name, 51, value);
-      item->setTagNumber(number);
-    } else {
-      itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter, 50,
-                    name);
-    }
+    if (itlModelReadCommonParameter(*item, isField, name, value, kSites,
+                                    kLoadItem))
+      continue;
+    if (std::strcmp(name, ITL_UTF8STR_PARAMETER_TAG) != 0)
+      itlModelRaiseUnknownParameter(name, kSites);
+    if (std::strlen(value) > kMaxTagChars)
+      itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_tag_too_long, 50, name,
+                    51, value);
+    unsigned int number = ItlClInsoTagTable::getINSOTagNumber(value);
+    if (number == 0)
+      itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_invalid_parameter_value,
+                    50, name, 51, value);
+    item->setTagNumber(number);
   }
 
-  if (item->getName() == nullptr)
-    itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_NAME);
+  itlModelCheckName(*item, kSites);
   if (item->getTagNumber() == 0)
     itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_missing_parameter, 49,
                   ITL_UTF8STR_PARAMETER_TAG);
-  if (!isField && item->isField())
-    itlModelRaise(INSO_AT, ItlEnReasonCode_Docmodel_missing_parameter, 49,
-                  ITL_UTF8STR_PARAMETER_TYPE);
+  itlModelCheckType(*item, isField, kSites);
 
   itlModelTraceText(kLoadItem, "add model item", item->getName());
   addItem(item.get());

@@ -60,4 +60,17 @@ inline Caught catchItl(std::function<void()> const& f) {
   return c;
 }
 
+// Parses a definition text into `model`; what it threw.
+template <class Model>
+Caught loadModel(Model& model, std::string const& text) {
+  return catchItl([&] {
+    model.loadFromBuffer(text.data(), static_cast<unsigned>(text.size()));
+  });
+}
+
+// `defs` inside the root element `root`.
+inline std::string inRoot(char const* root, std::string const& defs) {
+  return std::string("<") + root + ">" + defs + "</" + root + ">";
+}
+
 #endif  // TESTS_ITL_DL_DL_TEST_UTIL_HPP

@@ -11,14 +11,9 @@
 
 namespace {
 
-std::string wrap(std::string const& defs) {
-  return "<GPPModel>" + defs + "</GPPModel>";
-}
+std::string wrap(std::string const& defs) { return inRoot("GPPModel", defs); }
 
-Caught load(ItlClGppModel& m, std::string const& text) {
-  return catchItl(
-      [&] { m.loadFromBuffer(text.data(), static_cast<unsigned>(text.size())); });
-}
+Caught load(ItlClGppModel& m, std::string const& text) { return loadModel(m, text); }
 
 TEST(GppModel, RefusedDefinitions) {
   std::string longStart(1025, 'x');

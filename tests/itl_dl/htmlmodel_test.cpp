@@ -14,14 +14,9 @@
 
 namespace {
 
-std::string wrap(std::string const& defs) {
-  return "<HTMLModel>" + defs + "</HTMLModel>";
-}
+std::string wrap(std::string const& defs) { return inRoot("HTMLModel", defs); }
 
-Caught load(ItlClHtmlModel& m, std::string const& text) {
-  return catchItl(
-      [&] { m.loadFromBuffer(text.data(), static_cast<unsigned>(text.size())); });
-}
+Caught load(ItlClHtmlModel& m, std::string const& text) { return loadModel(m, text); }
 
 TEST(HtmlModel, RefusedDefinitions) {
   std::string longTag(1025, 'a');

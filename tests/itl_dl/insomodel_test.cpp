@@ -10,14 +10,9 @@
 
 namespace {
 
-std::string wrap(std::string const& defs) {
-  return "<INSOModel>" + defs + "</INSOModel>";
-}
+std::string wrap(std::string const& defs) { return inRoot("INSOModel", defs); }
 
-Caught load(ItlClInsoModel& m, std::string const& text) {
-  return catchItl(
-      [&] { m.loadFromBuffer(text.data(), static_cast<unsigned>(text.size())); });
-}
+Caught load(ItlClInsoModel& m, std::string const& text) { return loadModel(m, text); }
 
 TEST(InsoModel, RefusedDefinitions) {
   struct Case {
