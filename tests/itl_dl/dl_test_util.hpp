@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,37 @@ Caught loadModel(Model& model, std::string const& text) {
 // `defs` inside the root element `root`.
 inline std::string inRoot(char const* root, std::string const& defs) {
   return std::string("<") + root + ">" + defs + "</" + root + ">";
+}
+
+// A definition a model refuses: reason, context and origin line (0: the
+// origin is only checked to lie in the model's file).
+struct Refusal {
+  std::string text;
+  int reason;
+  std::string context;
+  int line;
+};
+
+// Loads each text into a new Model; expects its refusal and an unloaded
+// model. `file` is the origin without ":<line>".
+template <class Model>
+void expectRefusals(std::initializer_list<Refusal> cases,
+                    std::string const& file) {
+  for (Refusal const& c : cases) {
+    ItlClErrorInfo info;
+    Model m(info);
+    Caught got = loadModel(m, c.text);
+    EXPECT_EQ(got.reason, c.reason) << c.text;
+    EXPECT_EQ(got.rc, 8) << c.text;
+    EXPECT_EQ(got.context, contextOf(c.context)) << c.text;
+    if (c.line != 0)
+      EXPECT_EQ(got.origin, file + ":" + std::to_string(c.line)) << c.text;
+    else
+      EXPECT_EQ(got.origin.rfind(file + ":", 0), 0u) << got.origin;
+    // Reasons of the compilation come after a complete parse.
+    bool compiled = c.reason == 217 || c.reason == 218 || c.reason >= 650;
+    EXPECT_EQ(m.isLoaded(), compiled) << c.text;
+  }
 }
 
 #endif  // TESTS_ITL_DL_DL_TEST_UTIL_HPP

@@ -17,12 +17,7 @@ Caught load(ItlClGppModel& m, std::string const& text) { return loadModel(m, tex
 
 TEST(GppModel, RefusedDefinitions) {
   std::string longStart(1025, 'x');
-  struct Case {
-    std::string text;
-    int reason;
-    std::string context;
-    int line;
-  } const cases[] = {
+  expectRefusals<ItlClGppModel>({
       {"<Model/>", 209, "Tag unexpected: Model", 79},
       {wrap("<GPPModel/>"), 209, "Tag unexpected: GPPModel", 96},
       {wrap("<Field name='a' start='x'/>"), 209, "Tag unexpected: Field", 96},
@@ -59,19 +54,7 @@ TEST(GppModel, RefusedDefinitions) {
       // The attribute checks come before the missing-parameter checks.
       {wrap("<GPPFieldDefinition start=''/>"), 207,
        "Invalid parameter: start\nInvalid parameter value: ", 172},
-  };
-  for (Case const& c : cases) {
-    ItlClErrorInfo info;
-    ItlClGppModel m(info);
-    Caught got = load(m, c.text);
-    EXPECT_EQ(got.reason, c.reason) << c.text;
-    EXPECT_EQ(got.rc, 8);
-    EXPECT_EQ(got.context, contextOf(c.context)) << c.text;
-    EXPECT_EQ(got.origin,
-              "source/itl_dl/itl_gppmodel:" + std::to_string(c.line))
-        << c.text;
-    EXPECT_FALSE(m.isLoaded());
-  }
+  }, "source/itl_dl/itl_gppmodel");
 }
 
 TEST(GppModel, StartLimitCountsBytes) {

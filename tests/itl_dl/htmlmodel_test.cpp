@@ -20,12 +20,7 @@ Caught load(ItlClHtmlModel& m, std::string const& text) { return loadModel(m, te
 
 TEST(HtmlModel, RefusedDefinitions) {
   std::string longTag(1025, 'a');
-  struct Case {
-    std::string text;
-    int reason;
-    std::string context;
-    int line;
-  } const cases[] = {
+  expectRefusals<ItlClHtmlModel>({
       {"<GPPModel/>", 209, "Tag unexpected: GPPModel", 212},
       {wrap("<HTMLModel/>"), 209, "Tag unexpected: HTMLModel", 234},
       {wrap("<HTMLFieldDefinition name='' tag='h1'/>"), 207,
@@ -61,18 +56,7 @@ TEST(HtmlModel, RefusedDefinitions) {
        206, "Invalid parameter: meta-qualifier", 386},
       {wrap("<HTMLFieldDefinition tag='title' meta-qualifier='x'/>"), 208,
        "Missing parameter: name", 362},
-  };
-  for (Case const& c : cases) {
-    ItlClErrorInfo info;
-    ItlClHtmlModel m(info);
-    Caught got = load(m, c.text);
-    EXPECT_EQ(got.reason, c.reason) << c.text;
-    EXPECT_EQ(got.rc, 8);
-    EXPECT_EQ(got.context, contextOf(c.context)) << c.text;
-    EXPECT_EQ(got.origin,
-              "source/itl_dl/itl_htmlmodel:" + std::to_string(c.line))
-        << c.text;
-  }
+  }, "source/itl_dl/itl_htmlmodel");
 }
 
 TEST(HtmlModel, TagsAreFoldedMetaQualifiersAreNot) {

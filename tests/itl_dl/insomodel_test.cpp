@@ -15,59 +15,45 @@ std::string wrap(std::string const& defs) { return inRoot("INSOModel", defs); }
 Caught load(ItlClInsoModel& m, std::string const& text) { return loadModel(m, text); }
 
 TEST(InsoModel, RefusedDefinitions) {
-  struct Case {
-    std::string text;
-    int reason;
-    std::string context;
-  } const cases[] = {
+  expectRefusals<ItlClInsoModel>({
       {"<INSOFieldDefinition name='a' tag='SCCCA_TITLE'/>", 209,
-       "Tag unexpected: INSOFieldDefinition"},
-      {wrap("<INSOModel/>"), 209, "Tag unexpected: INSOModel"},
+       "Tag unexpected: INSOFieldDefinition", 0},
+      {wrap("<INSOModel/>"), 209, "Tag unexpected: INSOModel", 0},
       {wrap("<INSOFieldDefinition name='' tag='SCCCA_TITLE'/>"), 207,
-       "Empty name parameter"},
+       "Empty name parameter", 0},
       {wrap("<INSOFieldDefinition name='a' type='DATE' tag='SCCCA_TITLE'/>"),
-       206, "Invalid parameter: type"},
+       206, "Invalid parameter: type", 0},
       {wrap("<INSOAttributeDefinition name='a' type='x' tag='SCCCA_TITLE'/>"),
-       207, "Invalid parameter: type\nInvalid parameter value: x"},
+       207, "Invalid parameter: type\nInvalid parameter value: x", 0},
       {wrap("<INSOAttributeDefinition name='a' exclude='no' type='DATE' "
             "tag='SCCCA_TITLE'/>"),
-       206, "Invalid parameter: exclude"},
+       206, "Invalid parameter: exclude", 0},
       {wrap("<INSOFieldDefinition name='a' exclude='n' tag='SCCCA_TITLE'/>"),
-       207, "Invalid parameter: exclude\nInvalid parameter value: n"},
+       207, "Invalid parameter: exclude\nInvalid parameter value: n", 0},
       {wrap("<INSOFieldDefinition name='a' tag='" + std::string(30, 'X') +
             "'/>"),
        207, "Invalid parameter: tag\nInvalid parameter value: " +
-                std::string(30, 'X')},
+                std::string(30, 'X'), 0},
       {wrap("<INSOFieldDefinition name='a' tag='" + std::string(31, 'X') +
             "'/>"),
        216, "Invalid parameter: tag\nInvalid parameter value: " +
-                std::string(31, 'X')},
+                std::string(31, 'X'), 0},
       {wrap("<INSOFieldDefinition name='a' tag='sccca_title'/>"), 207,
-       "Invalid parameter: tag\nInvalid parameter value: sccca_title"},
+       "Invalid parameter: tag\nInvalid parameter value: sccca_title", 0},
       {wrap("<INSOFieldDefinition name='a' Tag='SCCCA_TITLE'/>"), 206,
-       "Invalid parameter: Tag"},
+       "Invalid parameter: Tag", 0},
       {wrap("<INSOFieldDefinition tag='SCCCA_TITLE'/>"), 208,
-       "Missing parameter: name"},
-      {wrap("<INSOFieldDefinition name='a'/>"), 208, "Missing parameter: tag"},
+       "Missing parameter: name", 0},
+      {wrap("<INSOFieldDefinition name='a'/>"), 208, "Missing parameter: tag", 0},
       {wrap("<INSOAttributeDefinition name='a' tag='SCCCA_TITLE'/>"), 208,
-       "Missing parameter: type"},
+       "Missing parameter: type", 0},
       {wrap("<INSOFieldDefinition name='a' tag='SCCCA_TITLE'/>"
             "<INSOFieldDefinition name='b' tag='SCCCA_TITLE'/>"),
-       217, "Duplicate model definition for: SCCCA_TITLE"},
+       217, "Duplicate model definition for: SCCCA_TITLE", 0},
       {wrap("<INSOAttributeDefinition name='a' type='date' tag='SCCCA_TOC'/>"
             "<INSOAttributeDefinition name='b' type='string' tag='SCCCA_TOC'/>"),
-       218, "Duplicate model definition for: SCCCA_TOC"},
-  };
-  for (Case const& c : cases) {
-    ItlClErrorInfo info;
-    ItlClInsoModel m(info);
-    Caught got = load(m, c.text);
-    EXPECT_EQ(got.reason, c.reason) << c.text;
-    EXPECT_EQ(got.rc, 8);
-    EXPECT_EQ(got.context, c.context) << c.text;
-    EXPECT_EQ(got.origin.rfind("source/itl_dl/itl_insomodel:", 0), 0u)
-        << got.origin;
-  }
+       218, "Duplicate model definition for: SCCCA_TOC", 0},
+  }, "source/itl_dl/itl_insomodel");
 }
 
 TEST(InsoModel, FieldAndAttributeShareATag) {
