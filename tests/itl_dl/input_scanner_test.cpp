@@ -202,7 +202,7 @@ TEST(InputScanner, DebianHtmlPagesMatchIcu) {
     if (e.is_regular_file() && e.path().extension() == ".html")
       files.push_back(e.path());
   std::sort(files.begin(), files.end());
-  if (files.size() > 60) files.resize(60);
+  if (files.size() > 25) files.resize(25);
   ItlClDocumentInputScanner s;
   for (fs::path const& f : files) {
     std::ifstream in(f, std::ios::binary);
