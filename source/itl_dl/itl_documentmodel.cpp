@@ -83,8 +83,8 @@ void ItlClDocumentModelItem::setName(char const* name) {
 
 unsigned short* itlModelConvertToUTF16(char const* text) {
   unsigned int bytes = static_cast<unsigned int>(std::strlen(text));
-  CosClCodePage2UnicodeConverter converter(
-      CosClCCSID(CosClCCSID::CCSID_UTF8));
+  CosClCodePage2UnicodeConverter converter{
+      CosClCCSID(CosClCCSID::CCSID_UTF8)};
   unsigned int size = converter.getMaximumSizeForSize(bytes) + 2;
   char* buffer =
       static_cast<char*>(CosClMemoryManager::allocate(size));
