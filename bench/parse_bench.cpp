@@ -1,0 +1,235 @@
+// Document-layer parsing speed, shared by the parser benchmarks.
+// Corpus: the HTML pages of python3.11-doc (/usr/share/doc/python3.11/html),
+// concatenated up to 32 MB; the project's own sources when it is absent.
+// Workloads:
+//   BM_EngineCreateIndex  GTRcreateIndexOneDoc/Last/Term over the corpus as
+//                         UTF-8 (code page 34), one document per page: the
+//                         yardstick (MB/s).
+//   BM_ScanUtf8           the input scanner over the corpus, CCSID 1208.
+//   BM_ScanUtf16Mark      the same text as UTF-16 with a mark, CCSID 1200.
+//   BM_Scan819            the corpus bytes read as CCSID 819.
+//   BM_TagFinder20        characters per second through a 20-string tag
+//                         finder, walked bit by bit as the GPP parser does.
+// Each scanner run reports MB/s and its ratio to the engine's MB/s
+// ("x_engine"; the goal is at least 5); every run prints a hash of its
+// output so that fast-but-wrong shows.
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "bench_index.hpp"
+#include "calls/voz_gtrcreate.hpp"
+#include "cos_memmgr.hpp"
+#include "itl_document_input_scanner.hpp"
+#include "itl_gpp_tag_finder.hpp"
+#include "itl_gppmodel.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kCorpusBytes = 32u << 20;
+
+std::vector<std::string> const& pages() {
+  static std::vector<std::string> docs = [] {
+    std::vector<std::string> out;
+    size_t total = 0;
+    fs::path root = "/usr/share/doc/python3.11/html";
+    std::error_code ec;
+    if (fs::is_directory(root, ec)) {
+      std::vector<fs::path> files;
+      for (auto const& e : fs::recursive_directory_iterator(root, ec))
+        if (e.is_regular_file() && e.path().extension() == ".html")
+          files.push_back(e.path());
+      std::sort(files.begin(), files.end());
+      for (fs::path const& f : files) {
+        std::ifstream in(f, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        out.push_back(ss.str());
+        total += out.back().size();
+        if (total >= kCorpusBytes) break;
+      }
+    }
+    if (out.empty()) out = benchSourceTexts();
+    std::fprintf(stderr, "corpus: %zu documents, %zu bytes%s\n", out.size(),
+                 total, total ? "" : " (project sources)");
+    return out;
+  }();
+  return docs;
+}
+
+std::string const& joined() {
+  static std::string all = [] {
+    std::string s;
+    for (std::string const& p : pages()) s += p;
+    return s;
+  }();
+  return all;
+}
+
+double& engineMBs() {
+  static double v = 0;
+  return v;
+}
+
+uint64_t hashUnits(unsigned short const* p, unsigned n) {
+  uint64_t h = 1469598103934665603ull;
+  for (unsigned i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
+void BM_EngineCreateIndex(benchmark::State& state) {
+  std::vector<std::string> const& docs = pages();
+  size_t bytes = 0;
+  for (std::string const& d : docs) bytes += d.size();
+  fs::path dir = fs::temp_directory_path() /
+                 ("parse_bench." + std::to_string(getpid()));
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "work");
+  std::string out = (dir / "out").string(), work = (dir / "work").string();
+  double sec = 0;
+  for (auto _ : state) {
+    GTRHCREATEPARM p = benchCreateParm(34, 1, 0);
+    GTRSYSPARM sys = benchSysParm(8 << 20, 1 << 20, 'N');
+    int32_t maxDoc = 0;
+    GTRSTATUS st{};
+    void* h = nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', &p,
+                       &sys, &maxDoc, &st);
+    int32_t docno = 0;
+    for (std::string const& d : docs) {
+      if (st.retcode != 0) break;
+      benchAddText(h, d, ++docno, &st);
+    }
+    if (st.retcode == 0) GTRcreateIndexLast(h, &st);
+    if (st.retcode == 0) GTRcreateIndexTerm(h, 'G', &st);
+    sec += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
+               .count();
+    if (st.retcode != 0) {
+      state.SkipWithError("index creation failed");
+      break;
+    }
+    fs::remove_all(dir / "out");
+    fs::create_directories(dir / "out");
+  }
+  fs::remove_all(dir);
+  double mb = static_cast<double>(bytes) / (1 << 20);
+  engineMBs() = mb * static_cast<double>(state.iterations()) / sec;
+  state.counters["MB/s"] = engineMBs();
+}
+BENCHMARK(BM_EngineCreateIndex)->Unit(benchmark::kSecond)->Iterations(1);
+
+void runScanner(benchmark::State& state, std::string const& bytes,
+                uint32_t ccsid) {
+  ItlClDocumentInputScanner scanner;
+  CosClMemoryPool pool(4096, 4096, 256);
+  uint64_t h = 0;
+  auto t0 = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    scanner.reset();
+    scanner.setInputText(pool, bytes.data(),
+                         static_cast<unsigned>(bytes.size()), CosClCCSID(ccsid));
+    unsigned n = 0;
+    unsigned short const* text = scanner.getNextBuffer(n);
+    benchmark::DoNotOptimize(text);
+    h = n;
+  }
+  double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
+                   .count();
+  unsigned n = 0;
+  scanner.reset();
+  scanner.setInputText(pool, bytes.data(), static_cast<unsigned>(bytes.size()),
+                       CosClCCSID(ccsid));
+  unsigned short const* text = scanner.getNextBuffer(n);
+  h = hashUnits(text, n);
+  double mb = static_cast<double>(bytes.size()) / (1 << 20);
+  double rate = mb * static_cast<double>(state.iterations()) / sec;
+  state.SetBytesProcessed(static_cast<int64_t>(bytes.size()) *
+                          static_cast<int64_t>(state.iterations()));
+  state.counters["MB/s"] = rate;
+  if (engineMBs() > 0) state.counters["x_engine"] = rate / engineMBs();
+  std::fprintf(stderr, "ccsid %u: %u units, hash %016llx\n", ccsid, n,
+               static_cast<unsigned long long>(h));
+}
+
+void BM_ScanUtf8(benchmark::State& state) { runScanner(state, joined(), 1208); }
+BENCHMARK(BM_ScanUtf8)->Unit(benchmark::kMillisecond);
+
+void BM_ScanUtf16Mark(benchmark::State& state) {
+  static std::string bytes = [] {
+    std::string const& s = joined();
+    std::string out(s.size() * 2 + 2, '\0');
+    UErrorCode st = U_ZERO_ERROR;
+    int32_t n = ucnv_convert("UTF-16LE", "UTF-8", &out[2],
+                             static_cast<int32_t>(out.size() - 2), s.data(),
+                             static_cast<int32_t>(s.size()), &st);
+    out.resize(static_cast<size_t>(n) + 2);
+    out[0] = '\xFF';
+    out[1] = '\xFE';
+    return out;
+  }();
+  runScanner(state, bytes, 1200);
+}
+BENCHMARK(BM_ScanUtf16Mark)->Unit(benchmark::kMillisecond);
+
+void BM_Scan819(benchmark::State& state) { runScanner(state, joined(), 819); }
+BENCHMARK(BM_Scan819)->Unit(benchmark::kMillisecond);
+
+void BM_TagFinder20(benchmark::State& state) {
+  static char const* const starts[20] = {
+      "<div", "<p>", "</p>", "<a href", "</a>", "<span", "<pre", "<code",
+      "<h1", "<h2", "<li>", "<ul", "<table", "<tr", "<td", "class=\"",
+      "&amp;", "&lt;", "def ", "import "};
+  std::vector<std::unique_ptr<ItlClGppModelItem>> items;
+  ItlClGppTagFinder finder;
+  for (char const* s : starts) {
+    items.emplace_back(new ItlClGppModelItem());
+    items.back()->setName("f");
+    items.back()->setStartString(s);
+    finder.registerTag(*items.back());
+  }
+  ItlClDocumentInputScanner scanner;
+  CosClMemoryPool pool(4096, 4096, 256);
+  std::string const& text = joined();
+  scanner.setInputText(pool, text.data(), static_cast<unsigned>(text.size()),
+                       CosClCCSID(1208));
+  unsigned n = 0;
+  unsigned short const* units = scanner.getNextBuffer(n);
+  uint64_t matches = 0;
+  for (auto _ : state) {
+    matches = 0;
+    for (unsigned i = 0; i < n; ++i) {
+      ItlClGppTagFinder::Node* node = finder.getRoot();
+      for (unsigned j = i; j < n && node != nullptr && !node->isLeaf(); ++j) {
+        unsigned short u = units[j];
+        for (int b = 0; b < 16 && node != nullptr; ++b) node = node->child(u);
+      }
+      if (node != nullptr && node->isLeaf()) ++matches;
+    }
+    benchmark::DoNotOptimize(matches);
+  }
+  state.counters["chars/s"] = benchmark::Counter(
+      static_cast<double>(n) * static_cast<double>(state.iterations()),
+      benchmark::Counter::kIsRate);
+  std::fprintf(stderr, "tag finder: %llu matches in %u units\n",
+               static_cast<unsigned long long>(matches), n);
+}
+BENCHMARK(BM_TagFinder20)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
