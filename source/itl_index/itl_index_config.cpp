@@ -312,7 +312,8 @@ void ItlClIndexConfig::readIni(CosClIniFile& ini) {
   }
   iv_bSeparateParagraphs =
       getOptionBool(ini, "SeparateParagraphs", false, true);
-  if (ini.getOption("ResourceLocation", text))
+  // An empty value counts as missing: the writer leaves empty texts out.
+  if (ini.getOption("ResourceLocation", text) && *text != '\0')
     setResourceLocation(text);
   else
     iv_clResourceLocation = getIndexLocation().getIndexDirectory();
@@ -328,7 +329,7 @@ void ItlClIndexConfig::readIni(CosClIniFile& ini) {
 
   selectSection(ini, "IndexV4");
   iv_bDeleteStopwords = getOptionBool(ini, "DeleteStopwords", false, true);
-  if (ini.getOption("StopwordLanguage", text)) {
+  if (ini.getOption("StopwordLanguage", text) && *text != '\0') {
     if (!setStopwordLanguage(text)) warnOption("StopwordLanguage");
   } else if (iv_bDeleteStopwords) {
     raiseOption(ITL_CONFIG_POS, ItlEnReasonCode_Index_ini_file_missing_option, "StopwordLanguage");

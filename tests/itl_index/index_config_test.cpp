@@ -99,6 +99,10 @@ TEST_F(Config, ReadingErrorsCarryReasonAndContext) {
        "Option: BlockMode\nSection: IndexV4"},
       {"stop words without language", head + "[IndexV4]\nDeleteStopwords = ON\nBlockMode = OFF\n",
        111, "Option: StopwordLanguage\nSection: IndexV4"},
+      // An empty text is no language: the writer would leave it out.
+      {"stop words with an empty language",
+       head + "[IndexV4]\nDeleteStopwords = ON\nStopwordLanguage =\nBlockMode = OFF\n",
+       111, "Option: StopwordLanguage\nSection: IndexV4"},
   };
   for (Case const& c : cases) {
     SCOPED_TRACE(c.what);
