@@ -18,6 +18,7 @@
 #define ITL_API_H
 
 #include "itl_api_base.h"
+#include "itl_api_config.h"
 #include "itl_api_context.h"
 #include "itl_api_errorinfo.h"
 #include "itl_api_library.h"
