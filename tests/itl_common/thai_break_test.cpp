@@ -27,7 +27,9 @@ std::vector<unsigned> icuBoundaries(std::u16string const& text) {
   std::unique_ptr<icu::BreakIterator> it(
       icu::BreakIterator::createWordInstance(icu::Locale("th", "TH"), status));
   EXPECT_TRUE(U_SUCCESS(status));
-  it->setText(icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())));
+  // The iterator keeps a reference to the string: it must outlive the walk.
+  icu::UnicodeString string(text.data(), static_cast<int32_t>(text.size()));
+  it->setText(string);
   std::vector<unsigned> ends;
   it->first();
   for (int32_t b = it->next(); b != icu::BreakIterator::DONE; b = it->next())

@@ -13,7 +13,7 @@
 #include "cos_language.hpp"
 #include "itl_attribute.hpp"
 #include "itl_attribute_callbacks.h"
-#include "recording_port.hpp"
+#include "ti_tl_port.hpp"
 #include "ti_test_util.hpp"
 
 namespace {

@@ -1,9 +1,9 @@
-// A recording index port for the text layer's tests: it keeps the document
-// text (converted to UTF-8 as an index of code page 1208 would), the
-// boundaries, the items and every call in a readable log, and numbers
+// A recording index port for the text layer's tests and fuzz targets: it
+// keeps the document text (converted to UTF-8 as an index of code page
+// 1208 would), the boundaries, the items and every call in a readable log, and numbers
 // field and attribute names as the name maps do (from 1, per map).
-#ifndef TESTS_ITL_TL_RECORDING_PORT_HPP
-#define TESTS_ITL_TL_RECORDING_PORT_HPP
+#ifndef TESTS_COMMON_TI_TL_PORT_HPP
+#define TESTS_COMMON_TI_TL_PORT_HPP
 
 #include <cstdint>
 #include <cstdio>
@@ -154,4 +154,4 @@ class TestDocumentId : public ItlClTlDocumentIdABase {
   mutable bool iv_new = false;
 };
 
-#endif  // TESTS_ITL_TL_RECORDING_PORT_HPP
+#endif  // TESTS_COMMON_TI_TL_PORT_HPP
