@@ -65,8 +65,13 @@ class ItlClTextAnalysisBuffer {
   ItlClNormalization const* getNormalizer() const { return iv_pclNormalizer; }
 
  private:
-  // Hands the next partition over and moves the rest to the text start.
+  // Hands the next partition over and moves the rest to the text start;
+  // does nothing while the buffer holds one unfinished word that can still
+  // grow by one unit.
   void makeRoom();
+  // No delimiter is pending and the buffered text is one unfinished word,
+  // perhaps after one blank.
+  bool holdsOneUnfinishedWord() const;
   unsigned int buffered() const {
     return static_cast<unsigned int>(iv_pusWrite - iv_pusText);
   }

@@ -87,7 +87,18 @@ unsigned int ItlClTextAnalysisBuffer::getPartitionLength() {
   return all;
 }
 
+bool ItlClTextAnalysisBuffer::holdsOneUnfinishedWord() const {
+  if (iv_pusMark != nullptr || buffered() == 0 || iv_pusWrite[-1] <= 0x20)
+    return false;
+  unsigned short const* word = iv_pusWrite;
+  while (word[-1] > 0x20) --word;
+  return word - 1 <= iv_pusText;
+}
+
 void ItlClTextAnalysisBuffer::makeRoom() {
+  // A word that fills the buffer is cut only when not one more unit fits:
+  // until then it may still end and go out whole.
+  if (iv_uiFree >= iv_uiFactor && holdsOneUnfinishedWord()) return;
   unsigned int length = getPartitionLength();
   if (length != 0)
     iv_rclOwner.setProcessingState(iv_rclOwner.processDocument(
@@ -123,11 +134,14 @@ unsigned int ItlClTextAnalysisBuffer::addText(unsigned short const* text,
     total += written;
     text += length - rest;
     if (rest == length && written == 0) {
-      // Nothing fitted. With text in the buffer, hand it all over; in an
-      // empty buffer (a piece longer than the whole buffer) copy one unit
-      // as it stands, so that no text is lost and the loop ends.
+      // Nothing fitted. With text in the buffer, hand a partition over
+      // (all of it when no partition frees anything); in an empty buffer
+      // (a piece longer than the whole buffer) copy one unit as it stands,
+      // so that no text is lost and the loop ends.
       if (buffered() != 0) {
-        flushBuffer();
+        unsigned int before = buffered();
+        makeRoom();
+        if (buffered() == before) flushBuffer();
         continue;
       }
       *iv_pusWrite++ = *text++;
