@@ -23,8 +23,11 @@ if(TI_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
 endif()
 if(TI_FUZZ)
   # Coverage instrumentation of the code under test.
-  foreach(lib qorsvc_obj vozbase_obj)
-    set_property(TARGET ${lib} APPEND PROPERTY COMPILE_OPTIONS -fsanitize=fuzzer-no-link)
+  foreach(lib qorsvc_obj vozbase_obj itl_common_obj itl_expat_obj itl_tl_obj itl_dl_obj
+              itl_index_obj itl_search_obj itl_api_obj)
+    if(TARGET ${lib})
+      set_property(TARGET ${lib} APPEND PROPERTY COMPILE_OPTIONS -fsanitize=fuzzer-no-link)
+    endif()
   endforeach()
   add_custom_target(fuzz_targets)
 endif()
