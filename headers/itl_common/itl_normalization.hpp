@@ -5,7 +5,8 @@
 // normalised the way the index is configured: not at all (plain copy), by
 // Unicode normalisation (NFC or NFKC), by folding accented Latin letters
 // U+00C0..U+0233 to plain ones and expanding umlauts and ligatures to two
-// letters (a fixed table), or by both. The factory chooses the class from
+// letters (a fixed table), or by both; Thai text (language 120) has its
+// words separated by blanks instead. The factory chooses the class from
 // the index's three settings, the document's CCSID and its language.
 //
 // normalize() works on caller buffers without allocating: it writes at most
@@ -17,8 +18,12 @@
 //
 // Normalisers are allocated through CosClMemoryManager and freed with
 // destroyNormalizer(). Failures raise ItlClException (ICU failures through
-// the cos error mapping, reason 47 for the Thai language, whose word
-// separation is not available yet).
+// the cos error mapping); the Thai normaliser cannot say how long one
+// character becomes (getNormalizedLength raises reason 47).
+//
+// Thai word breaking (itlThai*) lies here too, beside the only normaliser
+// that needs it, and calls ICU's dictionary word break iterator directly;
+// the thesaurus library and the text layer call the same functions.
 #ifndef ITL_NORMALIZATION_HPP
 #define ITL_NORMALIZATION_HPP
 
@@ -111,13 +116,15 @@ class ItlClNormalization {
   // The normaliser for the index settings (mode 0, 1 or 2 and the two
   // folding switches), the CCSID and the language; null for another mode.
   // The mode counts only for UCS-2 and UTF-8 (1208) text. The Thai language
-  // (120) raises reason 47. Free the result with destroyNormalizer.
+  // (120) gets the Thai normaliser, whatever the settings. Free the result
+  // with destroyNormalizer.
   static ItlClNormalization* createNormalizer(int32_t mode, bool umlaut,
                                               bool accentRemoval,
                                               CosClCCSID const& ccsid,
                                               CosClLanguage const& language);
   // The same, but returns `current` when a fresh choice would make the
-  // same normaliser (kind, Unicode mode, table settings), else destroys it
+  // same normaliser (kind, Unicode mode, table settings; for Thai any
+  // normaliser whose flags hold KIND_THAI), else destroys it
   // and makes the new one. For another mode, and on a failure, `current` is
   // left alone and null returned (or the exception passed on).
   static ItlClNormalization* createNormalizer(int32_t mode, bool umlaut,
@@ -241,5 +248,51 @@ class ItlClNormalizationUnicodeAndTableBased : public ItlClNormalizationUnicode 
 
   ItlClNormalizationTable iv_clTable;
 };
+
+// Thai word separation (flags 2, factor 2): normalize() writes the words
+// of the source, each followed by one blank while room remains
+// (itlThaiProcessing). Owns one word break iterator.
+class ItlClNormalizationThai : public ItlClNormalization {
+ public:
+  // Throws CosClException when ICU cannot make the iterator.
+  ItlClNormalizationThai();
+  ~ItlClNormalizationThai() override;
+  using ItlClNormalization::getNormalizedLength;
+  unsigned int getNormalizeUnicodeFactor() const override { return 2; }
+  unsigned int normalize(unsigned short* target, unsigned int capacity,
+                         unsigned short const* source,
+                         unsigned int& sourceLength) const override;
+  // Always raises ItlClException: 8, reason 47 (Function_not_supported),
+  // action Inform, origin "source/itl_common/itl_normalization:1030".
+  unsigned int getNormalizedLength(char const* textStart,
+                                   char const* character,
+                                   unsigned int& byteLength) const override;
+
+ private:
+  void* iv_pvBreakIterator;  // owned; from itlThaiCreateBreakIterator
+};
+
+// Thai word breaking with ICU's word break iterator for th_TH.
+//
+// Creates an iterator; the caller owns it and frees it with
+// itlThaiDestroyBreakIterator. A failing ICU status throws CosClException.
+void* itlThaiCreateBreakIterator();
+// Writes the word segments of `input` (`inputLength` units) into `output`
+// (room `capacity` units), each followed by one blank (U+0020); returns the
+// units written and leaves in `inputLength` the units not consumed, which
+// the caller passes again. Every call with room for two units consumes
+// something (one unit of room and a surrogate pair first: nothing):
+//   - one unit of input is copied alone, without a blank;
+//   - a segment is copied only together with its blank, so words never
+//     join across calls; the exception is a first segment that does not fit
+//     with its blank: as much of it as fits is copied, without a blank,
+//     never between the two units of a surrogate pair;
+//   - capacity 0 (or an empty input) writes and consumes nothing.
+// Segments of blanks and punctuation are segments too.
+unsigned int itlThaiProcessing(unsigned short* output, unsigned int capacity,
+                               unsigned short const* input,
+                               unsigned int& inputLength, void* iterator);
+// Destroys an iterator; null is ignored.
+void itlThaiDestroyBreakIterator(void* iterator);
 
 #endif  // ITL_NORMALIZATION_HPP

@@ -1,10 +1,10 @@
 // itl_normalization.cpp: the normaliser factory, the plain copy and the
 // table folding. Unicode normalisation lives in
-// itl_normalization_unicode.cpp.
+// itl_normalization_unicode.cpp, Thai word separation in
+// itl_normalization_thai.cpp.
 //
 // The choice (createNormalizer):
-//   1. Thai (language 120) would separate words; that needs the Thai word
-//      breaking of the text analysis, so it is refused (reason 47).
+//   1. Thai (language 120) gets the Thai normaliser, whatever the settings.
 //   2. The Unicode mode counts only for UCS-2 and UTF-8 text, else it is 0.
 //   3. A folding table is built when umlaut normalisation or accent removal
 //      is on.
@@ -38,15 +38,18 @@ struct Choice {
   int32_t mode;  // after step 2
   bool umlaut;
   bool accentRemoval;
+  bool thai;
 
   bool table() const { return umlaut || accentRemoval; }
-  bool known() const { return mode >= 0 && mode <= 2; }
+  bool known() const { return thai || (mode >= 0 && mode <= 2); }
   uint32_t flags() const {
     uint32_t unicode = mode != 0 ? ItlClNormalization::KIND_UNICODE : 0;
     return unicode | (table() ? ItlClNormalization::KIND_TABLE : 0);
   }
   // `current` is what this choice would make.
   bool fits(ItlClNormalization const& current) const {
+    if (thai)
+      return (current.getKindFlags() & ItlClNormalization::KIND_THAI) != 0;
     if (current.getKindFlags() != flags() ||
         current.getUnicodeMode() != mode)
       return false;
@@ -55,6 +58,7 @@ struct Choice {
                             t->getAccentRemoval() == accentRemoval);
   }
   ItlClNormalization* create() const {
+    if (thai) return make<ItlClNormalizationThai>();
     if (mode == 0)
       return table() ? make<ItlClNormalizationTableBased>(accentRemoval, umlaut)
                      : make<ItlClNormalizationMemcopy>();
@@ -66,11 +70,9 @@ struct Choice {
 
 Choice choose(int32_t mode, bool umlaut, bool accentRemoval,
               CosClCCSID const& ccsid, CosClLanguage const& language) {
-  if (language.getLanguage() == CosClLanguage::CosEnLanguage_th)
-    itlRaise(ITL_SOURCE("source/itl_common/itl_normalization"),
-             ItlEnReasonCode_Function_not_supported);
+  bool thai = language.getLanguage() == CosClLanguage::CosEnLanguage_th;
   if (!ccsid.isUCS2() && ccsid != CosClCCSID::CCSID_UTF8) mode = 0;
-  return Choice{mode, umlaut, accentRemoval};
+  return Choice{mode, umlaut, accentRemoval, thai};
 }
 
 }  // namespace

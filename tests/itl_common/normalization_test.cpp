@@ -135,19 +135,34 @@ TEST(ItlNormalization, ReuseOnlyWhenAFreshChoiceWouldBeTheSame) {
   ItlClNormalization::destroyNormalizer(current);
 }
 
-TEST(ItlNormalization, ThaiIsRefusedAndLeavesTheCurrentAlone) {
+TEST(ItlNormalization, ThaiGetsTheThaiNormaliserWhateverTheSettings) {
   CosClLanguage thai("th");
   ASSERT_EQ(static_cast<int>(thai.getLanguage()), 120);
   Owned current(ItlClNormalization::createDefaultNormalizer());
+  current.p = ItlClNormalization::createNormalizer(7, true, true, CosClCCSID(1208),
+                                                   thai, current.p);
+  ASSERT_NE(current.p, nullptr);
+  EXPECT_EQ(current.p->getKindFlags(), 2u);
+  EXPECT_EQ(current.p->getNormalizeUnicodeFactor(), 2u);
+  // Reused for Thai, whatever the settings.
+  ItlClNormalization* before = current.p;
+  current.p = ItlClNormalization::createNormalizer(1, false, false, CosClCCSID(1208),
+                                                   thai, current.p);
+  EXPECT_EQ(current.p, before);
+  unsigned int bytes = 0;
   try {
-    ItlClNormalization::createNormalizer(0, false, false, CosClCCSID(1208), thai,
-                                         current.p);
-    FAIL() << "Thai normaliser made";
+    current.p->getNormalizedLength("a", bytes);
+    FAIL() << "length of a Thai character given";
   } catch (ItlClException const& e) {
     EXPECT_EQ(e.getReasonCode(), ItlEnReasonCode_Function_not_supported);
     EXPECT_EQ(e.getReturnCode(), ItlEnReturnCode_Error);
     EXPECT_EQ(e.getAction(), ItlEnErrorAction_Inform);
+    EXPECT_STREQ(e.getSourceFile(), "source/itl_common/itl_normalization:1030");
   }
+  // Another language replaces it.
+  current.p = ItlClNormalization::createNormalizer(0, false, false, CosClCCSID(1208),
+                                                   CosClLanguage("en"), current.p);
+  EXPECT_EQ(current.p->getKindFlags(), 0u);
   EXPECT_EQ(normalizeAll(*current.p, u"ok", 4), u"ok");
 }
 
