@@ -21,6 +21,7 @@
 #include "itl_docmap_files.hpp"
 
 class ItlClIndexLocation;
+class ItlClDex;
 
 class ItlClDeletedDocs : public ItlClFileAccess {
  public:
@@ -36,6 +37,10 @@ class ItlClDeletedDocs : public ItlClFileAccess {
   void access4Update();
   // Loads the index directory's ".del" read-only.
   void access4Read();
+  // Records the number of the named document as deleted; the lookup is the
+  // name-to-number map's (a deleted name yields 0). 303 for an unknown or
+  // already deleted name.
+  void deleteDocument(ItlClDex& dex, _ItlStDocumentId const* id);
   // The step after the lookup: `number` 0, or one already deleted (in the
   // list or the buffer), is 303 with the name as message.
   void deleteDocumentNumber(uint64_t number, _ItlStDocumentId const* id);

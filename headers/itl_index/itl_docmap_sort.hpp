@@ -3,7 +3,9 @@
 //
 // Entries are fixed-size records (u64 number, u16 length, name field
 // zero-padded to the key length); the key is the key-length bytes from
-// offset 10, compared as unsigned bytes. A temporary file that fits the
+// offset 10, compared as unsigned bytes, then the length: names that
+// differ only by trailing zero bytes sort shorter first, which makes the
+// order the maps' name order for every name. A temporary file that fits the
 // single-run limit is sorted in memory in one run; a larger one is cut into
 // runs, each sorted and written back in place, which are then merged into
 // the sorted file (equal keys: the earlier run first).
@@ -66,6 +68,9 @@ class ItlClDocMapSort {
   uint32_t iv_uiEntriesPerBuffer;
   uint32_t iv_uiEntriesInBuffer;
 };
+
+// <0, 0, >0 as entry `a` sorts before, with or after entry `b`.
+int itlDocMapKeyCompare(char const* a, char const* b, uint32_t keyLength);
 
 // Sorts `count` record pointers by their keys (the records do not move).
 void QuikSort(char** records, uint32_t count, uint32_t entrySize,

@@ -13,6 +13,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_deleted_docs.hpp"
+#include "itl_docmap_dex.hpp"
 #include "itl_docmap_error.hpp"
 #include "itl_docmap_sort.hpp"
 #include "itl_index_location.hpp"
@@ -220,4 +221,11 @@ void ItlClDeletedDocs::obtainNumberOfDocumentsDeleted(uint64_t& count) const {
   struct stat st;
   if (stat(iv_clName, &st) != 0 || st.st_size < 0) return;
   count = static_cast<uint64_t>(st.st_size) / 8;
+}
+
+void ItlClDeletedDocs::deleteDocument(ItlClDex& dex,
+                                      _ItlStDocumentId const* id) {
+  uint64_t number = 0;
+  dex.obtainDocNumber(id, &number, *this);
+  deleteDocumentNumber(number, id);
 }

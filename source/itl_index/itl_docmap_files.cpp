@@ -14,6 +14,7 @@
 
 #include "itl_docmap_error.hpp"
 #include "itl_docmap_files.hpp"
+#include "itl_docmap_io.hpp"
 #include "itl_index_location.hpp"
 
 #define ITL_FILES_ORIGIN "source/itl_index/itl_docmap_files"
@@ -133,45 +134,6 @@ void initEyecatcher(char* field, char const* text) {
   std::strncpy(field, text, ITL_DOCMAP_EYECATCH_SIZE - 1);
 }
 
-// Reads up to `size` bytes at `offset`; the bytes read, -1 on failure.
-ssize_t readAt(int fd, uint8_t* buffer, size_t size, off64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = pread64(fd, buffer + done, size - done, offset + done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(done);
-}
-
-bool writeAt(int fd, uint8_t const* buffer, size_t size, off64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = pwrite64(fd, buffer + done, size - done, offset + done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Size of an open file; -1 on failure.
-long long fileSize(int fd) {
-  struct stat st;
-  if (fstat(fd, &st) != 0) return -1;
-  return static_cast<long long>(st.st_size);
-}
-
 [[noreturn]] void raiseCorrupted(char const* origin, unsigned line,
                                  char const* name) {
   ItlClException e(origin, line, ItlEnReasonCode_Docmap_corrupted);
@@ -289,9 +251,9 @@ void ItlClDocNameMappingFiles::access4Update() {
   bool dataHasContent = false;
   if (iv_iDataWorkFd >= 0) {
     uint8_t bytes[ITL_DOCMAP_CTL_SIZE];
-    ssize_t n = readAt(iv_iDataWorkFd, bytes, sizeof bytes, 0);
+    long long n = itlDocMapReadAt(iv_iDataWorkFd, bytes, sizeof bytes, 0);
     int error = errno;
-    if (n == static_cast<ssize_t>(ITL_DOCMAP_CTL_SIZE)) {
+    if (n == ITL_DOCMAP_CTL_SIZE) {
       uint16_t size = iv_stDataCtl.usMaxDocIdLength;
       itlDecodeDataCtl(bytes, iv_stDataCtl);
       iv_stDataCtl.usMaxDocIdLength = size;
@@ -324,7 +286,7 @@ void ItlClDocNameMappingFiles::access4Update() {
     itlOpenFile(iv_clDataWorkName, "w+b", false, iv_iDataWorkFd);
     uint8_t bytes[ITL_DOCMAP_CTL_SIZE];
     itlEncodeDataCtl(iv_stDataCtl, bytes);
-    if (!writeAt(iv_iDataWorkFd, bytes, sizeof bytes, 0))
+    if (!itlDocMapWriteAt(iv_iDataWorkFd, bytes, sizeof bytes, 0))
       itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                           ItlEnReasonCode_Io_write_error, iv_clDataWorkName,
                           ITL_MSG_FILE_WRITE_FAILED, errno);
@@ -336,7 +298,7 @@ void ItlClDocNameMappingFiles::access4Update() {
     itlOpenFile(iv_clIndexWorkName, "w+b", false, iv_iIndexWorkFd);
     uint8_t bytes[ITL_DOCMAP_CTL_SIZE];
     itlEncodeIndexCtl(iv_stIndexCtl, bytes);
-    if (!writeAt(iv_iIndexWorkFd, bytes, sizeof bytes, 0))
+    if (!itlDocMapWriteAt(iv_iIndexWorkFd, bytes, sizeof bytes, 0))
       itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                           ItlEnReasonCode_Io_write_error, iv_clIndexWorkName,
                           ITL_MSG_FILE_WRITE_FAILED, errno);
@@ -364,9 +326,9 @@ void ItlClDocNameMappingFiles::access4Read(bool& exists) {
     itlOpenFile(iv_clDataName, "rb", true, iv_iDataFd);
     if (iv_iDataFd >= 0) {
       uint8_t bytes[ITL_DOCMAP_CTL_SIZE];
-      ssize_t n = readAt(iv_iDataFd, bytes, sizeof bytes, 0);
+      long long n = itlDocMapReadAt(iv_iDataFd, bytes, sizeof bytes, 0);
       int error = errno;
-      if (n == static_cast<ssize_t>(ITL_DOCMAP_CTL_SIZE)) {
+      if (n == ITL_DOCMAP_CTL_SIZE) {
         uint16_t size = iv_stDataCtl.usMaxDocIdLength;
         itlDecodeDataCtl(bytes, iv_stDataCtl);
         iv_stDataCtl.usMaxDocIdLength = size;
@@ -414,9 +376,9 @@ uint32_t ItlClDocNameMappingFiles::readIndexControl(char const* mode,
         .raise();
   }
   uint8_t bytes[ITL_DOCMAP_CTL_SIZE];
-  ssize_t n = readAt(fd, bytes, sizeof bytes, 0);
+  long long n = itlDocMapReadAt(fd, bytes, sizeof bytes, 0);
   int error = n < 0 ? errno : 0;
-  uint32_t records = n == static_cast<ssize_t>(ITL_DOCMAP_CTL_SIZE) ? 1 : 0;
+  uint32_t records = n == ITL_DOCMAP_CTL_SIZE ? 1 : 0;
   if (records == 0) {
     // An empty file is a map without content when tolerated; a record cut
     // short is never taken for one.
@@ -455,7 +417,7 @@ void ItlClDocNameMappingFiles::writeControlRecord(int extraDescriptor) {
   if (ItlClDocMapBlockBase* block = getBlock()) block->unmapBlock();
   if (iv_iIndexWorkFd >= 0) {
     itlEncodeIndexCtl(iv_stIndexCtl, bytes);
-    if (!writeAt(iv_iIndexWorkFd, bytes, sizeof bytes, 0))
+    if (!itlDocMapWriteAt(iv_iIndexWorkFd, bytes, sizeof bytes, 0))
       itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                           ItlEnReasonCode_Io_write_error, iv_clIndexWorkName,
                           ITL_MSG_FILE_WRITE_FAILED, errno);
@@ -463,14 +425,14 @@ void ItlClDocNameMappingFiles::writeControlRecord(int extraDescriptor) {
   }
   itlEncodeDataCtl(iv_stDataCtl, bytes);
   if (iv_iDataWorkFd >= 0) {
-    if (!writeAt(iv_iDataWorkFd, bytes, sizeof bytes, 0))
+    if (!itlDocMapWriteAt(iv_iDataWorkFd, bytes, sizeof bytes, 0))
       itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                           ItlEnReasonCode_Io_write_error, iv_clDataWorkName,
                           ITL_MSG_FILE_WRITE_FAILED, errno);
     closeDescriptor(iv_iDataWorkFd, iv_clDataWorkName);
   }
   if (extraDescriptor >= 0 &&
-      !writeAt(extraDescriptor, bytes, sizeof bytes, 0))
+      !itlDocMapWriteAt(extraDescriptor, bytes, sizeof bytes, 0))
     itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                         ItlEnReasonCode_Io_write_error, nullptr,
                         ITL_MSG_FILE_WRITE_FAILED, errno);
@@ -492,7 +454,7 @@ void ItlClDocNameMappingFiles::readDataBlock(uint32_t blockNumber) {
     ItlClException(ITL_SOURCE(ITL_FILES_ORIGIN), ItlEnReasonCode_Empty_index)
         .raise();
   // Never read a block that the record or the file does not hold whole.
-  long long size = fileSize(iv_iDataFd);
+  long long size = itlDocMapFileSize(iv_iDataFd);
   if (size < 0)
     itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                         ItlEnReasonCode_Io_read_error, name,
@@ -502,9 +464,9 @@ void ItlClDocNameMappingFiles::readDataBlock(uint32_t blockNumber) {
   if (blockNumber == 0 || blockNumber > iv_stDataCtl.uiBlockCount ||
       offset + ITL_DOCMAP_BLOCK_SIZE > size)
     raiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), name);
-  ssize_t n = readAt(iv_iDataFd, block->getData(), ITL_DOCMAP_BLOCK_SIZE,
+  long long n = itlDocMapReadAt(iv_iDataFd, block->getData(), ITL_DOCMAP_BLOCK_SIZE,
                      offset);
-  if (n != static_cast<ssize_t>(ITL_DOCMAP_BLOCK_SIZE)) {
+  if (n != ITL_DOCMAP_BLOCK_SIZE) {
     int error = n < 0 ? errno : 0;
     block->clear();
     itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),

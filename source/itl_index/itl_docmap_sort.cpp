@@ -14,6 +14,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_codes.hpp"
+#include "itl_docmap_io.hpp"
 #include "itl_docmap_sort.hpp"
 
 namespace {
@@ -52,18 +53,34 @@ void quickSortScheme(Ops& ops, int64_t count) {
   }
 }
 
+}  // namespace
+
+int itlDocMapKeyCompare(char const* a, char const* b, uint32_t keyLength) {
+  int c = std::memcmp(a + 10, b + 10, keyLength);
+  if (c != 0) return c;
+  // Padded fields alike: the names differ at most by trailing zero bytes,
+  // and the shorter comes first (the maps' name order).
+  uint16_t la = static_cast<uint16_t>(static_cast<uint8_t>(a[8]) |
+                                      static_cast<uint8_t>(a[9]) << 8);
+  uint16_t lb = static_cast<uint16_t>(static_cast<uint8_t>(b[8]) |
+                                      static_cast<uint8_t>(b[9]) << 8);
+  return la < lb ? -1 : la > lb ? 1 : 0;
+}
+
+namespace {
+
 struct RecordOps {
   char** records;
   uint32_t keyLength;
-  char* pivot;
+  char* pivot;  // length field and key of the pivot entry, at 8 and 10
   void setPivot(int64_t i) {
-    std::memcpy(pivot, records[i] + 10, keyLength);
+    std::memcpy(pivot, records[i], 10 + keyLength);
   }
   bool belowPivot(int64_t i) const {
-    return std::memcmp(records[i] + 10, pivot, keyLength) < 0;
+    return itlDocMapKeyCompare(records[i], pivot, keyLength) < 0;
   }
   bool abovePivot(int64_t j) const {
-    return std::memcmp(records[j] + 10, pivot, keyLength) > 0;
+    return itlDocMapKeyCompare(records[j], pivot, keyLength) > 0;
   }
   void swap(int64_t i, int64_t j) {
     char* t = records[i];
@@ -85,34 +102,16 @@ struct NumberOps {
   }
 };
 
-// Reads or writes `size` bytes at `offset` whole; false on failure (a
-// read may stop early at the end: `done` tells how far it came).
+// Reads `size` bytes at `offset`; `done` tells how many arrived (fewer
+// only at the end of the file). False on failure.
 bool readAt(int fd, char* buffer, size_t size, int64_t offset, size_t& done) {
-  done = 0;
-  while (done < size) {
-    ssize_t n = pread64(fd, buffer + done, size - done, offset + done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  long long n = itlDocMapReadAt(fd, buffer, size, offset);
+  done = n < 0 ? 0 : static_cast<size_t>(n);
+  return n >= 0;
 }
 
 bool writeAt(int fd, char const* buffer, size_t size, int64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = pwrite64(fd, buffer + done, size - done, offset + done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return itlDocMapWriteAt(fd, buffer, size, offset);
 }
 
 // Memory-manager buffers of one sort, freed on every way out.
@@ -141,8 +140,7 @@ void QuikSort(char** records, uint32_t count, uint32_t entrySize,
               uint32_t keyLength) {
   (void)entrySize;
   if (count < 2) return;
-  char* pivot = static_cast<char*>(
-      allocateZeroed(keyLength == 0 ? 1 : keyLength));
+  char* pivot = static_cast<char*>(allocateZeroed(10 + keyLength));
   RecordOps ops{records, keyLength, pivot};
   quickSortScheme(ops, count);
   CosClMemoryManager::free(pivot);
@@ -348,9 +346,8 @@ int MergeSortedParts(int output, int input, int runs, uint32_t entrySize,
         return ItlEnReasonCode_Io_read_error;
       if (c.buffered == 0) continue;
       // Strictly smaller only: on equal keys the earlier run goes first.
-      if (best < 0 || std::memcmp(c.current + 10,
-                                  cursors[best].current + 10,
-                                  keyLength) < 0)
+      if (best < 0 ||
+          itlDocMapKeyCompare(c.current, cursors[best].current, keyLength) < 0)
         best = r;
     }
     if (best < 0) break;
