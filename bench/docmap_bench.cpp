@@ -9,18 +9,31 @@
 //                          the target is at most 2x this
 //   BM_SortDelEntries/<n>  itlSortDelEntries on n random numbers
 //   BM_StdSortNumbers/<n>  std::sort of the same (target: at most 1.5x)
+//   BM_DixLookup/<fixed>/<order>  number to name on a 1 M-name map
+//                          (variable names of up to 64 bytes, or fixed
+//                          names of 32): order 0 random, 1 ascending
+//   BM_DexLookup/<fixed>/<order>  name to number, random or sorted
+//   BM_DexMerge/<existing> the merge of 1 M sorted names into an empty
+//                          (0) or a 1 M-name (1) map, bytes of the new
+//                          data file per second
+//   BM_SequentialWrite     a plain write of as many bytes (the baseline
+//                          of the merge: at least half its speed)
 // Rates are bytes (sorts of entries) or items per second.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "docmap_pair.hpp"
 #include "itl_docmap_sort.hpp"
 
 namespace {
@@ -137,6 +150,122 @@ void BM_StdSortNumbers(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_StdSortNumbers)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// ---- maps of 1 M names ------------------------------------------------------
+
+constexpr int NAMES = 1000000;
+
+std::string mapName(int i, bool fixed) {
+  char b[64];
+  if (fixed)
+    std::snprintf(b, sizeof b, "doc-%028d", (i * 7919) % NAMES);
+  else
+    std::snprintf(b, sizeof b, "/srv/docs/%d/item-%d.txt", i % 977, i);
+  return b;
+}
+
+docmap_test::MapPair& map(bool fixed) {
+  static std::unique_ptr<docmap_test::MapPair> maps[2];
+  std::unique_ptr<docmap_test::MapPair>& m = maps[fixed];
+  if (!m) {
+    std::string base = scratch(fixed ? "_fix" : "_seq");
+    m.reset(new docmap_test::MapPair(base + "i", base + "w", fixed ? 32 : 64,
+                                     fixed));
+    m->begin();
+    for (int i = 0; i < NAMES; ++i) m->assign(mapName(i, fixed));
+    m->end();
+    m->read();
+  }
+  return *m;
+}
+
+void BM_DixLookup(benchmark::State& state) {
+  bool fixed = state.range(0) != 0, ascending = state.range(1) != 0;
+  docmap_test::MapPair& m = map(fixed);
+  std::mt19937 rng(1);
+  uint64_t n = 0, sum = 0;
+  for (auto _ : state) {
+    n = ascending ? n % NAMES + 1 : 1 + rng() % NAMES;
+    sum += m.name(n).size();
+  }
+  state.counters["bytes"] = double(sum);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DixLookup)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1});
+
+void BM_DexLookup(benchmark::State& state) {
+  bool fixed = state.range(0) != 0, sorted = state.range(1) != 0;
+  docmap_test::MapPair& m = map(fixed);
+  static std::vector<std::string> names[2];
+  if (names[fixed].empty()) {
+    for (int i = 0; i < NAMES; ++i) names[fixed].push_back(mapName(i, fixed));
+    std::sort(names[fixed].begin(), names[fixed].end());
+  }
+  std::vector<std::string> const& list = names[fixed];
+  std::mt19937 rng(2);
+  size_t at = 0;
+  uint64_t sum = 0;
+  for (auto _ : state) {
+    at = sorted ? (at + 1) % list.size() : rng() % list.size();
+    sum += m.number(list[at]);
+  }
+  state.counters["sum"] = double(sum);
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DexLookup)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1});
+
+void BM_DexMerge(benchmark::State& state) {
+  bool existing = state.range(0) != 0;
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::string base = scratch("_merge");
+    std::string cleanup = "rm -rf " + base + "i " + base + "w";
+    if (std::system(cleanup.c_str()) != 0) std::abort();
+    docmap_test::MapPair m(base + "i", base + "w", 64, false);
+    if (existing) {
+      m.begin();
+      for (int i = 0; i < NAMES; ++i) m.assign(mapName(i, false) + "/old");
+      m.end();
+    }
+    m.begin();
+    for (int i = 0; i < NAMES; ++i) m.assign(mapName(i, false));
+    m.dix->writeTempDataBlock(true);
+    m.dix->addTempDataToIndexFile(false, false);
+    m.dix->writeControlRecord(-1);
+    m.dix->closeTempFile();
+    ItlClDocMapSort sort;
+    if (sort.sortTempDex(m.work(".tdm").c_str(), m.work(".sdm").c_str(),
+                         m.dex->getSeqEntrySize(), 64) != 0)
+      std::abort();
+    state.ResumeTiming();
+    m.dex->addTempDataToIndexFiles(m.work(".sdm").c_str(),
+                                   m.work(".ted").c_str(), sort.getBuffer(),
+                                   sort.getEntriesInBuffer(), true);
+    state.PauseTiming();
+    struct stat st;
+    stat(m.work(".xed").c_str(), &st);
+    bytes += st.st_size;
+    if (std::system(cleanup.c_str()) != 0) std::abort();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_DexMerge)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SequentialWrite(benchmark::State& state) {
+  std::string block(32768, 'x');
+  std::string path = scratch(".seq");
+  for (auto _ : state) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (int i = 0; i < 1200; ++i)
+      if (write(fd, block.data(), block.size()) != 32768) std::abort();
+    close(fd);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * 1200 * 32768);
+  unlink(path.c_str());
+}
+BENCHMARK(BM_SequentialWrite)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
