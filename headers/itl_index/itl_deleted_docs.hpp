@@ -66,6 +66,10 @@ class ItlClDeletedDocs : public ItlClFileAccess {
   void reset();
   // The names again from the location. REQUIRES: nothing open.
   void refreshNames();
+  // New base name of both files / new directory of the working copy.
+  // REQUIRES: nothing open.
+  void setNewBaseName(char const* name);
+  void setWorkingDirectory(char const* directory);
   CosClFilename const& getFileName() const { return iv_clName; }
   CosClFilename const& getWorkingName() const { return iv_clWorkName; }
   bool isOpen() const { return iv_pStream != nullptr; }

@@ -89,6 +89,11 @@ class ItlClDix : public ItlClDocNameMappingFiles {
   void reset();
   // Closes the temporary file (it stays on disk).
   void closeTempFile();
+  bool isTempFileOpen() const { return iv_iTempFd >= 0; }
+  // Creates ".tdm" empty when it is not open (a rebuild of no entries).
+  void ensureTempFile();
+  // Moves the working and temporary names into `directory`.
+  void setWorkingDirectoryAll(char const* directory);
   // Names again from the location (working directory changes).
   void refreshAllNames();
 

@@ -306,6 +306,9 @@ class ItlClDocNameMappingFiles : public ItlClFileAccess {
   // The names again from the location (after a rename, move or a new
   // working directory). REQUIRES: nothing open.
   void refreshNames();
+  // Moves the working copies' names into `directory`. REQUIRES: nothing
+  // open.
+  void setWorkingDirectory(char const* directory);
 
  protected:
   // Closes `descriptor` (unless -1) and sets it to -1; 21 on failure.

@@ -85,6 +85,9 @@ int MergeSortedParts(int output, int input, int runs, uint32_t entrySize,
                      char* readBuffer, char* outputBuffer,
                      uint32_t& entriesInBuffer);
 
+// Sorts pointers to document numbers by the numbers they address.
+void itlSortNumberPointers(uint64_t const** pointers, uint32_t count);
+
 // Sorts document numbers ascending in place.
 void itlSortDelEntries(uint64_t* numbers, uint32_t count);
 

@@ -59,6 +59,15 @@ void ItlClDeletedDocs::refreshNames() {
                     iv_rclLocation.getIndexName(), ITL_DOCMAP_EXT_XEL);
 }
 
+void ItlClDeletedDocs::setNewBaseName(char const* name) {
+  iv_clName.setNewBaseName(name);
+  iv_clWorkName.setNewBaseName(name);
+}
+
+void ItlClDeletedDocs::setWorkingDirectory(char const* directory) {
+  iv_clWorkName.setNewPath(directory);
+}
+
 void ItlClDeletedDocs::closeStream() {
   if (iv_pStream != nullptr) std::fclose(iv_pStream);
   iv_pStream = nullptr;

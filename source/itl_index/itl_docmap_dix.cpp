@@ -152,6 +152,17 @@ void ItlClDix::writeTempDataBlock(bool reopen) {
   iv_uiTempEntries = 0;
 }
 
+void ItlClDix::ensureTempFile() {
+  if (iv_iTempFd >= 0) return;
+  itlOpenFile(iv_clTempName, "w+b", false, iv_iTempFd);
+  iv_ulTempWriteOffset = 0;
+}
+
+void ItlClDix::setWorkingDirectoryAll(char const* directory) {
+  setWorkingDirectory(directory);
+  iv_clTempName.setNewPath(directory);
+}
+
 void ItlClDix::closeTempFile() {
   if (iv_iTempFd >= 0) close(iv_iTempFd);
   iv_iTempFd = -1;

@@ -191,6 +191,11 @@ void ItlClDocNameMappingFiles::refreshNames() {
   iv_clIndexWorkName = CosClFilename(work, index, iv_pszIndexWorkExt);
 }
 
+void ItlClDocNameMappingFiles::setWorkingDirectory(char const* directory) {
+  iv_clDataWorkName.setNewPath(directory);
+  iv_clIndexWorkName.setNewPath(directory);
+}
+
 void ItlClDocNameMappingFiles::setNameLayout(uint16_t maxNameSize,
                                              bool fixed) {
   delete iv_pclFixBlock;

@@ -146,6 +146,26 @@ void QuikSort(char** records, uint32_t count, uint32_t entrySize,
   CosClMemoryManager::free(pivot);
 }
 
+namespace {
+struct PointerOps {
+  uint64_t const** pointers;
+  uint64_t pivot;
+  void setPivot(int64_t i) { pivot = *pointers[i]; }
+  bool belowPivot(int64_t i) const { return *pointers[i] < pivot; }
+  bool abovePivot(int64_t j) const { return *pointers[j] > pivot; }
+  void swap(int64_t i, int64_t j) {
+    uint64_t const* t = pointers[i];
+    pointers[i] = pointers[j];
+    pointers[j] = t;
+  }
+};
+}  // namespace
+
+void itlSortNumberPointers(uint64_t const** pointers, uint32_t count) {
+  PointerOps ops{pointers, 0};
+  quickSortScheme(ops, count);
+}
+
 void itlSortDelEntries(uint64_t* numbers, uint32_t count) {
   NumberOps ops{numbers, 0};
   quickSortScheme(ops, count);
