@@ -18,6 +18,16 @@
 //                          data file per second
 //   BM_SequentialWrite     a plain write of as many bytes (the baseline
 //                          of the merge: at least half its speed)
+//   BM_MappingTransaction/<existing>  1 M random names in one transaction
+//                          of the document-name mapping, into an empty (0)
+//                          or a 1 M-name (1) index: counters assign_s,
+//                          end_s, commit_s and sort_s (the sort of the
+//                          same entries alone; target: end + commit at
+//                          most 3x sort_s)
+//   BM_OneDocument         a 1-document transaction on a 1 M-name index:
+//                          working copy, end (the ".ded" rewrite, the
+//                          known hot spot) and commit, each in multiples
+//                          of one plain copy of the four map files
 // Rates are bytes (sorts of entries) or items per second.
 #include <benchmark/benchmark.h>
 
@@ -26,6 +36,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <memory>
@@ -34,6 +45,8 @@
 #include <vector>
 
 #include "docmap_pair.hpp"
+#include "itl_docname_mapping.hpp"
+#include "itl_error.hpp"
 #include "itl_docmap_sort.hpp"
 
 namespace {
@@ -266,6 +279,113 @@ void BM_SequentialWrite(benchmark::State& state) {
   unlink(path.c_str());
 }
 BENCHMARK(BM_SequentialWrite)->Unit(benchmark::kMillisecond);
+
+// ---- the document-name mapping ---------------------------------------------
+
+double seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since)
+      .count();
+}
+
+struct MappingIndex {
+  std::string base;
+  ItlClErrorInfo info;
+  std::unique_ptr<ItlClIndexLocation> location;
+  explicit MappingIndex(char const* tag) : base(scratch(tag)) {
+    std::string cleanup = "rm -rf " + base + "i " + base + "w";
+    if (std::system(cleanup.c_str()) != 0) std::abort();
+    mkdir((base + "i").c_str(), 0700);
+    mkdir((base + "w").c_str(), 0700);
+    location.reset(new ItlClIndexLocation("ix", (base + "i").c_str(),
+                                          (base + "w").c_str()));
+  }
+  ~MappingIndex() {
+    std::string cleanup = "rm -rf " + base + "i " + base + "w";
+    if (std::system(cleanup.c_str()) != 0) std::abort();
+  }
+  std::unique_ptr<ItlClDocumentNameMapping> open() {
+    std::unique_ptr<ItlClDocumentNameMapping> m(
+        new ItlClDocumentNameMapping(info, *location));
+    m->setNameLayout(64, false);
+    return m;
+  }
+};
+
+void assignName(ItlClDocumentNameMapping& m, std::string const& name) {
+  _ItlStDocumentId id{name.data(), static_cast<uint16_t>(name.size())};
+  uint64_t number;
+  bool isNew;
+  m.assignDocumentNameToNumber(&id, &number, isNew);
+}
+
+void fill(MappingIndex& index, char const* suffix) {
+  auto m = index.open();
+  for (int i = 0; i < NAMES; ++i) assignName(*m, mapName(i, false) + suffix);
+  m->onIndexFileEndTransaction();
+  m->onIndexFileCommitTransaction();
+}
+
+void BM_MappingTransaction(benchmark::State& state) {
+  for (auto _ : state) {
+    MappingIndex index("_mapping");
+    if (state.range(0) != 0) fill(index, "/old");
+    std::vector<std::string> names;
+    std::mt19937 rng(3);
+    for (int i = 0; i < NAMES; ++i) names.push_back(mapName(int(rng() % 100000000), false) + "/n" + std::to_string(i));
+    auto m = index.open();
+    auto t = std::chrono::steady_clock::now();
+    for (std::string const& n : names) assignName(*m, n);
+    state.counters["assign_s"] = seconds(t);
+    t = std::chrono::steady_clock::now();
+    m->onIndexFileEndTransaction();
+    state.counters["end_s"] = seconds(t);
+    // The sort alone, on a copy of the same temporary entries.
+    std::string tdm = index.base + "w/ix.tdm";
+    std::string copy = index.base + "w/copy.tdm", sorted = index.base + "w/copy.sdm";
+    std::string command = "cp " + tdm + " " + copy;
+    if (std::system(command.c_str()) == 0) {
+      ItlClDocMapSort sort;
+      t = std::chrono::steady_clock::now();
+      sort.sortTempDex(copy.c_str(), sorted.c_str(), 74, 64);
+      state.counters["sort_s"] = seconds(t);
+      unlink(copy.c_str());
+      unlink(sorted.c_str());
+    }
+    t = std::chrono::steady_clock::now();
+    m->onIndexFileCommitTransaction();
+    state.counters["commit_s"] = seconds(t);
+  }
+}
+BENCHMARK(BM_MappingTransaction)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_OneDocument(benchmark::State& state) {
+  for (auto _ : state) {
+    MappingIndex index("_one");
+    fill(index, "");
+    auto t = std::chrono::steady_clock::now();
+    std::string command = "mkdir -p " + index.base + "c && cp " + index.base +
+                          "i/ix.d* " + index.base + "c/";
+    if (std::system(command.c_str()) != 0) std::abort();
+    double plainCopy = seconds(t);
+    auto m = index.open();
+    t = std::chrono::steady_clock::now();
+    m->copyFileSetToWorking();
+    double workingCopy = seconds(t);
+    assignName(*m, "one more document");
+    t = std::chrono::steady_clock::now();
+    m->onIndexFileEndTransaction();
+    double end = seconds(t);
+    t = std::chrono::steady_clock::now();
+    m->onIndexFileCommitTransaction();
+    double install = seconds(t);
+    state.counters["copy_x"] = workingCopy / plainCopy;
+    state.counters["ded_rewrite_x"] = end / plainCopy;
+    state.counters["install_x"] = install / plainCopy;
+    command = "rm -rf " + index.base + "c";
+    if (std::system(command.c_str()) != 0) std::abort();
+  }
+}
+BENCHMARK(BM_OneDocument)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
