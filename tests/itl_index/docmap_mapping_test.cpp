@@ -476,10 +476,10 @@ void checkCleanAfter(Index& index) {
 }
 
 std::vector<CommitKind> const kinds = {
-    {"first commit", 0, 300, 0, false},
-    {"add to existing", 200, 150, 0, false},
-    {"deletions only", 200, 0, 40, false},
-    {"merge with deletions", 200, 0, 40, true},
+    {"first commit", 0, 100, 0, false},
+    {"add to existing", 100, 60, 0, false},
+    {"deletions only", 100, 0, 30, false},
+    {"merge with deletions", 100, 0, 30, true},
 };
 
 int runChild(Index& index, CommitKind const& k, int killAt) {
