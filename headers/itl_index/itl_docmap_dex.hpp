@@ -115,10 +115,6 @@ class ItlClDex : public ItlClDocNameMappingFiles {
 
  private:
   struct Merge;
-  // Reads block `block` of `fd` (data file `name`, `blocks` blocks) into
-  // the reader; 300 when not held whole, 17 on a failed read.
-  void readBlockFrom(int fd, char const* name, uint32_t block,
-                     uint32_t blocks);
   void freeIndex();
 
   uint8_t* iv_pucIndex;        // entries * entry size + one zero entry

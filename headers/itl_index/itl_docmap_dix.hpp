@@ -111,9 +111,6 @@ class ItlClDix : public ItlClDocNameMappingFiles {
   void bufferEntry(uint64_t number, uint16_t length, char const* name);
   // Adds one entry to the block being built (writing it out when full).
   void placeEntry(uint64_t number, uint16_t length, char const* name);
-  // Reads block `block` of the working data file into the block reader
-  // (300 when not held whole, 17 on a failed read).
-  void readWorkingBlock(uint32_t block);
   // Walks the names of the sequential block in the reader: the offset of
   // each of the `count` names, or 300 when one runs into the number slots.
   void checkSeqNames(uint32_t count, uint32_t* nameEnd) const;

@@ -315,6 +315,11 @@ class ItlClDocNameMappingFiles : public ItlClFileAccess {
   static void closeDescriptor(int& descriptor, CosClFilename const& name);
   // Drops the read slots that only share the working descriptors.
   void dropSharedReadSlots();
+  // Reads block `block` of the data file open as `fd` (named `name`, of
+  // `blocks` blocks) into the block reader and counts its entries. Block 0,
+  // one above `blocks` or one the file does not hold whole is 300; a
+  // failed or short read 17 (the reader is then empty).
+  void loadBlock(int fd, char const* name, uint32_t block, uint32_t blocks);
 
   ItlClIndexLocation const& iv_rclLocation;
   char const* iv_pszDataExt;

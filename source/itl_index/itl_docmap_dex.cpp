@@ -28,13 +28,6 @@
 
 namespace {
 
-[[noreturn]] void raiseCorrupted(char const* origin, unsigned line,
-                                 char const* name) {
-  ItlClException e(origin, line, ItlEnReasonCode_Docmap_corrupted);
-  if (name != nullptr) e.context(ITL_MSG_FILE_NAME) << ": " << name;
-  e.raise();
-}
-
 [[noreturn]] void raiseInvalidName() {
   ItlClException(ITL_SOURCE(ITL_DEX_ORIGIN),
                  ItlEnReasonCode_Docmap_invalid_docid)
@@ -139,7 +132,7 @@ void ItlClDex::loadIndexTable() {
   long long fileSize = itlDocMapFileSize(fd);
   if (fileSize < 0 || ITL_DOCMAP_CTL_SIZE + bytes > uint64_t(fileSize) ||
       entries > iv_stDataCtl.uiBlockCount || bytes + size > 0xFFFFFFFFu)
-    raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), name);
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), name);
   if (entries == 0) {
     iv_bEmptyLoaded = true;
     return;
@@ -162,34 +155,12 @@ void ItlClDex::loadIndexTable() {
     if (itlGetLE32(e) != k + 1 ||
         (k > 0 && std::memcmp(e - size + 4, e + 4, size - 4) > 0)) {
       CosClMemoryManager::free(table);
-      raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), name);
+      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), name);
     }
   }
   iv_pucIndex = table;
   iv_uiIndexEntries = entries;
   iv_uiFinger = 0;
-}
-
-void ItlClDex::readBlockFrom(int fd, char const* name, uint32_t block,
-                             uint32_t blocks) {
-  ItlClDocMapBlockBase* reader = getBlock();
-  reader->clear();
-  iv_uiCurrentBlock = 0;
-  long long size = itlDocMapFileSize(fd);
-  int64_t offset =
-      ITL_DOCMAP_CTL_SIZE + int64_t{block - 1} * ITL_DOCMAP_BLOCK_SIZE;
-  if (block == 0 || block > blocks || size < 0 ||
-      offset + ITL_DOCMAP_BLOCK_SIZE > size)
-    raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), name);
-  if (itlDocMapReadAt(fd, reader->getData(), ITL_DOCMAP_BLOCK_SIZE, offset) !=
-      ITL_DOCMAP_BLOCK_SIZE) {
-    int error = errno;
-    reader->clear();
-    itlDocMapRaiseErrno(ITL_SOURCE(ITL_DEX_ORIGIN),
-                        ItlEnReasonCode_Io_read_error, name,
-                        ITL_MSG_FILE_READ_FAILED, error);
-  }
-  reader->analyse();
 }
 
 void ItlClDex::obtainDocNumber(_ItlStDocumentId const* id, uint64_t* number,
@@ -227,7 +198,7 @@ void ItlClDex::obtainDocNumber(_ItlStDocumentId const* id, uint64_t* number,
     iv_uiFinger = entry;
     uint32_t block = entry + 1;
     if (block != iv_uiCurrentBlock) {
-      readBlockFrom(iv_iDataFd, dataName, block, iv_stDataCtl.uiBlockCount);
+      loadBlock(iv_iDataFd, dataName, block, iv_stDataCtl.uiBlockCount);
       iv_uiCurrentBlock = block;
       iv_uiSeqEntry = 0;
       iv_uiSeqOffset = 0;
@@ -281,10 +252,10 @@ void ItlClDex::obtainDocNumber(_ItlStDocumentId const* id, uint64_t* number,
                             itlGetLE16(data + off)) < 0)
         e = off = 0;
       for (; e < count; ++e) {
-        if (off + 2 > limit) raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dataName);
+        if (off + 2 > limit) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dataName);
         uint16_t length = itlGetLE16(data + off);
         if (length > nameSize || off + 2 + length > limit)
-          raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dataName);
+          itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dataName);
         int c = itlDocNameCompare(id->pszDocId, id->usDocIdLength,
                                   reinterpret_cast<char const*>(data + off + 2),
                                   length);
@@ -370,7 +341,7 @@ struct ItlClDex::Merge {
     uint16_t length = itlGetLE16(reinterpret_cast<uint8_t const*>(e) + 8);
     if (itlGetLE64(reinterpret_cast<uint8_t const*>(e)) == 0 || length == 0 ||
         length > nameSize)
-      raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), sortedPath);
+      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), sortedPath);
     if (dex.iv_pclFixBlock != nullptr && length != nameSize) raiseInvalidName();
   }
 
@@ -401,20 +372,20 @@ struct ItlClDex::Merge {
         return;
       }
       ++oldBlock;
-      dex.readBlockFrom(oldFd, dex.iv_clDataWorkName, oldBlock, oldBlocks);
+      dex.loadBlock(oldFd, dex.iv_clDataWorkName, oldBlock, oldBlocks);
       oldEntry = 0;
       oldOffset = 0;
     }
     uint32_t count = reader->getCount();
     if (dex.iv_pclSeqBlock != nullptr) {
       uint32_t limit = ITL_DOCMAP_BLOCK_SIZE - 8 * count;
-      if (oldOffset + 2 > limit) raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
+      if (oldOffset + 2 > limit) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
       uint16_t length = itlGetLE16(reader->getData() + oldOffset);
       if (length == 0 || length > nameSize || oldOffset + 2 + length > limit)
-        raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
+        itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
     }
     uint64_t number = reader->slotNumber(oldEntry);
-    if (number == 0) raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
+    if (number == 0) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), dex.iv_clDataWorkName);
   }
 
   void writeBlock() {
@@ -475,7 +446,7 @@ void ItlClDex::addTempDataToIndexFiles(char const* sortedPath,
                                        char const* newDataPath, char* buffer,
                                        uint32_t count, bool countEntries) {
   ItlClDocMapBlockBase* reader = getBlock();
-  if (reader == nullptr) raiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), nullptr);
+  if (reader == nullptr) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DEX_ORIGIN), nullptr);
   ItlDocMapBlockWrapper out(
       iv_pclFixBlock != nullptr
           ? static_cast<ItlClDocMapBlockBase*>(

@@ -34,13 +34,6 @@ namespace {
   e.raise();
 }
 
-[[noreturn]] void raiseCorrupted(char const* origin, unsigned line,
-                                 char const* name) {
-  ItlClException e(origin, line, ItlEnReasonCode_Docmap_corrupted);
-  if (name != nullptr) e.context(ITL_MSG_FILE_NAME) << ": " << name;
-  e.raise();
-}
-
 }  // namespace
 
 ItlClDix::ItlClDix(ItlClIndexLocation const& location)
@@ -171,36 +164,15 @@ void ItlClDix::closeTempFile() {
 
 // ---- building blocks --------------------------------------------------------
 
-void ItlClDix::readWorkingBlock(uint32_t block) {
-  ItlClDocMapBlockBase* reader = getBlock();
-  reader->clear();
-  iv_uiCurrentBlock = 0;
-  long long size = itlDocMapFileSize(iv_iDataWorkFd);
-  int64_t offset =
-      ITL_DOCMAP_CTL_SIZE + int64_t{block - 1} * ITL_DOCMAP_BLOCK_SIZE;
-  if (block == 0 || block > iv_stDataCtl.uiBlockCount ||
-      offset + ITL_DOCMAP_BLOCK_SIZE > size)
-    raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clDataWorkName);
-  if (itlDocMapReadAt(iv_iDataWorkFd, reader->getData(), ITL_DOCMAP_BLOCK_SIZE,
-                      offset) != ITL_DOCMAP_BLOCK_SIZE) {
-    int error = errno;
-    reader->clear();
-    itlDocMapRaiseErrno(ITL_SOURCE(ITL_DIX_ORIGIN),
-                        ItlEnReasonCode_Io_read_error, iv_clDataWorkName,
-                        ITL_MSG_FILE_READ_FAILED, error);
-  }
-  reader->analyse();
-}
-
 void ItlClDix::checkSeqNames(uint32_t count, uint32_t* nameEnd) const {
   uint8_t const* data = getBlock()->getData();
   uint32_t limit = ITL_DOCMAP_BLOCK_SIZE - 8 * count;
   uint32_t offset = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    if (offset + 2 > limit) raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
+    if (offset + 2 > limit) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
     uint16_t length = itlGetLE16(data + offset);
     if (length > iv_usMaxNameSize || offset + 2 + length > limit)
-      raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
+      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
     offset += 2 + length;
   }
   if (nameEnd != nullptr) *nameEnd = offset;
@@ -214,8 +186,9 @@ void ItlClDix::locateAppendPosition() {
   iv_uiCurrentBlock = 0;
   if (iv_stIndexCtl.uiEntryCount == 0) return;
   if (iv_stIndexCtl.uiEntryCount != iv_stDataCtl.uiBlockCount)
-    raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clIndexWorkName);
-  readWorkingBlock(iv_stDataCtl.uiBlockCount);
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clIndexWorkName);
+  loadBlock(iv_iDataWorkFd, iv_clDataWorkName, iv_stDataCtl.uiBlockCount,
+            iv_stDataCtl.uiBlockCount);
   uint32_t count = getBlock()->getCount();
   bool room;
   uint32_t nameEnd = 0;
@@ -343,7 +316,7 @@ void ItlClDix::addTempDataToIndexFile(bool rebuild, bool notOpen) {
         uint16_t length = itlGetLE16(entry + 8);
         uint64_t number = itlGetLE64(entry);
         if (number == 0 || length == 0 || length > iv_usMaxNameSize)
-          raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clTempName);
+          itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clTempName);
         if (iv_pclFixBlock != nullptr && length != iv_usMaxNameSize)
           ItlClException(ITL_SOURCE(ITL_DIX_ORIGIN),
                          ItlEnReasonCode_Docmap_invalid_docid)
@@ -361,7 +334,7 @@ void ItlClDix::addTempDataToIndexFile(bool rebuild, bool notOpen) {
 void ItlClDix::mergeIntoNewFullTemp(ItlClDeletedDocs& deleted) {
   uint32_t blocks = iv_stIndexCtl.uiEntryCount;
   for (uint32_t b = 1; b <= blocks; ++b) {
-    readWorkingBlock(b);
+    loadBlock(iv_iDataWorkFd, iv_clDataWorkName, b, iv_stDataCtl.uiBlockCount);
     ItlClDocMapBlockBase* block = getBlock();
     uint32_t count = block->getCount();
     if (iv_pclSeqBlock != nullptr) checkSeqNames(count, nullptr);
@@ -404,7 +377,7 @@ void ItlClDix::loadIndexTable() {
   uint64_t bytes = uint64_t{entries} * ITL_DOCMAP_DII_ENTRY_SIZE;
   if (size < 0 || ITL_DOCMAP_CTL_SIZE + bytes > uint64_t(size) ||
       entries > iv_stDataCtl.uiBlockCount)
-    raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), name);
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), name);
   std::vector<uint8_t> raw(bytes);
   if (bytes > 0 &&
       itlDocMapReadAt(fd, raw.data(), bytes, ITL_DOCMAP_CTL_SIZE) !=
@@ -418,7 +391,7 @@ void ItlClDix::loadIndexTable() {
     // Blocks 1, 2, ... in order, with ascending highest numbers.
     if (e.uiBlock != k + 1 ||
         (k > 0 && e.ulHighest <= iv_aIndex.back().ulHighest))
-      raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), name);
+      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), name);
     iv_aIndex.push_back(e);
   }
   iv_bIndexLoaded = true;
@@ -468,10 +441,10 @@ bool ItlClDix::seekSeqNumber(uint64_t number, uint32_t& entry,
   if (e >= count || block->slotNumber(e) > number) e = off = 0;
   uint8_t const* data = block->getData();
   for (; e < count; ++e) {
-    if (off + 2 > limit) raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
+    if (off + 2 > limit) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
     uint16_t length = itlGetLE16(data + off);
     if (length > iv_usMaxNameSize || off + 2 + length > limit)
-      raiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
+      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), nullptr);
     uint64_t value = block->slotNumber(e);
     if (value == number) {
       iv_uiSeqEntry = entry = e;

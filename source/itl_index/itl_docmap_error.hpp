@@ -26,4 +26,9 @@ enum : int {
                                       char const* name, int messageId,
                                       int error);
 
+// Raises 300 (Docmap_corrupted) with the line "File name: <name>" when
+// `name` is not null.
+[[noreturn]] void itlDocMapRaiseCorrupted(char const* origin, unsigned line,
+                                          char const* name);
+
 #endif  // ITL_DOCMAP_ERROR_HPP

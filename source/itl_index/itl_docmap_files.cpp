@@ -28,6 +28,13 @@ void itlDocMapRaiseErrno(char const* origin, unsigned line,
   e.raise();
 }
 
+void itlDocMapRaiseCorrupted(char const* origin, unsigned line,
+                             char const* name) {
+  ItlClException e(origin, line, ItlEnReasonCode_Docmap_corrupted);
+  if (name != nullptr) e.context(ITL_MSG_FILE_NAME) << ": " << name;
+  e.raise();
+}
+
 // ---- control records --------------------------------------------------
 
 void itlEncodeDataCtl(ItlStDataCtlRecord const& r, uint8_t* b) {
@@ -132,13 +139,6 @@ namespace {
 void initEyecatcher(char* field, char const* text) {
   std::memset(field, 0, ITL_DOCMAP_EYECATCH_SIZE);
   std::strncpy(field, text, ITL_DOCMAP_EYECATCH_SIZE - 1);
-}
-
-[[noreturn]] void raiseCorrupted(char const* origin, unsigned line,
-                                 char const* name) {
-  ItlClException e(origin, line, ItlEnReasonCode_Docmap_corrupted);
-  if (name != nullptr) e.context(ITL_MSG_FILE_NAME) << ": " << name;
-  e.raise();
 }
 
 }  // namespace
@@ -281,7 +281,7 @@ void ItlClDocNameMappingFiles::access4Update() {
   if (dataHasContent != indexHasContent) {
     // One file of the pair without the other: a map cut in half.
     closeAll();
-    raiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN),
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN),
                    dataHasContent ? iv_clIndexWorkName : iv_clDataWorkName);
   }
   if (!dataHasContent) {
@@ -357,7 +357,7 @@ void ItlClDocNameMappingFiles::access4Read(bool& exists) {
         dataHasContent ? iv_clIndexName : iv_clDataName;
     closeDescriptor(iv_iDataFd, iv_clDataName);
     closeDescriptor(iv_iIndexFd, iv_clIndexName);
-    raiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), missing);
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), missing);
   }
   if (!dataHasContent) {
     closeDescriptor(iv_iIndexFd, iv_clIndexName);
@@ -443,41 +443,45 @@ void ItlClDocNameMappingFiles::writeControlRecord(int extraDescriptor) {
                         ITL_MSG_FILE_WRITE_FAILED, errno);
 }
 
-void ItlClDocNameMappingFiles::readDataBlock(uint32_t blockNumber) {
-  ItlClDocMapBlockBase* block = getBlock();
-  if (block == nullptr) raiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), nullptr);
-  if (blockNumber != 0 && blockNumber == iv_uiCurrentBlock) {
-    block->resetCursors();
-    return;
-  }
-  block->unmapBlock();
+void ItlClDocNameMappingFiles::loadBlock(int fd, char const* name,
+                                         uint32_t block, uint32_t blocks) {
+  ItlClDocMapBlockBase* reader = getBlock();
+  if (reader == nullptr) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), nullptr);
+  reader->clear();
   iv_uiCurrentBlock = 0;
-  block->setCountZero();
-  CosClFilename const& name =
-      iv_bReadSlotsShared ? iv_clDataWorkName : iv_clDataName;
-  if (iv_iDataFd < 0)
+  if (fd < 0)
     ItlClException(ITL_SOURCE(ITL_FILES_ORIGIN), ItlEnReasonCode_Empty_index)
         .raise();
   // Never read a block that the record or the file does not hold whole.
-  long long size = itlDocMapFileSize(iv_iDataFd);
+  long long size = itlDocMapFileSize(fd);
   if (size < 0)
     itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                         ItlEnReasonCode_Io_read_error, name,
                         ITL_MSG_FILE_READ_FAILED, errno);
-  off64_t offset = ITL_DOCMAP_CTL_SIZE +
-                   static_cast<off64_t>(blockNumber - 1) * ITL_DOCMAP_BLOCK_SIZE;
-  if (blockNumber == 0 || blockNumber > iv_stDataCtl.uiBlockCount ||
-      offset + ITL_DOCMAP_BLOCK_SIZE > size)
-    raiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), name);
-  long long n = itlDocMapReadAt(iv_iDataFd, block->getData(), ITL_DOCMAP_BLOCK_SIZE,
-                     offset);
+  int64_t offset =
+      ITL_DOCMAP_CTL_SIZE + int64_t{block - 1} * ITL_DOCMAP_BLOCK_SIZE;
+  if (block == 0 || block > blocks || offset + ITL_DOCMAP_BLOCK_SIZE > size)
+    itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), name);
+  long long n = itlDocMapReadAt(fd, reader->getData(), ITL_DOCMAP_BLOCK_SIZE,
+                                offset);
   if (n != ITL_DOCMAP_BLOCK_SIZE) {
     int error = n < 0 ? errno : 0;
-    block->clear();
+    reader->clear();
     itlDocMapRaiseErrno(ITL_SOURCE(ITL_FILES_ORIGIN),
                         ItlEnReasonCode_Io_read_error, name,
                         ITL_MSG_FILE_READ_FAILED, error);
   }
-  block->analyse();
+  reader->analyse();
+}
+
+void ItlClDocNameMappingFiles::readDataBlock(uint32_t blockNumber) {
+  ItlClDocMapBlockBase* block = getBlock();
+  if (block == nullptr) itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_FILES_ORIGIN), nullptr);
+  if (blockNumber != 0 && blockNumber == iv_uiCurrentBlock) {
+    block->resetCursors();
+    return;
+  }
+  loadBlock(iv_iDataFd, iv_bReadSlotsShared ? iv_clDataWorkName : iv_clDataName,
+            blockNumber, iv_stDataCtl.uiBlockCount);
   iv_uiCurrentBlock = blockNumber;
 }
