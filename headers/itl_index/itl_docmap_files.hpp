@@ -281,6 +281,7 @@ class ItlClDocNameMappingFiles : public ItlClFileAccess {
 
   ItlStDataCtlRecord& dataControl() { return iv_stDataCtl; }
   ItlStIndexCtlRecord& indexControl() { return iv_stIndexCtl; }
+  ItlStIndexCtlRecord const& indexControl() const { return iv_stIndexCtl; }
   uint32_t getCurrentBlock() const { return iv_uiCurrentBlock; }
   ItlClDocMapBlockBase* getBlock() const {
     return iv_pclSeqBlock != nullptr

@@ -71,7 +71,7 @@ void ItlClDocumentNameMapping::setNameLayout(uint16_t maxNameSize,
 }
 
 uint64_t ItlClDocumentNameMapping::getDocumentCount() const {
-  return const_cast<ItlClDex&>(iv_clDex).indexControl().ulDocumentCount;
+  return iv_clDex.indexControl().ulDocumentCount;
 }
 
 bool ItlClDocumentNameMapping::isTransactionOpen() const {
