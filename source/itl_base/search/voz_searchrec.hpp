@@ -62,7 +62,9 @@ struct OPEINFO {
                              // search condition's answer limit)
     int32_t op_number;       // index of the operator, in completion order
     uint16_t fld_range_count;    // entries of fld_range (group option)
-    uint16_t fld_weight_count;   // entries of fld_weight (group option)
+    uint16_t fld_weight_count;   // the group's weight: entries of
+                                 // fld_weight, or with fld_weight null the
+                                 // plain weight (group option)
     GTRFIELDRANGE* fld_range;    // null or fld_range_count entries
     GTRFIELDWEIGHT* fld_weight;  // null or fld_weight_count entries
 };
