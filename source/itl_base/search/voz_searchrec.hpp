@@ -379,6 +379,10 @@ struct VOZSEARCH {
     char tempDir[VOZ_SRCH_NAME_LEN];
     VOZSEARCHHALF second;    // item sub-index
     uint8_t openState;       // VOZ_OPEN_FIRST | VOZ_OPEN_SECOND
+    // The searches' working pages (answer sets, rank heap, result pages),
+    // kept for the next search on the handle and freed at its release;
+    // null until the first search.
+    VOZPAGEPOOL* pagePool;
 };
 
 #endif  // VOZ_SEARCHREC_HPP
