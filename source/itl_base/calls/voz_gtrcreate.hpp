@@ -32,6 +32,10 @@ struct CREATWRK;
 
 constexpr int VOZ_CREATE_NAME_LEN = 2075;
 
+// Errcode (with retcode 101) of a document piece that ends inside a
+// character.
+constexpr int32_t VOZ_EC_DOC_SPLIT_CHAR = 2531;
+
 // The creation handle (owned by the engine; opaque to callers).
 struct VOZCREATEHANDLE {
     CREATWRK* text;            // work area of the text sub-index, or null
@@ -54,6 +58,13 @@ void GTRcreateIndexInit(void** cwpp, const char* idxname, const char* outdir,
 
 // Pools `length` bytes of text of document `docno`; *startpos in/out is the
 // last position used so far (0 for a fresh document).
+// A document may come in several calls (the same docno, *startpos carried
+// over), but each call's text is cut into words on its own: a word cut by
+// the end of a call becomes two words. A caller ends each piece at a blank,
+// a delimiter or before a word it has not finished (and gives that word
+// with the next piece). A piece of a UTF-8 code page that ends inside a
+// character is refused with 101/2531 (VOZ_EC_DOC_SPLIT_CHAR), which
+// cancels the update like every failing document call.
 void GTRcreateIndexOneDocExt(void* cwp, const uint8_t* docmp, int32_t length,
                              int32_t docno, int32_t* startpos,
                              BOUNDARYINFO* beip, GTRONEDOCINFO* pVOZDocInfo,
