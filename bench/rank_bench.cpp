@@ -8,7 +8,10 @@
 //                     document numbers (so that fast-but-wrong shows).
 //     word   "123" alone
 //     or     "123" OR "4567"
+//     rare   "98765" alone (in about 0.1 % of the documents)
 //   limits 10 and 10,000.
+//   BM_Count/rare    the same rare word without ranking, against which a
+//                    ranked search of few documents is measured.
 // Fixed corpus: seed 2026; the index lives in a temporary directory that is
 // removed at exit.
 #include <benchmark/benchmark.h>
@@ -93,7 +96,8 @@ struct RankQuery {
     }
 };
 
-void BM_Ranked(benchmark::State& state, std::vector<const char*> texts) {
+void runSearches(benchmark::State& state, std::vector<const char*> texts,
+                 bool ranking) {
     VOZSEARCH* h = benchIndex().handle;
     RankQuery q(texts);
     const int32_t limit = static_cast<int32_t>(state.range(0));
@@ -117,7 +121,7 @@ void BM_Ranked(benchmark::State& state, std::vector<const char*> texts) {
         int32_t ceilings[2] = {VOZ_DOC_END, VOZ_DOC_END}, est[2] = {0, 0};
         GTRSTATUS st{};
         VOZ_Search_(h, &res, static_cast<int32_t>(q.words.size()), q.words.data(), 1,
-                    &q.op, &rp, nullptr, 0, 0, 0, 0, nullptr, nullptr, ceilings, est,
+                    &q.op, ranking ? &rp : nullptr, nullptr, 0, 0, 0, 0, nullptr, nullptr, ceilings, est,
                     &st, 0);
         if (st.retcode != 0) {
             state.SkipWithError("search failed");
@@ -132,7 +136,7 @@ void BM_Ranked(benchmark::State& state, std::vector<const char*> texts) {
                              std::chrono::steady_clock::now() - t0).count());
     }
     hash = 1469598103934665603ull;
-    for (int32_t i = 0; i < std::min(docs, limit); ++i)
+    for (int32_t i = 0; ranking && i < std::min(docs, limit); ++i)
         hash = (hash ^ static_cast<uint32_t>(ranked[static_cast<size_t>(i)].docno)) *
                1099511628211ull;
     if (micros.empty()) return;
@@ -143,10 +147,22 @@ void BM_Ranked(benchmark::State& state, std::vector<const char*> texts) {
     state.counters["hash"] = static_cast<double>(hash % 1000000007u);
 }
 
+void BM_Ranked(benchmark::State& state, std::vector<const char*> texts) {
+    runSearches(state, texts, true);
+}
+
+void BM_Count(benchmark::State& state, std::vector<const char*> texts) {
+    runSearches(state, texts, false);
+}
+
 BENCHMARK_CAPTURE(BM_Ranked, word, std::vector<const char*>{"123"})
     ->Arg(10)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Ranked, or, std::vector<const char*>{"123", "4567"})
     ->Arg(10)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Ranked, rare, std::vector<const char*>{"98765"})
+    ->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Count, rare, std::vector<const char*>{"98765"})
+    ->Arg(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -92,7 +92,10 @@ class ItlClNormalization {
   // Sets `byteLength` to the length of the UTF-8 sequence at `character`
   // and returns the number of UTF-16 units that character becomes. A
   // combining mark may combine with the character before it; only bytes
-  // from `textStart` on are read (a mark at the start counts alone).
+  // from `textStart` on are read (a mark at the start counts alone). A
+  // truncated sequence (its lead byte followed too soon by the NUL or by a
+  // byte that continues nothing) is one unit of the bytes up to there: the
+  // length never crosses the text's NUL.
   // REQUIRES: textStart <= character.
   virtual unsigned int getNormalizedLength(char const* textStart,
                                            char const* character,
@@ -112,6 +115,11 @@ class ItlClNormalization {
   // Length of the UTF-8 sequence that starts with `lead`: below 0x80 1,
   // 110xxxxx 2, 1110xxxx 3, 11110xxx 4, 111110xx 5, anything else 1.
   static unsigned int utf8SequenceLength(unsigned char lead);
+  // The same for the sequence at `character`, cut before the first byte
+  // that is no continuation byte: a sequence truncated by the text's NUL
+  // (or by another character) ends there, and a caller stepping by the
+  // length never passes the terminator.
+  static unsigned int utf8SequenceLength(char const* character);
 
   // The normaliser for the index settings (mode 0, 1 or 2 and the two
   // folding switches), the CCSID and the language; null for another mode.

@@ -88,6 +88,13 @@ unsigned int ItlClNormalization::utf8SequenceLength(unsigned char lead) {
   return 1;
 }
 
+unsigned int ItlClNormalization::utf8SequenceLength(char const* character) {
+  unsigned int length = utf8SequenceLength(static_cast<unsigned char>(*character));
+  for (unsigned int i = 1; i < length; ++i)
+    if ((static_cast<unsigned char>(character[i]) & 0xC0) != 0x80) return i;
+  return length;
+}
+
 ItlClNormalization* ItlClNormalization::createNormalizer(
     int32_t mode, bool umlaut, bool accentRemoval, CosClCCSID const& ccsid,
     CosClLanguage const& language) {
@@ -130,7 +137,7 @@ unsigned int ItlClNormalizationMemcopy::normalize(
 
 unsigned int ItlClNormalizationMemcopy::getNormalizedLength(
     char const*, char const* character, unsigned int& byteLength) const {
-  byteLength = utf8SequenceLength(static_cast<unsigned char>(*character));
+  byteLength = utf8SequenceLength(character);
   return 1;
 }
 
@@ -162,8 +169,9 @@ unsigned int ItlClNormalizationTableBased::normalize(
 unsigned int ItlClNormalizationTableBased::getNormalizedLength(
     char const*, char const* character, unsigned int& byteLength) const {
   unsigned char lead = static_cast<unsigned char>(*character);
-  byteLength = utf8SequenceLength(lead);
+  byteLength = utf8SequenceLength(character);
   bool two = iv_clTable.getUmlautNormalization() && lead >= 0x80 &&
+             byteLength == utf8SequenceLength(lead) &&
              iv_clTable.utf8CharResultsInTwoCodePointsImp(character);
   return two ? 2 : 1;
 }

@@ -151,8 +151,11 @@ unsigned int ItlClNormalizationUnicode::unicodeLength(
     char const* textStart, char const* character, unsigned int& byteLength,
     unsigned short& single) const {
   single = 0;
-  byteLength = utf8SequenceLength(static_cast<unsigned char>(*character));
-  if (byteLength == 1) return 1;
+  byteLength = utf8SequenceLength(character);
+  // A single byte, or a truncated sequence that is no character to decode.
+  if (byteLength == 1 ||
+      byteLength != utf8SequenceLength(static_cast<unsigned char>(*character)))
+    return 1;
   UChar32 c =
       static_cast<UChar32>(CosClConverterABase::convertUtf8CharToUtf32(character));
   if (c > 0xFFFF) return 1;

@@ -263,6 +263,8 @@ TEST(ItlNormalization, NormalizedLengthOfUtf8Characters) {
                                                    CosClCCSID(1208), english));
   Owned accents(ItlClNormalization::createNormalizer(
       0, false, true, CosClCCSID(1208), english));
+  Owned plain(ItlClNormalization::createNormalizer(0, false, false,
+                                                   CosClCCSID(1208), english));
   struct Case {
     ItlClNormalization const* n;
     char const* text;
@@ -281,6 +283,15 @@ TEST(ItlNormalization, NormalizedLengthOfUtf8Characters) {
       {accents.p, "\xC3\x84", 0, 2, 1},
       {table.p, "\xFF", 0, 1, 1},                 // bad lead byte
       {table.p, "\xF8\x88\x80\x80\x80", 0, 5, 1},
+      // Sequences cut short by the NUL or by a byte that continues
+      // nothing: their bytes up to there, never past the terminator.
+      {plain.p, "\x07\xE0", 1, 1, 1},
+      {nfc.p, "\x07\xE0", 1, 1, 1},
+      {nfcTable.p, "\xE6\x9D", 0, 2, 1},
+      {table.p, "\xC3", 0, 1, 1},
+      {accents.p, "\xF0\x9D\x85", 0, 3, 1},
+      {nfc.p, "\xE6\x9D\x41", 0, 2, 1},
+      {plain.p, "\xF8\x88\x80", 0, 3, 1},
   };
   for (Case const& c : cases) {
     unsigned int bytes = 0;

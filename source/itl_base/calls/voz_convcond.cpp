@@ -202,24 +202,30 @@ struct WordSource {
 };
 
 // Whether `bytes` normalise into the units of `wi`. Normalising a word
-// alone strips its trailing blanks, which a quoted word of query text
-// keeps; a structured word is stripped of them when searched, so the
-// word's trailing blank units need not come back.
+// alone strips its leading and trailing blanks, which a quoted word of
+// query text keeps; a structured word is stripped of them when searched,
+// so the word's blank units at either end need not come back.
 bool normalisesInto(VOZ_CPINFO cp, const uint8_t* bytes, int32_t len,
                     const RTRVWORD& wi) {
+    const int16_t w = vozCHlen(cp);
+    int32_t lead = 0;
+    while (lead + w <= wi.wordlen &&
+           vozCHcmp(cp, wi.wordp + lead, ' ', nullptr) == 0)
+        lead += w;
+    const uint8_t* units = wi.wordp + lead;
+    const int32_t unitLen = wi.wordlen - lead;
     std::vector<uint8_t> again(static_cast<size_t>(wi.wordlen) + 16);
     int32_t againLen = 0;
     GTRSTATUS st{};
     vozNormalizeLine(cp, bytes, len, again.data(),
                      static_cast<int32_t>(again.size()), &againLen,
                      VOZ_NORM_TEXT, nullptr, &st);
-    if (st.retcode != 0 || againLen < 1 || againLen > wi.wordlen ||
-        std::memcmp(again.data(), wi.wordp, static_cast<size_t>(againLen)) != 0)
+    if (st.retcode != 0 || againLen < 1 || againLen > unitLen ||
+        std::memcmp(again.data(), units, static_cast<size_t>(againLen)) != 0)
         return false;
-    const int16_t w = vozCHlen(cp);
-    for (int32_t i = againLen; i + w <= wi.wordlen; i += w)
-        if (vozCHcmp(cp, wi.wordp + i, ' ', nullptr) != 0) return false;
-    return (wi.wordlen - againLen) % w == 0;
+    for (int32_t i = againLen; i + w <= unitLen; i += w)
+        if (vozCHcmp(cp, units + i, ' ', nullptr) != 0) return false;
+    return (unitLen - againLen) % w == 0;
 }
 
 // The caller's own bytes of a word read from its text. The word's units

@@ -9,13 +9,16 @@
 // Before the exchange the old index gets the owner file too.
 // A crash in state 1 leaves the old index and an unfinished "!" build; in
 // state 2 the new index and the old one under the "!" name. Either "!"
-// directory carries the owner file naming I, by which the next "N" cycle
-// of I removes it.
+// directory carries the owner file naming I, by which the next cycle of I
+// removes it. The build is locked (flock) while its cycle lives, and the
+// old index while the commit sets it aside, so that the removal passes
+// over what a live cycle still owns.
 #include "calls/voz_gtrcreate.hpp"
 #include "postings/voz_idxset.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,6 +188,16 @@ int vozRemoveBuild(const char* path) {
     return rc;
 }
 
+int vozLockBuild(const char* path) {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName) {
     const std::string dir = outDir;
     const std::string stem = stemOf(indexName) + "!";
@@ -193,6 +206,10 @@ void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName) {
             continue;
         if (e == indexName) continue;
         const std::string build = dir + "/" + e;
+        // A build whose lock is held belongs to a live cycle; holding the
+        // lock keeps the removal to one starter at a time.
+        const int lock = vozLockBuild(build.c_str());
+        if (lock < 0) continue;
         const std::string owner = build + "/" + kOwnerFile;
         FILE* f = fopen(owner.c_str(), "rb");
         if (f == nullptr) {
@@ -204,12 +221,14 @@ void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName) {
                 unlink((build + "/" + kOwnerTemp).c_str());
                 rmdir(build.c_str());
             }
+            close(lock);
             continue;
         }
         char buf[VOZ_CREATE_NAME_LEN] = {};
         const size_t n = fread(buf, 1, sizeof buf - 1, f);
         fclose(f);
-        if (std::string(buf, n) == indexName) vozRemoveBuild((dir + "/" + e).c_str());
+        if (std::string(buf, n) == indexName) vozRemoveBuild(build.c_str());
+        close(lock);
     }
 }
 
@@ -227,10 +246,19 @@ int vozCommitNewIndex(const char* outDir, const char* indexName,
         return -1;
     }
     const bool replacing = isDir(oldDir);
+    // The old index, once aside under the "!" name, stays locked until this
+    // commit has removed it: another cycle's start must not take it for a
+    // leftover while this one still works on it.
+    struct Lock {
+        int fd = -1;
+        ~Lock() { if (fd >= 0) close(fd); }
+    } oldLock;
     if (replacing) {
         // The old index will lie under the "!" name after the exchange:
         // mark it as this index's, so that a crash before its removal
         // leaves it to the next cycle's clean-up.
+        oldLock.fd = open(oldDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (oldLock.fd >= 0) flock(oldLock.fd, LOCK_EX);
         if (vozMarkBuildOwner(outDir, indexName, indexName) != 0 ||
             syncPath(oldDir) != 0) {
             voz_setStatus(gsp, 5, 2562, oldDir.c_str(), errno);

@@ -11,6 +11,8 @@
 #include <new>
 #include <string>
 
+#include <unistd.h>
+
 #include "build/voz_createend.hpp"
 #include "build/voz_creatwrk.hpp"
 #include "build/voz_stopword.hpp"
@@ -244,6 +246,7 @@ void endAreas(VOZCREATEHANDLE* h, char how, GTRSTATUS* st) {
 }
 
 void freeHandle(VOZCREATEHANDLE* h) {
+    if (h->buildLock >= 0) close(h->buildLock);
     memset(h->tag, 0, sizeof h->tag);
     delete h;
 }
@@ -303,10 +306,19 @@ void GTRcreateIndexInit(void** cwpp, const char* idxname, const char* outdir,
     snprintf(h->indexName, sizeof h->indexName, "%s", idxname);
     snprintf(h->outDir, sizeof h->outDir, "%s", outdir);
     bool ok = true;
+    // Every start clears what killed cycles of this index left behind:
+    // their builds and an old index a switch had set aside.
+    vozRemoveUnfinishedBuilds(outdir, idxname);
     if (operation == 'N') {
-        vozRemoveUnfinishedBuilds(outdir, idxname);
         ok = vozCreateTempDir(h->tempName, outdir, idxname, gsp) == 0;
-        if (ok && vozMarkBuildOwner(outdir, h->tempName, idxname) != 0) {
+        if (ok) {
+            const std::string build = std::string(outdir) + "/" + h->tempName;
+            h->buildLock = vozLockBuild(build.c_str());
+        }
+        // A build it cannot lock (another start cleared it as a leftover
+        // in the instant before the lock) is no build of this cycle.
+        if (ok && (h->buildLock < 0 ||
+                   vozMarkBuildOwner(outdir, h->tempName, idxname) != 0)) {
             voz_setStatus(gsp, 140, 2115, h->tempName, errno);
             ok = false;
         }

@@ -14,8 +14,11 @@
 // sub-index of an existing index is linked in, then one atomic exchange of
 // the two directories puts the new index under the name and the old one
 // aside, which is then removed. A crash leaves the old or the new index
-// whole; a "!" directory left behind is removed by the next "N" cycle of
-// that index.
+// whole; a "!" directory left behind is removed by the next cycle ("N" or
+// "A") of that index. A live cycle holds an advisory lock (flock) on its
+// "!" directory from its start to the end of its handle, and the commit on
+// the old index while it lies aside, so that a start never removes another
+// live cycle's build.
 #ifndef VOZ_GTRCREATE_HPP
 #define VOZ_GTRCREATE_HPP
 
@@ -29,6 +32,10 @@ struct CREATWRK;
 
 constexpr int VOZ_CREATE_NAME_LEN = 2075;
 
+// Errcode (with retcode 101) of a document piece that ends inside a
+// character.
+constexpr int32_t VOZ_EC_DOC_SPLIT_CHAR = 2531;
+
 // The creation handle (owned by the engine; opaque to callers).
 struct VOZCREATEHANDLE {
     CREATWRK* text;            // work area of the text sub-index, or null
@@ -38,6 +45,8 @@ struct VOZCREATEHANDLE {
     char indexName[VOZ_CREATE_NAME_LEN];  // "N": the caller's index name
     char outDir[VOZ_CREATE_NAME_LEN];     // "N": the output directory
     char operation;            // 'N' or 'A'
+    int buildLock = -1;        // "N": the locked descriptor of the build's
+                               // directory, or -1
 };
 
 // Opens an update cycle; *cwpp receives the handle (null after a failure
@@ -49,6 +58,13 @@ void GTRcreateIndexInit(void** cwpp, const char* idxname, const char* outdir,
 
 // Pools `length` bytes of text of document `docno`; *startpos in/out is the
 // last position used so far (0 for a fresh document).
+// A document may come in several calls (the same docno, *startpos carried
+// over), but each call's text is cut into words on its own: a word cut by
+// the end of a call becomes two words. A caller ends each piece at a blank,
+// a delimiter or before a word it has not finished (and gives that word
+// with the next piece). A piece of a UTF-8 code page that ends inside a
+// character is refused with 101/2531 (VOZ_EC_DOC_SPLIT_CHAR), which
+// cancels the update like every failing document call.
 void GTRcreateIndexOneDocExt(void* cwp, const uint8_t* docmp, int32_t length,
                              int32_t docno, int32_t* startpos,
                              BOUNDARYINFO* beip, GTRONEDOCINFO* pVOZDocInfo,
@@ -122,8 +138,15 @@ int vozMarkBuildOwner(const char* outDir, const char* dirName,
                       const char* indexName);
 
 // Removes leftover "!" directories of unfinished builds of `indexName`
-// in `outDir` (never the index itself).
+// in `outDir` (never the index itself, never a build whose directory a
+// live cycle holds locked).
 void vozRemoveUnfinishedBuilds(const char* outDir, const char* indexName);
+
+// Opens the directory `path` and takes its advisory lock without waiting:
+// the descriptor holding it, or -1 (the directory is missing or another
+// live cycle holds the lock). Closing the descriptor gives the lock up; so
+// does the death of the process.
+int vozLockBuild(const char* path);
 
 // Removes the build directory `path`, its owner file last. 0 or -1.
 int vozRemoveBuild(const char* path);

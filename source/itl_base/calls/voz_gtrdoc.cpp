@@ -212,6 +212,21 @@ bool poolText(CREATWRK* cw, const uint8_t* docmp, int32_t length,
 }
 
 // Steps 1-13 after the trace; false with the status set on failure.
+// Whether UTF-8 text of `length` bytes ends inside a character: its last
+// lead byte announces more bytes than follow it.
+bool endsInsideUtf8Char(const uint8_t* text, int32_t length) {
+    int32_t i = length - 1;
+    int32_t trail = 0;
+    while (i >= 0 && trail < 4 && (text[i] & 0xC0) == 0x80) --i, ++trail;
+    if (i < 0 || trail >= 4) return false;
+    const uint8_t lead = text[i];
+    int32_t need = 0;
+    if ((lead & 0xE0) == 0xC0) need = 1;
+    else if ((lead & 0xF0) == 0xE0) need = 2;
+    else if ((lead & 0xF8) == 0xF0) need = 3;
+    return trail < need;
+}
+
 bool oneDoc(VOZCREATEHANDLE* h, const uint8_t* docmp, int32_t length,
             int32_t docno, int32_t* startpos, const BOUNDARYINFO* beip,
             const GTRONEDOCINFO* info, GTRSTATUS* gsp) {
@@ -225,6 +240,12 @@ bool oneDoc(VOZCREATEHANDLE* h, const uint8_t* docmp, int32_t length,
         return failed(gsp, 21, 2521);
     if (startpos == nullptr || length < 0 || (docmp == nullptr && length > 0))
         return failed(gsp, 2, 2520);
+    // Each call is cut into words on its own: a piece that ends inside a
+    // character would lose that character's word without a word of
+    // warning, so it is refused.
+    if (vozCPisUTF8(cw->creationParm.codeInfo[0]) && length > 0 &&
+        endsInsideUtf8Char(docmp, length))
+        return failed(gsp, VOZ_RC_CHARNORM, VOZ_EC_DOC_SPLIT_CHAR);
     int32_t count = 0;
     if (!startDocument(cw, docno, info->usDocType, *startpos, &count, gsp))
         return false;

@@ -15,9 +15,10 @@ constexpr uint8_t ITEM_STRIP = 0x80 | 0x20;
 constexpr int16_t NUMERIC_UNIT = 2;
 constexpr uint8_t SIGN_BIT = 0x80;
 
+// A key that cannot be built: 101/1124 and no length.
 int32_t charItemFail(GTRSTATUS* gsp) {
     voz_setStatus(gsp, VOZ_RC_CHARNORM, VOZ_EC_CHARITEM_CONVERT);
-    return VOZ_RC_CHARNORM;
+    return 0;
 }
 
 // The value's 8 bytes, big-endian, transformed to sort as the numbers do.
@@ -68,7 +69,7 @@ int32_t vozNormalizeCharItem(int32_t itemNo, const uint8_t* text,
     }
     vozCHsetCharItem_EndMark(width, out + width + converted, mark);
     *outLen = converted + 2 * width;
-    return 0;
+    return *outLen;
 }
 
 int32_t vozNormalizeDouble(const double* value, int32_t itemNo, int16_t width,

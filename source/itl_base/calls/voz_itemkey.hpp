@@ -39,10 +39,11 @@ constexpr int32_t VOZ_EC_CHARITEM_CONVERT = 1124;
 // Builds the key of character item `itemNo` (1..254) from `text` (`textLen`
 // bytes in the code page of `cp`) into `out`, whose `outSize` bytes are
 // cleared first; nothing is written past them. An all-blank or empty text
-// gives the two mark units. On success *outLen is the key length and the
-// result 0; when the text does not convert or does not fit (or outSize has
-// no room for the two marks) the status gets 101/1124 and that retcode is
-// returned. `cparm` may be NULL; the flat conversion does not read it.
+// gives the two mark units. Returns the key length (also in *outLen),
+// which is never 0 since a key holds at least its two marks; when the text
+// does not convert or does not fit (or outSize has no room for the two
+// marks) the status gets 101/1124 and the result and *outLen are 0.
+// `cparm` may be NULL; the flat conversion does not read it.
 int32_t vozNormalizeCharItem(int32_t itemNo, const uint8_t* text,
                              int32_t textLen, VOZ_CPINFO cp, uint8_t* out,
                              int32_t outSize, int32_t* outLen,

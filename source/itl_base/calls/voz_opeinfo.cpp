@@ -99,7 +99,10 @@ struct OpeBuild {
             op->fld_range_count = static_cast<uint16_t>(wi.fld_number);
             op->fld_range = wi.pFieldRange;
         }
-        if (wi.pFieldWeight != nullptr && wi.weight > 0) {
+        // The weight comes as the group's word record holds it: the
+        // entries of its field-weight list, or with no list its plain
+        // weight.
+        if (wi.weight > 0) {
             op->fld_weight_count = static_cast<uint16_t>(wi.weight);
             op->fld_weight = wi.pFieldWeight;
         }

@@ -15,6 +15,45 @@
 
 constexpr int32_t VOZ_PM_PAGE_SIZE = 65536;
 
+// A cache of free 64 KB pages that a search handle keeps between its
+// searches: the arrays of one search take their pages from it and give
+// them back when freed, so that a handle that searches again does not
+// hand its pages back to the system after every search and take them
+// again at the next (which trims and regrows the process heap each time).
+// Its owner makes it with voz_PMpoolNew and gives it up with
+// voz_PMpoolRelease; arrays still holding pages of it (a result handle
+// that outlives its search handle) keep it alive until they are freed,
+// and their pages then go back to the system. Thread-safe.
+struct VOZPAGEPOOL;
+
+// Most pages a pool keeps (8 MB): pages freed beyond it go back to the
+// system.
+constexpr int32_t VOZ_PM_POOL_PAGES = 128;
+
+// A new empty pool, or null when memory runs out (the arrays then use the
+// system allocator directly).
+VOZPAGEPOOL* voz_PMpoolNew();
+// The owner gives the pool up: its cached pages are freed, and the pool
+// itself once no array holds it. Null is fine.
+void voz_PMpoolRelease(VOZPAGEPOOL* pool);
+// Pages of 64 KB the pool holds now (cached, not in use), and pages in use
+// by arrays made while it was current.
+int32_t voz_PMpoolCached(const VOZPAGEPOOL* pool);
+int32_t voz_PMpoolInUse(const VOZPAGEPOOL* pool);
+
+// While an instance lives, arrays made on this thread take their pages
+// from `pool` (null: the system allocator). Scopes nest.
+class VozPagePoolScope {
+public:
+    explicit VozPagePoolScope(VOZPAGEPOOL* pool);
+    ~VozPagePoolScope();
+    VozPagePoolScope(const VozPagePoolScope&) = delete;
+    VozPagePoolScope& operator=(const VozPagePoolScope&) = delete;
+
+private:
+    VOZPAGEPOOL* previous_;
+};
+
 // Control of one paged array; made by the first __PM_RESIZE, freed with
 // voz_PMfree by the array's owner.
 struct _PAGEMEMCTL {
@@ -25,6 +64,8 @@ struct _PAGEMEMCTL {
     int32_t bytesPerPage;  // itemsPerPage * itemSize
     int32_t itemSize;      // bytes per item, 1 .. VOZ_PM_PAGE_SIZE
     int32_t firstBytes;    // bytes allocated for pages[0]; 0 before it is
+    VOZPAGEPOOL* pool;     // the pool current when the array was made, or
+                           // null: where its full pages come from and go
 };
 
 // Makes item `index` addressable (allocating the control on first use with

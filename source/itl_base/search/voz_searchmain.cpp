@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "build/voz_callseam.hpp"
+#include "files/voz_pagedarray.hpp"
 #include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
 #include "search/voz_answer.hpp"
@@ -270,6 +271,11 @@ void VOZ_Search_(VOZSEARCH* handle, GTRSEARCH_RES* res, int32_t wordCount,
     if (estimateOnly && estimates != nullptr) estimates[0] = estimates[1] = 0;
     SearchArgs a{handle, res, wordCount, words, opCount, ops, rank, scope,
                  wordcountCapacity, skip, ceilings, estimates, estimateOnly};
+    // The handle's working pages serve this search and return to it: the
+    // next search on the handle takes them again instead of the system.
+    if (handle != nullptr && handle->pagePool == nullptr)
+        handle->pagePool = voz_PMpoolNew();
+    VozPagePoolScope pages(handle != nullptr ? handle->pagePool : nullptr);
     if (handle == nullptr || handle->openState == 0) {
         voz_setStatus(st, VOZ_RC_HANDLE, kEcNotOpen);
     } else {

@@ -62,7 +62,9 @@ struct OPEINFO {
                              // search condition's answer limit)
     int32_t op_number;       // index of the operator, in completion order
     uint16_t fld_range_count;    // entries of fld_range (group option)
-    uint16_t fld_weight_count;   // entries of fld_weight (group option)
+    uint16_t fld_weight_count;   // the group's weight: entries of
+                                 // fld_weight, or with fld_weight null the
+                                 // plain weight (group option)
     GTRFIELDRANGE* fld_range;    // null or fld_range_count entries
     GTRFIELDWEIGHT* fld_weight;  // null or fld_weight_count entries
 };
@@ -377,6 +379,10 @@ struct VOZSEARCH {
     char tempDir[VOZ_SRCH_NAME_LEN];
     VOZSEARCHHALF second;    // item sub-index
     uint8_t openState;       // VOZ_OPEN_FIRST | VOZ_OPEN_SECOND
+    // The searches' working pages (answer sets, rank heap, result pages),
+    // kept for the next search on the handle and freed at its release;
+    // null until the first search.
+    VOZPAGEPOOL* pagePool;
 };
 
 #endif  // VOZ_SEARCHREC_HPP

@@ -25,6 +25,7 @@
 #include "build/voz_journal.hpp"
 #include "files/voz_dirpin.hpp"
 #include "files/voz_keyfile.hpp"
+#include "files/voz_pagedarray.hpp"
 #include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
 #include "postings/voz_idxset.hpp"
@@ -445,6 +446,7 @@ void VOZ_SearchRelease(VOZSEARCH** handle, GTRSTATUS* st) {
     voz_ForgetSearchCache(&h->second);
     free(h->first.kept);
     free(h->second.kept);
+    voz_PMpoolRelease(h->pagePool);
     free(h);
     *handle = nullptr;
 }

@@ -136,6 +136,8 @@ TEST(ConvertSearchCond, QueryTextOrderStrings) {
         // letters' case, and bytes that are no character of the code page
         // (their units have no text to turn back into).
         {"\"Ab \"#C", "1 ", {"Ab "}},
+        {"\" Ab\"#C", "1 ", {" Ab"}},
+        {"\"  aB  \"#C * \" x\"\"Y\"", "1 * 2 ", {"  aB  ", " x\"Y"}},
         {"\"\xf0\xe0" "1\xde \"", "1 ", {"\xf0\xe0" "1\xde "}},
         {"\"x\"\"y\" + 'f.txt'", "1 + 2 ", {"x\"y", "f.txt"}},
     };

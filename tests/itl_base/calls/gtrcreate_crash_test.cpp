@@ -1,8 +1,8 @@
 // A new index replacing an old one, its writer killed (SIGKILL) before each
 // file operation of its switch (counted through the commit's test hook)
 // and at random moments of the cycle: the index then reads back as exactly
-// the old or the new content, and the next cycle leaves no "!" directory
-// behind.
+// the old or the new content, and the next cycle, new or added to, leaves
+// no "!" directory behind.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,20 +21,24 @@
 #include "build/createend_fixture.hpp"
 #include "calls/voz_gtrcreate.hpp"
 #include "gtrcreate_fixture.hpp"
+#include "gtrquery_fixture.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// One cycle of `operation` ('N' new index, 'A' added to) on "idx" with
+// `docs` documents of `word`, numbered after the index's last.
 void cycle(const std::string& out, const std::string& work,
-           const std::string& word, int docs, GTRSTATUS* st) {
+           const std::string& word, int docs, GTRSTATUS* st,
+           char operation = 'N') {
     GTRHCREATEPARM p = gtrfix::HParm();
     GTRSYSPARM sys = gtrfix::SysParm(1 << 16, 1 << 14);
     int32_t maxDoc = 0;
     void* h = nullptr;
-    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', &p,
-                       &sys, &maxDoc, st);
-    for (int d = 1; d <= docs && st->retcode == 0; ++d) {
+    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), operation, 'B',
+                       &p, &sys, &maxDoc, st);
+    for (int d = maxDoc + 1; d <= maxDoc + docs && st->retcode == 0; ++d) {
         const std::string text = word + " " + word + "s and more " + word;
         int32_t start = 0;
         GTRcreateIndexOneDoc(h, reinterpret_cast<const uint8_t*>(text.data()),
@@ -80,17 +84,13 @@ int countingHook(const char*, const char*) {
     return 0;
 }
 
-// Clears what a killed cycle left (a cycle started and cancelled) and
-// checks that it touched nothing else.
+// Clears what a killed cycle left (an added-to cycle without documents)
+// and checks that it touched nothing else.
 void clearLeftovers(const std::string& out, const std::string& work) {
     const std::set<std::string> keys = keysOf(out);
     GTRSTATUS cs{};
-    void* h = nullptr;
-    int32_t maxDoc = 0;
-    GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B', nullptr,
-                       nullptr, &maxDoc, &cs);
-    ASSERT_EQ(cs.retcode, 0);
-    GTRcreateIndexTerm(h, 'C', &cs);
+    cycle(out, work, "", 0, &cs, 'A');
+    ASSERT_EQ(cs.retcode, 0) << cs.errcode;
     EXPECT_EQ(temps(out), "");
     EXPECT_EQ(keysOf(out), keys);
 }
@@ -192,16 +192,21 @@ TEST(GtrCreateCrash, ReplacedIndexIsOldOrNew) {
         const std::set<std::string> after = keysOf(out);
         EXPECT_TRUE(after == oldKeys || after == newKeys);
         (after == before ? sawOld : sawNew)++;
-        // The next cycle clears what the killed one left.
-        GTRSTATUS cs{};
-        void* h = nullptr;
-        int32_t maxDoc = 0;
-        GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B',
-                           nullptr, nullptr, &maxDoc, &cs);
-        ASSERT_EQ(cs.retcode, 0);
-        GTRcreateIndexTerm(h, 'C', &cs);
-        EXPECT_EQ(temps(out), "");
-        EXPECT_EQ(keysOf(out), after);
+        // The next cycle, also one that adds to the index, clears what the
+        // killed one left.
+        if (round % 2 == 0) {
+            clearLeftovers(out, work);
+        } else {
+            GTRSTATUS cs{};
+            void* h = nullptr;
+            int32_t maxDoc = 0;
+            GTRcreateIndexInit(&h, "idx", out.c_str(), work.c_str(), 'N', 'B',
+                               nullptr, nullptr, &maxDoc, &cs);
+            ASSERT_EQ(cs.retcode, 0);
+            GTRcreateIndexTerm(h, 'C', &cs);
+            EXPECT_EQ(temps(out), "");
+            EXPECT_EQ(keysOf(out), after);
+        }
     }
     std::printf("seed %u: %d kept, %d switched\n", seed, sawOld, sawNew);
 }
@@ -234,7 +239,87 @@ TEST(GtrCreateCrash, StartKilledWhileMarkingItsBuildIsCleared) {
     EXPECT_NE(temps(out), "");
     EXPECT_FALSE(fs::exists(out + "/idx"));
     GTRSTATUS st{};
-    cycle(out, work, "melon", 3, &st);
+    cycle(out, work, "melon", 3, &st, 'A');
     ASSERT_EQ(st.retcode, 0) << st.errcode;
     EXPECT_EQ(temps(out), "");
+}
+
+// The first creation of an index killed before each file operation of its
+// cycle: the next cycle, one that adds to the index, succeeds and leaves no
+// "!" directory behind (once only a new-index cycle removed them).
+TEST(GtrCreateCrash, FirstCreationKilledThenAddedToLeavesNothing) {
+    gtrfix::Env env;  // out and work, the current directory in a fresh one
+    const std::string& out = env.out;
+    const std::string& work = env.work;
+    gOp = 0;
+    gKillAt = 0;
+    vozSetCommitTestHook(countingHook);
+    GTRSTATUS st{};
+    cycle(out, work, "melon", 5, &st);
+    vozSetCommitTestHook(nullptr);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const int operations = gOp;
+    ASSERT_GT(operations, 2);
+    for (int k = 1; k <= operations; ++k) {
+        SCOPED_TRACE("killed before file operation " + std::to_string(k));
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            gOp = 0;
+            gKillAt = k;
+            vozSetCommitTestHook(countingHook);
+            GTRSTATUS cs{};
+            cycle(out, work, "melon", 5, &cs);
+            _exit(3);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended without dying";
+        const bool switched = fs::exists(out + "/idx");
+        cycle(out, work, "apple", 2, &st, 'A');
+        ASSERT_EQ(st.retcode, 0) << st.errcode;
+        EXPECT_EQ(temps(out), "");
+        EXPECT_FALSE(gqfix::searchDocs(out.c_str(), "apple").empty());
+        EXPECT_EQ(gqfix::searchDocs(out.c_str(), "melon").empty(), !switched);
+    }
+}
+
+// A start of the index while another cycle of it is live leaves that
+// cycle's build alone: both commit.
+TEST(GtrCreateCrash, StartLeavesALiveCyclesBuild) {
+    gtrfix::Env env;  // out and work, the current directory in a fresh one
+    const std::string& out = env.out;
+    const std::string& work = env.work;
+    GTRSTATUS st{};
+    cycle(out, work, "apple", 2, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    GTRHCREATEPARM p = gtrfix::HParm();
+    int32_t maxDoc = 0;
+    void* live = nullptr;
+    GTRcreateIndexInit(&live, "idx", out.c_str(), work.c_str(), 'N', 'B', &p,
+                       nullptr, &maxDoc, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const std::string text = "melon";
+    int32_t start = 0;
+    GTRcreateIndexOneDoc(live, reinterpret_cast<const uint8_t*>(text.data()),
+                         static_cast<int32_t>(text.size()), 1, &start, nullptr,
+                         &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    const std::string building = temps(out);
+    ASSERT_NE(building, "");
+    for (char op : {'A', 'N'}) {
+        GTRSTATUS os{};
+        cycle(out, work, "pear", 1, &os, op);
+        ASSERT_EQ(os.retcode, 0) << op << " " << os.errcode;
+        EXPECT_EQ(temps(out), building) << op;
+    }
+    GTRcreateIndexLast(live, &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    GTRcreateIndexTerm(live, 'G', &st);
+    ASSERT_EQ(st.retcode, 0) << st.errcode;
+    EXPECT_EQ(temps(out), "");
+    EXPECT_EQ(gqfix::searchDocs(out.c_str(), "melon"), gqfix::Docs{1});
+    EXPECT_EQ(gqfix::searchDocs(out.c_str(), "pear"), gqfix::Docs{});
 }

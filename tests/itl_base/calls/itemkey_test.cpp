@@ -175,7 +175,7 @@ TEST(CharacterItemKey, AllBlankTextGivesTheTwoMarks) {
     GTRSTATUS st{};
     int32_t rc;
     EXPECT_EQ(charKey(34, "   ", 64, &st, &rc), (Bytes{5, 0, 0x0A, 5, 0, 0x0B}));
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(rc, 6) << "the call returns the key length";
     EXPECT_EQ(charKey(7, "  ", 64, &st, &rc), (Bytes{5, 0x0A, 5, 0x0B}));
     EXPECT_EQ(charKey(7, "", 64, &st, &rc), (Bytes{5, 0x0A, 5, 0x0B}));
     EXPECT_EQ(st.retcode, 0);
@@ -205,11 +205,11 @@ TEST(CharacterItemKey, StripsBlanksAndConvertsFlat) {
         GTRSTATUS st{};
         int32_t rc;
         EXPECT_EQ(charKey(code, "  red ", 64, &st, &rc), want);
-        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(rc, static_cast<int32_t>(want.size())) << "the key length";
         // Exactly the room it needs, then one unit less.
         EXPECT_EQ(charKey(code, "  red ", 5 * w, &st, &rc), want);
         EXPECT_EQ(charKey(code, "  red ", 5 * w - 1, &st, &rc), Bytes{});
-        EXPECT_EQ(rc, 101);
+        EXPECT_EQ(rc, 0) << "no key";
         EXPECT_EQ(st.retcode, 101);
         EXPECT_EQ(st.errcode, 1124);
         st = GTRSTATUS{};

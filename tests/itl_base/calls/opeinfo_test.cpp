@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "calls/voz_translate.hpp"
+#include "query_test_util.hpp"
+
 #include <string>
 #include <vector>
 
@@ -29,7 +32,8 @@ PFELEMENT op(int16_t kind, int16_t n, char letter, char mode = 0) {
 
 // The table in one canonical text: word records as "W<index>:<item>#<ordinal>"
 // (with "[r<ranges>]" when a field range reached them), then operators as
-// "<letter><number>(<operands>)" with "[r<ranges>]" and "v<value>".
+// "<letter><number>(<operands>)" with "[r<ranges>]", "[w<weight>]" (a
+// group's weight; "[w<count>f]" with a field-weight array) and "v<value>".
 std::string describe(const OPEINFO* ops, int32_t nOps, const RTRVWORDEXT* words,
                      int32_t nWords, const std::vector<PFELEMENT>& elems) {
     std::string s;
@@ -51,6 +55,9 @@ std::string describe(const OPEINFO* ops, int32_t nOps, const RTRVWORDEXT* words,
             s += (k ? "," : "") + std::to_string(ops[i].op_operands[k]);
         s += ")";
         if (ops[i].fld_range_count) s += "[r" + std::to_string(ops[i].fld_range_count) + "]";
+        if (ops[i].fld_weight_count)
+            s += "[w" + std::to_string(ops[i].fld_weight_count) +
+                 (ops[i].fld_weight != nullptr ? "f]" : "]");
         s += "v" + std::to_string(ops[i].op_value) + " ";
     }
     if (!s.empty()) s.pop_back();
@@ -123,16 +130,55 @@ TEST(OpeInfo, GroupFieldRangesFlowDownToOperandsWithoutTheirOwn) {
     // hands it to t0; t1 keeps its own; the AND and t2 get nothing.
     EXPECT_EQ(table({term(0), own, op(VOZ_PF_OR, 2, 'O'), group, term(2),
                      op(VOZ_PF_AND, 2, 'A')}),
-              "W0:0#0[r2] W1:1#1[r1] W2:2#2 O0(0,1)[r2]v7 A1(2,3)v7");
+              "W0:0#0[r2] W1:1#1[r1] W2:2#2 O0(0,1)[r2][w3f]v7 A1(2,3)v7");
     // A group right after a term becomes an OR of one operand of its own;
     // its range reaches the term, and through the outer AND nothing else.
     EXPECT_EQ(table({term(0), group, term(1), op(VOZ_PF_AND, 2, 'A')}),
-              "W0:0#0[r2] W1:1#1 O0(0)[r2]v7 A1(1,2)v7");
+              "W0:0#0[r2] W1:1#1 O0(0)[r2][w3f]v7 A1(1,2)v7");
     // Nested: an outer group's range flows through an inner operator
     // without one down to its words.
     EXPECT_EQ(table({term(0), term(1), op(VOZ_PF_OR, 2, 'O'), term(2),
                      op(VOZ_PF_AND, 2, 'A'), group}),
-              "W0:0#0[r2] W1:1#1[r2] W2:2#2[r2] O0(0,1)[r2]v7 A1(2,3)[r2]v7");
+              "W0:0#0[r2] W1:1#1[r2] W2:2#2[r2] O0(0,1)[r2]v7 A1(2,3)[r2][w3f]v7");
+}
+
+TEST(OpeInfo, GroupWeightsStayWithTheirOperator) {
+    // (t0 * t1)$3 + t2: a plain weight has no field-weight array; the AND
+    // carries the weight all the same, and weights do not flow down.
+    PFELEMENT plain = op(VOZ_PF_GROUP, 1, 'O');
+    plain.winfoX.wi.weight = 3;
+    EXPECT_EQ(table({term(0), term(1), op(VOZ_PF_AND, 2, 'A'), plain, term(2),
+                     op(VOZ_PF_OR, 2, 'O')}),
+              "W0:0#0 W1:1#1 W2:2#2 A0(0,1)[w3]v7 O1(2,3)v7");
+    // (t0)$3 * t1: the group of one term is an operator of its own.
+    EXPECT_EQ(table({term(0), plain, term(1), op(VOZ_PF_AND, 2, 'A')}),
+              "W0:0#0 W1:1#1 O0(0)[w3]v7 A1(1,2)v7");
+    // A field-weight list: its count and array.
+    GTRFIELDWEIGHT list[2] = {};
+    PFELEMENT fields = op(VOZ_PF_GROUP, 1, 'O');
+    fields.winfoX.wi.pFieldWeight = list;
+    fields.winfoX.wi.weight = 2;
+    EXPECT_EQ(table({term(0), term(1), op(VOZ_PF_AND, 2, 'A'), fields}),
+              "W0:0#0 W1:1#1 A0(0,1)[w2f]v7");
+
+    // The same from query text, through the translation.
+    qtest::Translation t("(a * b)$3 + c");
+    ASSERT_EQ(t.st.retcode, 0) << qtest::codes(t.st);
+    GTRSTATUS st{};
+    vozOptimizePostfix(t.pf, t.n, nullptr, &st);
+    ASSERT_EQ(st.retcode, 0);
+    std::vector<PFELEMENT> elems(t.pf, t.pf + t.n);
+    int32_t nWords = 0, nOps = 0;
+    RTRVWORDEXT* words = nullptr;
+    OPEINFO* block = nullptr;
+    vozOpeInfo(elems.data(), t.n, 0, &nWords, &words, &nOps, &block, nullptr, &st);
+    ASSERT_EQ(st.retcode, 0);
+    ASSERT_EQ(nOps, 2);
+    EXPECT_EQ(block[0].op_kind, 'A');
+    EXPECT_EQ(block[0].fld_weight_count, 3);
+    EXPECT_EQ(block[0].fld_weight, nullptr);
+    EXPECT_EQ(block[1].fld_weight_count, 0);
+    vozOpeInfoTerm(block);
 }
 
 TEST(OpeInfo, CarriesModeDistanceAndTheCallersValue) {
