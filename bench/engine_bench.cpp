@@ -19,7 +19,9 @@
 // a reset, less the resident memory at the start) is its own.
 //
 // Options: --zipf <MB> first writes that much Zipf text into an empty or
-// missing <dir>; --per-class <n> queries of each class (20); --seed <n>
+// missing <dir>; --short <bytes> cuts the corpus into documents of about
+// that many bytes at line, sentence or word ends (short_docs.hpp), so that
+// per-document costs show; --per-class <n> queries of each class (20); --seed <n>
 // (1); --repeat <n> warm runs of the mix (5); --work <dir> (a temporary
 // folder, removed at exit); --only engine|fts5|xapian.
 #include <dlfcn.h>
@@ -85,6 +87,7 @@ namespace fs = std::filesystem;
 struct Options {
     std::string corpus, queries, work, only;
     double zipfMB = 0;
+    size_t shortBytes = 0;
     int perClass = 20, repeat = 5, updateDocs = 100;
     uint32_t seed = 1;
 };
@@ -420,6 +423,7 @@ bool parse(int argc, char** argv, Options* o) {
         else if (a == "--work") o->work = v;
         else if (a == "--only") o->only = v;
         else if (a == "--zipf") o->zipfMB = atof(v);
+        else if (a == "--short") o->shortBytes = static_cast<size_t>(atol(v));
         else if (a == "--per-class") o->perClass = atoi(v);
         else if (a == "--repeat") o->repeat = atoi(v);
         else if (a == "--seed") o->seed = static_cast<uint32_t>(atol(v));
@@ -439,13 +443,15 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, &o)) {
         fprintf(stderr,
                 "usage: %s --corpus <dir> --queries <file> [--zipf <MB>] "
-                "[--per-class <n>] [--seed <n>] [--repeat <n>] [--work <dir>] "
+                "[--short <bytes>] [--per-class <n>] [--seed <n>] [--repeat <n>] "
+                "[--work <dir>] "
                 "[--only engine|fts5|xapian]\n", argv[0]);
         return 2;
     }
     if (o.zipfMB > 0 && (!fs::exists(o.corpus) || fs::is_empty(o.corpus)))
         writeZipfCorpus(o.corpus, static_cast<uint64_t>(o.zipfMB * 1e6), o.seed);
-    const std::vector<Doc> docs = readCorpus(o.corpus);
+    std::vector<Doc> docs = readCorpus(o.corpus);
+    if (o.shortBytes > 0) docs = cutShort(docs, o.shortBytes);
     if (docs.empty()) {
         fprintf(stderr, "no documents below %s\n", o.corpus.c_str());
         return 1;

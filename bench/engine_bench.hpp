@@ -28,6 +28,10 @@ struct Doc {
 // empty files are skipped.
 std::vector<Doc> readCorpus(const std::string& dir);
 
+// The documents cut into pieces of about `bytes` bytes at line, sentence
+// or word ends (short_docs.hpp); a piece is named "<document>#<n>".
+std::vector<Doc> cutShort(const std::vector<Doc>& docs, size_t bytes);
+
 // Writes about `bytes` of Zipf-distributed words (exponent 1, a
 // vocabulary of 50,000 made-up Latin words, sentences and paragraphs)
 // into files of 2 to 64 KB under `dir`; the same seed gives the same bytes.

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "engine_bench.hpp"
+#include "short_docs.hpp"
 
 namespace ebench {
 
@@ -41,6 +42,17 @@ std::vector<Doc> readCorpus(const std::string& dir) {
         docs.push_back({fs::relative(p, dir).string(), std::move(t)});
     }
     return docs;
+}
+
+std::vector<Doc> cutShort(const std::vector<Doc>& docs, size_t bytes) {
+    std::vector<Doc> out;
+    std::vector<int> pieces(docs.size(), 0);
+    short_docs::cut(docs.size(), [&](size_t d) -> const std::string& {
+        return docs[d].text;
+    }, bytes, [&](size_t d, std::string text) {
+        out.push_back({docs[d].name + "#" + std::to_string(++pieces[d]), std::move(text)});
+    });
+    return out;
 }
 
 uint64_t treeBytes(const std::string& dir) {

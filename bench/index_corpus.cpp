@@ -4,15 +4,19 @@
 // timed on the same text and their index files compared byte for byte
 // (bench/same_index_bytes.sh).
 //
-//   index_corpus --corpus DIR --out DIR [--config NAME] [--list]
+//   index_corpus --corpus DIR --out DIR [--config NAME] [--short BYTES]
+//                [--list]
 //
 // Every file below DIR is one document, numbered from 1 in path order (as
 // in engine_bench). The index goes to <out>/out, its work files to
-// <out>/work; <out> must not hold an index yet. --list names the settings.
+// <out>/work; <out> must not hold an index yet. --short cuts the corpus
+// into documents of about BYTES bytes first (short_docs.hpp, as
+// engine_bench --short does). --list names the settings.
 // Output: one line "setting docs MB feed_s finish_s MB/s peak_MB".
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +24,7 @@
 #include <vector>
 
 #include "index_build.hpp"
+#include "short_docs.hpp"
 
 namespace {
 
@@ -44,6 +49,7 @@ std::vector<std::string> readCorpus(const std::string& dir) {
 
 int main(int argc, char** argv) {
     std::string corpus, outDir, name = "bench";
+    size_t shortBytes = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--list") {
@@ -56,6 +62,7 @@ int main(int argc, char** argv) {
         if (a == "--corpus") corpus = v;
         else if (a == "--out") outDir = v;
         else if (a == "--config") name = v;
+        else if (a == "--short") shortBytes = static_cast<size_t>(atol(v));
         else break;
     }
     const index_build::Setting* c = nullptr;
@@ -63,11 +70,19 @@ int main(int argc, char** argv) {
         if (name == k.name) c = &k;
     if (corpus.empty() || outDir.empty() || c == nullptr) {
         fprintf(stderr,
-                "usage: %s --corpus DIR --out DIR [--config NAME] [--list]\n",
+                "usage: %s --corpus DIR --out DIR [--config NAME] "
+                "[--short BYTES] [--list]\n",
                 argv[0]);
         return 2;
     }
     std::vector<std::string> docs = readCorpus(corpus);
+    if (shortBytes > 0) {
+        std::vector<std::string> pieces;
+        short_docs::cut(docs.size(), [&](size_t d) -> const std::string& {
+            return docs[d];
+        }, shortBytes, [&](size_t, std::string p) { pieces.push_back(std::move(p)); });
+        docs.swap(pieces);
+    }
     double mb = 0;
     for (const std::string& d : docs) mb += static_cast<double>(d.size());
     mb /= 1e6;

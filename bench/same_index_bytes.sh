@@ -9,6 +9,8 @@
 #
 # Prints each setting's timing line from both builds and "same" or the
 # files that differ; exits 1 when any file differs or a build fails. The
+# environment variable SHORT=<bytes> cuts the corpus into documents of about
+# that size first (index_corpus --short), for the short-document corpus. The
 # one field that differs from run to run, the write time in the header of
 # the key files (voz.KEY and voz.LEY, bytes 88-91), is left out.
 set -u
@@ -37,7 +39,7 @@ for cfg in $("$new" --list); do
         rm -rf "${work:?}/$side/$cfg"
         bin=$old
         [ "$side" = new ] && bin=$new
-        if ! line=$("$bin" --corpus "$corpus" --out "$work/$side/$cfg" --config "$cfg"); then
+        if ! line=$("$bin" --corpus "$corpus" --out "$work/$side/$cfg" --config "$cfg" ${SHORT:+--short "$SHORT"}); then
             echo "$cfg: the $side build failed" >&2
             status=1
             continue 2

@@ -123,9 +123,14 @@ struct Windows {
     }
 
     int key(const KEY_REC* recs, int32_t doc, GTRSTATUS* st) {
-        uint8_t text[kTextMax + VOZ_KEY_HEAD_BYTES] = {};
-        uint8_t own[kTextMax] = {};
+        // Only the bytes that the windows read are cleared: the start mark,
+        // the key, the end mark and one window after it (the arrays are
+        // some 11 KB, and this runs once per key of the index).
+        uint8_t text[kTextMax + VOZ_KEY_HEAD_BYTES];
+        uint8_t own[kTextMax];  // keyText writes every byte up to its length
         int32_t len = keyText(recs, own);
+        const size_t used = static_cast<size_t>(3 * width + len + window);
+        memset(text, 0, used < sizeof text ? used : sizeof text);
         mark('S', text, startMark);
         memcpy(text + width, own, static_cast<size_t>(len));
         mark('E', text + width + len, endMark);

@@ -60,8 +60,10 @@ constexpr size_t kFilePiece = 8192;  // stop-word and "GTRSYS" read size
 // One record being appended; nothing happens once a write failed.
 class Record {
 public:
-    explicit Record(uint16_t type) {
-        if (vozBTraceExists() != 'Y') return;
+    explicit Record(uint16_t type) : Record(type, vozBTraceExists()) {}
+    // `exists`: the marker's answer, when the call's first record asked.
+    Record(uint16_t type, char exists) {
+        if (exists != 'Y') return;
         char name[64];
         vozBTraceFileName(name, sizeof name);
         f_ = voz_XXopenEx(name, "ab", 0);
@@ -285,12 +287,13 @@ void vozBTraceCreateInit(const void* handleValue, const char* idxname,
     r.finish(gsp);
 }
 
-void vozBTraceOneDoc(const void* handle, int32_t docno, const uint8_t* text,
+char vozBTraceOneDoc(const void* handle, int32_t docno, const uint8_t* text,
                      int32_t length, const int32_t* startpos,
                      const BOUNDARYINFO* beip, const GTRONEDOCINFO* docinfo,
                      const GTRSTATUS* gsp) {
-    Record r(VOZ_BT_ONE_DOC);
-    if (!r.on()) return;
+    const char exists = vozBTraceExists();
+    Record r(VOZ_BT_ONE_DOC, exists);
+    if (!r.on()) return exists;
     const int32_t n = text != nullptr && length > 0 ? length : 0;
     r.ptr(handle);
     r.be32((uint32_t)docno);
@@ -301,13 +304,15 @@ void vozBTraceOneDoc(const void* handle, int32_t docno, const uint8_t* text,
     docInfoImage(r, docinfo);
     r.ptr(gsp);
     r.finish(gsp);
+    return exists;
 }
 
-void vozBTraceItemDoc(const void* handle, int32_t docno, int32_t itemNum,
+char vozBTraceItemDoc(const void* handle, int32_t docno, int32_t itemNum,
                       const REGISTITEM* items, const GTRONEDOCINFO* docinfo,
                       const GTRSTATUS* gsp) {
-    Record r(VOZ_BT_ITEM_DOC);
-    if (!r.on()) return;
+    const char exists = vozBTraceExists();
+    Record r(VOZ_BT_ITEM_DOC, exists);
+    if (!r.on()) return exists;
     r.ptr(handle);
     r.be32((uint32_t)docno);
     r.be32((uint32_t)itemNum);
@@ -317,6 +322,7 @@ void vozBTraceItemDoc(const void* handle, int32_t docno, int32_t itemNum,
     docInfoImage(r, docinfo);
     r.ptr(gsp);
     r.finish(gsp);
+    return exists;
 }
 
 void vozBTraceCreateLast(const void* handle, const GTRSTATUS* gsp) {
@@ -408,7 +414,12 @@ void vozBTraceDeleteIndex(uint8_t func, const char* idxname,
 }
 
 void vozBTraceEnd(const void* handle, int32_t result, const GTRSTATUS* gsp) {
-    Record r(VOZ_BT_END);
+    vozBTraceEndOf(vozBTraceExists(), handle, result, gsp);
+}
+
+void vozBTraceEndOf(char exists, const void* handle, int32_t result,
+                    const GTRSTATUS* gsp) {
+    Record r(VOZ_BT_END, exists);
     if (!r.on()) return;
     r.ptr(handle);
     r.be32((uint32_t)result);

@@ -71,13 +71,15 @@ void vozBTraceCreateInit(const void* handleValue, const char* idxname,
                          const GTRSYSPARM* sysp, const int32_t* currmaxdoc,
                          const GTRSTATUS* gsp);
 // 2 GTRcreateIndexOneDocExt. A null text is written as length 0, a null
-// `startpos` as 0.
-void vozBTraceOneDoc(const void* handle, int32_t docno, const uint8_t* text,
+// `startpos` as 0. Returns the marker's answer ('Y' or 'N'), which the
+// call's end record takes (vozBTraceEndOf) rather than asking again: the
+// document calls run once per document, and each ask is a system call.
+char vozBTraceOneDoc(const void* handle, int32_t docno, const uint8_t* text,
                      int32_t length, const int32_t* startpos,
                      const BOUNDARYINFO* beip, const GTRONEDOCINFO* docinfo,
                      const GTRSTATUS* gsp);
-// 3 GTRcreateItemIndexOneDocExt.
-void vozBTraceItemDoc(const void* handle, int32_t docno, int32_t itemNum,
+// 3 GTRcreateItemIndexOneDocExt; returns the marker's answer as above.
+char vozBTraceItemDoc(const void* handle, int32_t docno, int32_t itemNum,
                       const REGISTITEM* items, const GTRONEDOCINFO* docinfo,
                       const GTRSTATUS* gsp);
 // 4 GTRcreateIndexLast.
@@ -111,5 +113,8 @@ void vozBTraceDeleteIndex(uint8_t func, const char* idxname,
 // 14 end of a call: the handle returned (or null) and the call's result
 // value (document number, start position, else 0).
 void vozBTraceEnd(const void* handle, int32_t result, const GTRSTATUS* gsp);
+// The same, for a call whose first record found the marker as `exists`.
+void vozBTraceEndOf(char exists, const void* handle, int32_t result,
+                    const GTRSTATUS* gsp);
 
 #endif  // VOZ_BTRACE_HPP

@@ -267,23 +267,23 @@ void GTRcreateIndexOneDocExt(void* cwp, const uint8_t* docmp, int32_t length,
                              BOUNDARYINFO* beip, GTRONEDOCINFO* pVOZDocInfo,
                              GTRSTATUS* gsp) {
     voz_ClearStatus(gsp);
-    vozBTraceOneDoc(cwp, docno, docmp, length, startpos, beip, pVOZDocInfo,
-                    gsp);
+    const char traced = vozBTraceOneDoc(cwp, docno, docmp, length, startpos,
+                                        beip, pVOZDocInfo, gsp);
     const bool reservedOk =
         vozReservedCheck_BOUNDARYINFO(beip, gsp) == 0 && !voz_Failed(gsp);
     if (!vozIsCreateHandle(cwp)) {
         if (reservedOk) voz_setStatus(gsp, 1, 2519);
-        vozBTraceEnd(cwp, 0, gsp);
+        vozBTraceEndOf(traced, cwp, 0, gsp);
         return;
     }
     auto* h = static_cast<VOZCREATEHANDLE*>(cwp);
     if (!reservedOk || !oneDoc(h, docmp, length, docno, startpos, beip,
                                pVOZDocInfo, gsp)) {
         vozCancelCreate(h);
-        vozBTraceEnd(nullptr, 0, gsp);
+        vozBTraceEndOf(traced, nullptr, 0, gsp);
         return;
     }
-    vozBTraceEnd(cwp, *startpos, gsp);
+    vozBTraceEndOf(traced, cwp, *startpos, gsp);
 }
 
 void GTRcreateIndexOneDoc(void* cwp, const uint8_t* docmp, int32_t length,

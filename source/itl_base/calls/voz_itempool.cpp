@@ -195,10 +195,11 @@ void GTRcreateItemIndexOneDocExt(void* cwp, int32_t docno, int32_t item_num,
                                  REGISTITEM* item, GTRONEDOCINFO* pVOZDocInfo,
                                  GTRSTATUS* gsp) {
     voz_ClearStatus(gsp);
-    vozBTraceItemDoc(cwp, docno, item_num, item, pVOZDocInfo, gsp);
+    const char traced =
+        vozBTraceItemDoc(cwp, docno, item_num, item, pVOZDocInfo, gsp);
     if (!vozIsCreateHandle(cwp)) {
         voz_setStatus(gsp, 1, 2528);
-        vozBTraceEnd(cwp, 0, gsp);
+        vozBTraceEndOf(traced, cwp, 0, gsp);
         return;
     }
     auto* h = static_cast<VOZCREATEHANDLE*>(cwp);
@@ -206,7 +207,7 @@ void GTRcreateItemIndexOneDocExt(void* cwp, int32_t docno, int32_t item_num,
         vozCancelCreate(h);
         cwp = nullptr;
     }
-    vozBTraceEnd(cwp, docno, gsp);
+    vozBTraceEndOf(traced, cwp, docno, gsp);
 }
 
 void GTRcreateItemIndexOneDoc(void* cwp, int32_t docno, int32_t item_num,
