@@ -240,6 +240,17 @@ TEST(KernelHandles, FailedDocumentAndFailedCommitLeaveNoHandle) {
   EXPECT_EQ(reasonOf([&] { index.kernel->commitUpdate(); }), 6);
   EXPECT_FALSE(index.kernel->hasVozIndexFiles());
 
+  // A failing item call (a character item number past 254) frees it too,
+  // after the text call took the document.
+  index.open();
+  index.pool.deleteAll();
+  index.kernel->addingToDocument(1, true);
+  index.kernel->addStringItem(300, CosClCCSID(1208), "x", 1);
+  EXPECT_NE(reasonOf([&] { index.kernel->endDocument(false); }), 0);
+  EXPECT_FALSE(index.kernel->isUpdateOpen());
+  EXPECT_EQ(index.kernel->getItemCount(), 0u);
+  index.kernel->rollbackUpdate();
+
   // A commit that fails in the engine (its first file operation refused).
   index.open();
   index.document(1, u"abc");
@@ -368,6 +379,31 @@ TEST(KernelLimits, NumbersAndItemLengths) {
   index.kernel->endDocument(false);
   index.commit();
   EXPECT_EQ(kfix::equal("idx", index.directory(), 1, "blue"), (Docs{2147483646}));
+}
+
+// The stop-word file named at the open reaches the engine; batch mode
+// builds the same index.
+TEST(KernelEngine, StopWordsAndBatchMode) {
+  kfix::Index index;
+  std::string stopWords = index.dir / "idx.stw";
+  ASSERT_TRUE(writeFile(stopWords, "the\nand\n"));
+  index.kernel->setHighPerfMode(true);
+  index.kernel->openForUpdate(index.pool, index.errorInfo, true, stopWords.c_str());
+  index.document(1, u"the cat and the hat");
+  index.document(2, u"theory");
+  index.commit();
+  char const* dir = index.directory();
+  EXPECT_EQ(kfix::word("idx", dir, "cat"), (Docs{1}));
+  EXPECT_EQ(kfix::word("idx", dir, "theory"), (Docs{2}));
+  // A stop-word file that does not open fails the open: the engine read
+  // the name handed over. No handle is left.
+  std::string missing = index.dir / "none.stw";
+  EXPECT_NE(reasonOf([&] {
+              index.kernel->openForUpdate(index.pool, index.errorInfo, true,
+                                          missing.c_str());
+            }),
+            0);
+  EXPECT_FALSE(index.kernel->isUpdateOpen());
 }
 
 // Rename, copy, move, clear and destroy of the engine's files.
