@@ -18,9 +18,8 @@
 
 #include <cstdint>
 
-#include "files/voz_records_create.hpp"
-
 class CosClMemoryPool;
+struct BOUNDARYINFO;
 
 // `size` bytes of `pool`, starting on an 8-byte boundary. A full pool
 // raises the out-of-memory CosClException (origin `origin`, `line`).
@@ -33,8 +32,8 @@ class ItlClBoundaryInfo {
   ItlClBoundaryInfo(ItlClBoundaryInfo const&) = delete;
   ItlClBoundaryInfo& operator=(ItlClBoundaryInfo const&) = delete;
 
-  // Forgets every boundary and zeroes the engine record (pool memory is
-  // released by the pool's owner).
+  // Forgets every boundary and the engine record (pool memory is released
+  // by the pool's owner).
   void reset();
 
   // A field `field` from byte `start` to byte `end` of the text.
@@ -59,8 +58,8 @@ class ItlClBoundaryInfo {
 
   // Builds the engine record over `text` (the document's text buffer, which
   // must not move until the engine call returns); null when the document
-  // has neither fields nor segment boundaries. The record belongs to this
-  // object, its arrays to the pool.
+  // has neither fields nor segment boundaries. The record and its arrays
+  // are pool memory.
   BOUNDARYINFO* makeBoundaryInfo(CosClMemoryPool& pool, uint8_t* text);
 
   // Sorts `count` boundary addresses ascending and moves the delimiter
@@ -83,7 +82,6 @@ class ItlClBoundaryInfo {
     uint16_t field;
   };
 
-  BOUNDARYINFO iv_stBoundaryInfo;  // the record handed to the engine
   Segment* iv_pstSegments;         // newest first
   uint32_t iv_uiSegmentCount;
   Field* iv_pstFields;             // newest first

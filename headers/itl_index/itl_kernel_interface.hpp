@@ -39,7 +39,6 @@
 
 #include <cstdint>
 
-#include "files/voz_records_create.hpp"
 #include "itl_boundary_info.hpp"
 
 class CosClCCSID;
@@ -49,6 +48,9 @@ class CosClMemoryPool;
 class ItlClErrorInfo;
 class ItlClIndexConfig;
 class ItlClIndexLocation;
+struct GTRHCREATEPARM;
+struct GTRSYSPARM;
+struct REGISTITEM;
 
 class ItlClKernelInterface {
  public:
@@ -207,7 +209,7 @@ class ItlClKernelInterface {
   uint32_t iv_uiItemCount;
   bool iv_bHighPerf;
   bool iv_bDisplayLog;
-  GTRONEDOCINFO iv_stDocInfo;
+  uint16_t iv_usDocType;     // engine document type of the current one
 };
 
 #endif  // ITL_KERNEL_INTERFACE_HPP

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cos_memmgr.hpp"
+#include "files/voz_records_create.hpp"
 
 namespace {
 
@@ -38,7 +39,6 @@ void* itlKernelPoolAllocate(CosClMemoryPool& pool, uint32_t size,
 ItlClBoundaryInfo::ItlClBoundaryInfo() { reset(); }
 
 void ItlClBoundaryInfo::reset() {
-  std::memset(&iv_stBoundaryInfo, 0, sizeof iv_stBoundaryInfo);
   iv_pstSegments = nullptr;
   iv_uiSegmentCount = 0;
   iv_pstFields = nullptr;
@@ -82,9 +82,11 @@ void ItlClBoundaryInfo::addParagraphBoundaries(CosClMemoryPool& pool,
 
 BOUNDARYINFO* ItlClBoundaryInfo::makeBoundaryInfo(CosClMemoryPool& pool,
                                                   uint8_t* text) {
-  std::memset(&iv_stBoundaryInfo, 0, sizeof iv_stBoundaryInfo);
   if (iv_uiSegmentCount == 0 && iv_uiFieldCount == 0) return nullptr;
-  BOUNDARYINFO& info = iv_stBoundaryInfo;
+  auto* record = static_cast<BOUNDARYINFO*>(
+      itlKernelPoolAllocate(pool, sizeof(BOUNDARYINFO), kOrigin, __LINE__));
+  std::memset(record, 0, sizeof(BOUNDARYINFO));
+  BOUNDARYINFO& info = *record;
   if (iv_uiSegmentCount > 0) {
     uint32_t count = iv_uiSegmentCount;
     auto* numbers = static_cast<int16_t*>(itlKernelPoolAllocate(
@@ -113,7 +115,7 @@ BOUNDARYINFO* ItlClBoundaryInfo::makeBoundaryInfo(CosClMemoryPool& pool,
     info.fld_boundary_num = static_cast<int32_t>(count);
     info.fld_boundary = fields;
   }
-  return &info;
+  return record;
 }
 
 void ItlClBoundaryInfo::sortSegmentBoundaryArrays(uint8_t** positions,

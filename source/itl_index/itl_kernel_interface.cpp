@@ -19,6 +19,7 @@
 #include "cos_converter.hpp"
 #include "cos_language.hpp"
 #include "cos_memmgr.hpp"
+#include "files/voz_records_create.hpp"
 #include "files/voz_status.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
@@ -58,9 +59,8 @@ ItlClKernelInterface::ItlClKernelInterface(ItlClIndexLocation const& location,
       iv_pstItems(nullptr),
       iv_uiItemCount(0),
       iv_bHighPerf(false),
-      iv_bDisplayLog(false) {
-  std::memset(&iv_stDocInfo, 0, sizeof iv_stDocInfo);
-}
+      iv_bDisplayLog(false),
+      iv_usDocType(0) {}
 
 ItlClKernelInterface::~ItlClKernelInterface() {
   // The engine frees both handles in these calls, whatever they report.

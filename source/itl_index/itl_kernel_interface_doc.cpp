@@ -11,6 +11,7 @@
 #include "calls/voz_gtrcreate.hpp"
 #include "cos_converter.hpp"
 #include "cos_memmgr.hpp"
+#include "files/voz_records_create.hpp"
 #include "files/voz_status.hpp"
 #include "itl_cos_interface.hpp"
 #include "itl_error.hpp"
@@ -87,8 +88,7 @@ void ItlClKernelInterface::addingToDocument(uint64_t number, bool isNew) {
   iv_clBoundaries.reset();
   iv_pstItems = nullptr;
   iv_uiItemCount = 0;
-  std::memset(&iv_stDocInfo, 0, sizeof iv_stDocInfo);
-  iv_stDocInfo.usDocType = isNew ? GTR_DOCTYPE_NEW : GTR_DOCTYPE_UPDATE;
+  iv_usDocType = isNew ? GTR_DOCTYPE_NEW : GTR_DOCTYPE_UPDATE;
 }
 
 void ItlClKernelInterface::growBuffer(uint32_t needed) {
@@ -225,11 +225,14 @@ void ItlClKernelInterface::endDocument(bool paragraphRecognition) {
        entry = entry->next)
     items[--index] = *entry->item;
 
+  GTRONEDOCINFO info;
+  std::memset(&info, 0, sizeof info);
+  info.usDocType = iv_usDocType;
   int32_t number = static_cast<int32_t>(iv_ui64Document);
   GTRSTATUS status{};
   GTRcreateIndexOneDocExt(iv_pvCreateHandle, iv_pucBuffer,
                           static_cast<int32_t>(iv_uiFill), number,
-                          &iv_iStartPosition, boundaries, &iv_stDocInfo,
+                          &iv_iStartPosition, boundaries, &info,
                           &status);
   if (status.retcode != 0) {
     // The engine cancelled the update and freed its handle.
@@ -240,7 +243,7 @@ void ItlClKernelInterface::endDocument(bool paragraphRecognition) {
 
   GTRcreateItemIndexOneDocExt(iv_pvCreateHandle, number,
                               static_cast<int32_t>(count), items,
-                              &iv_stDocInfo, &status);
+                              &info, &status);
   if (status.retcode != 0) dropCreateHandle();
   rollbackCurrentDocument();
   ItlClVozInterface::handleVozError(ITL_KI_POS(366), status);

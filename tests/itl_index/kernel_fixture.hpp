@@ -15,6 +15,7 @@
 #include "calls/voz_gtrresult.hpp"
 #include "calls/voz_gtrsearch.hpp"
 #include "cos_memmgr.hpp"
+#include "files/voz_records_create.hpp"
 #include "files/voz_records_search.hpp"
 #include "files/voz_status.hpp"
 #include "itl_error.hpp"
