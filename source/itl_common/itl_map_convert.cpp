@@ -3,10 +3,13 @@
 //
 // The layout of a file is judged by its whole structure, never by one
 // byte: a name map is in the 32-bit layout when it parses completely with
-// 4-byte fields; a ".dii" file when its entry count (offset 0) accounts for
-// exactly 44 + 12 * count bytes. A file that is not in the 32-bit layout is
-// left as it is. Output goes to the file's name with ".64" appended to its
-// extension; the input files are never changed.
+// 4-byte fields, and "already 64bit" only when it parses completely with
+// 8-byte fields; a ".dii" file is in the 32-bit layout when its entry count
+// (offset 0) accounts for exactly 44 + 12 * count bytes, in the 64-bit one
+// for exactly 48 + 16 * count bytes. A file in neither layout is damaged:
+// it raises (name map 17, ".dii" 300, context the file name) and no ".64"
+// file is written for it. Output goes to the file's name with ".64"
+// appended to its extension; the input files are never changed.
 //
 // 64-bit name map (big-endian):
 //   off  size  field
@@ -19,8 +22,10 @@
 //           bytes 0-3, 4 zero bytes, its bytes 4-11
 //   ".did", ".ded": 4 zero bytes inserted at offset 44
 //   ".dei": 4 zero bytes inserted at offset 4
-// Failures raise ItlClException: 17 when an input cannot be read, 18 when
-// the map file or ".dii" cannot be opened or an output cannot be written.
+// Failures raise ItlClException: 17 when an input cannot be read or a map
+// file is in neither layout, 300 when a ".dii" is in neither layout, 18
+// when the map file or ".dii" cannot be opened or an output cannot be
+// written.
 #include <cstdio>
 #include <cstring>
 
@@ -47,6 +52,27 @@ bool isMapLayout32(uint8_t const* bytes, uint32_t size) {
     at += 4 + length + 8;
   }
   return at == size;
+}
+
+// True when `bytes` is a complete map file with 8-byte fields.
+bool isMapLayout64(uint8_t const* bytes, uint32_t size) {
+  if (size < 24 || std::memcmp(bytes, ITL_MAP_MAGIC, ITL_MAP_MAGIC_SIZE) != 0)
+    return false;
+  uint64_t count = voz_getBE64(bytes + 16);
+  uint64_t at = 24;
+  for (uint64_t n = 0; n < count; ++n) {
+    if (size - at < 8) return false;
+    uint64_t length = voz_getBE64(bytes + at);
+    if (length > ItlClMapABase::MAX_NAME_LENGTH || size - at - 8 < length + 16)
+      return false;
+    at += 8 + length + 16;
+  }
+  return at == size;
+}
+
+uint64_t getLE32(uint8_t const* bytes) {
+  return static_cast<uint64_t>(bytes[0]) | (bytes[1] << 8) | (bytes[2] << 16) |
+         (static_cast<uint64_t>(bytes[3]) << 24);
 }
 
 // Collects output bytes and writes them to a file at the end.
@@ -136,12 +162,15 @@ void ItlClMapABase::convert32To64() {
     std::printf("NEEDS MIGRATION %s\n", map.getAsCString());
     writeMap64(content.data(), output);
     iv_bShadowWritten = true;
-  } else {
+  } else if (isMapLayout64(content.data(), content.size())) {
     std::printf("Migration for file %s not necessary, already 64bit.\n",
                 map.getAsCString());
     Output out(output);
     out.put(content.data(), content.size());
     out.finish();
+  } else {
+    std::fflush(stdout);
+    itlMapRaiseFileError(17, map);
   }
   std::fflush(stdout);
   if (!iv_rclLocation.areDocMapFilesConverted()) {
@@ -160,10 +189,14 @@ void ItlClMapABase::convert32To64docmapfiles() {
     return;
   }
   uint8_t const* bytes = content.data();
-  if (size < 44) return;
-  uint64_t count = static_cast<uint64_t>(bytes[0]) | (bytes[1] << 8) |
-                   (bytes[2] << 16) | (static_cast<uint64_t>(bytes[3]) << 24);
-  if (size != 44 + 12 * count) return;  // not the 32-bit layout
+  uint64_t count = size >= 44 ? getLE32(bytes) : 0;
+  if (size >= 48 && size == 48 + 16 * count) return;  // already 64-bit
+  if (size < 44 || size != 44 + 12 * count) {
+    ItlClException e(ITL_MAP_FILE_ORIGIN, ITL_MAP_FILE_LINE,
+                     ItlEnReasonCode_Docmap_corrupted);
+    e.resetContext(dii);
+    e.raise();
+  }
   std::printf("NEEDS MIGRATION %s\n", dii.getAsCString());
   std::fflush(stdout);
   {

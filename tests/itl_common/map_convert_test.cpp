@@ -156,3 +156,66 @@ TEST_F(MapConvert, FailuresRaise) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file in neither layout is an error naming the file; no ".64" file is
+// written for it and nothing claims it was "already 64bit".
+TEST_F(MapConvert, FileInNeitherLayoutIsAnError) {
+  std::string good = data("map32.tf");
+  std::string good64 = data("map32.tf.64");
+  struct Case {
+    char const* what;
+    std::string content;
+  } const cases[] = {
+      {"truncated 32-bit map", good.substr(0, good.size() - 1)},
+      {"32-bit map with a trailing byte", good + "x"},
+      {"truncated 64-bit map", good64.substr(0, good64.size() - 3)},
+      {"wrong magic", "ITL-MAPFILE-2.00" + good.substr(16)},
+      {"magic alone", good.substr(0, 16)},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(writeFile(dir / "ix.tf", c.content));
+    writeDocMaps(control(0));
+    std::remove((dir / "ix.tf.64").c_str());
+    ItlClIndexLocation fresh{"ix", dir.path().c_str(), dir.path().c_str()};
+    ItlClFieldNameMap map(fresh, info);
+    map.init();
+    try {
+      std::string out = convert(map);
+      ADD_FAILURE() << "converted: " << out;
+    } catch (ItlClException const& e) {
+      EXPECT_EQ(e.getReasonCode(), ItlEnReasonCode_Io_read_error);
+      EXPECT_EQ(std::string(e.getContext()), (dir / "ix.tf") + "\n");
+    }
+    EXPECT_FALSE(exists(dir / "ix.tf.64"));
+    EXPECT_FALSE(exists(dir / "ix.dii.64"));
+  }
+
+  std::string entry(12, '\x01');
+  std::string const diis[] = {
+      control(1) + entry + "x",             // one byte too many
+      control(2) + entry,                   // count says two entries
+      control(1).substr(0, 40),             // shorter than a control record
+      control(1) + std::string(4, '\0') + std::string(15, '\1'),  // 64-bit, short
+  };
+  ASSERT_TRUE(writeFile(dir / "ix.tf", good));
+  auto map = openMap();
+  map->onIndexFileEndTransaction();
+  map->onIndexFileCommitTransaction();
+  for (auto const& dii : diis) {
+    writeDocMaps(dii);
+    try {
+      map->convert32To64docmapfiles();
+      ADD_FAILURE() << "converted a .dii of " << dii.size() << " bytes";
+    } catch (ItlClException const& e) {
+      EXPECT_EQ(e.getReasonCode(), ItlEnReasonCode_Docmap_corrupted);
+      EXPECT_EQ(std::string(e.getContext()), (dir / "ix.dii") + "\n");
+    }
+    EXPECT_FALSE(exists(dir / "ix.dii.64"));
+    EXPECT_FALSE(exists(dir / "ix.did.64"));
+  }
+}
+
+}  // namespace

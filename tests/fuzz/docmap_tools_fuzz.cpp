@@ -1,0 +1,120 @@
+// Fuzz target: the document-map tools on damaged files. The input gives a
+// layout byte (fixed or sequential, name size), a flags byte (index only,
+// one block, hex), a block number, then ".did", ".dii", ".ded", ".dei",
+// ".del" and the field-name map ".tf" as length-prefixed pieces. The three
+// displays run through the exported calls (console to a null stream, hex
+// dumps to /dev/null), then the 64-bit layout detection and conversion.
+// Every failure must come back as a return code: no exception, crash or
+// process exit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+#include "cos_consoleui.hpp"
+#include "fuzz_input.hpp"
+#include "itl_docmap_tools.hpp"
+#include "itl_error.hpp"
+#include "itl_index_config.hpp"
+#include "itl_index_location.hpp"
+#include "itl_name_maps.hpp"
+#include "ti_test_util.hpp"
+
+namespace {
+
+std::string scratch() {
+  std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                               : "/tmp") +
+                    "/ti_docmap_tools_fuzz_" + std::to_string(getpid());
+  mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
+// A piece of up to four blocks and a bit.
+std::string piece(FuzzInput& in) {
+  size_t length = in.below(4) * 32768 + in.below(32768 + 45);
+  return in.take(length);
+}
+
+// Standard output goes to /dev/null while it lives.
+class QuietStdout {
+ public:
+  QuietStdout() {
+    std::fflush(stdout);
+    iv_iSaved = dup(1);
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, 1);
+      close(null);
+    }
+  }
+  ~QuietStdout() {
+    std::fflush(stdout);
+    if (iv_iSaved >= 0) {
+      dup2(iv_iSaved, 1);
+      close(iv_iSaved);
+    }
+  }
+
+ private:
+  int iv_iSaved;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
+  if (size > 600000) return 0;
+  static std::string const dir = scratch();
+  static bool cleanup = std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }) == 0;
+  (void)cleanup;
+  std::error_code ec;
+  std::filesystem::remove_all(dir + "/i", ec);
+  std::filesystem::remove_all(dir + "/w", ec);
+  std::string index = dir + "/i/", work = dir + "/w/";
+  mkdir(index.c_str(), 0700);
+  mkdir(work.c_str(), 0700);
+
+  FuzzInput in(data, size);
+  uint8_t layout = in.byte();
+  uint8_t flags = in.byte();
+  uint32_t block = in.byte();
+  for (char const* ext : {".did", ".dii", ".ded", ".dei", ".del", ".tf"}) {
+    std::string bytes = piece(in);
+    if (!bytes.empty() || in.flag()) writeFile(index + "ix" + ext, bytes);
+  }
+
+  ItlClErrorInfo info;
+  ItlClIndexLocation location("ix", index.c_str(), work.c_str());
+  ItlClIndexConfig config(location, info);
+  config.setMaxDocIDLength(static_cast<uint16_t>(1 + (layout & 0x3F)));
+  config.setDocNamesHaveFixSize((layout & 0x80) != 0);
+  ItlClFieldNameMap fields(location, info);
+  fields.init();
+  ItlStDocMapToolIndex tool{&location, &config, &info, &fields, nullptr, nullptr};
+
+  char const* argv[] = {"docmap_tools_fuzz"};
+  CosClConsoleUI console(1, argv);
+  console.init(nullptr);
+  std::ostream nowhere(nullptr);
+  console.setOutputStream(nowhere);
+  bool indexOnly = (flags & 1) != 0, oneBlock = (flags & 2) != 0,
+       hex = (flags & 4) != 0;
+  QuietStdout quiet;
+  int rc = itlDisplayDex(&tool, indexOnly, oneBlock, block, console, hex);
+  FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
+  rc = itlDisplayDix(&tool, indexOnly, oneBlock, block, console, hex);
+  FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
+  rc = itlDisplayDel(&tool, console);
+  FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
+  rc = itl32To64FieldNameMap(&tool);
+  FUZZ_CHECK(rc == 0 || rc == 8);
+  return 0;
+}
