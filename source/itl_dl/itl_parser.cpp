@@ -2,6 +2,7 @@
 #include "itl_parser.hpp"
 
 #include "cos_memmgr.hpp"
+#include "itl_htmlparser.hpp"
 #include "itl_textparser.hpp"
 
 ItlClParserABase::ItlClParserABase(ItlClErrorInfo& errorInfo,
@@ -71,6 +72,7 @@ static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
     case ItlEnDocumentFormat_Text:
       return new ItlClParserText(errorInfo, models);
     case ItlEnDocumentFormat_Html:
+      return new ItlClParserHTML(errorInfo, models);
     case ItlEnDocumentFormat_Xml:
     case ItlEnDocumentFormat_Structured:
     case ItlEnDocumentFormat_Inso:
