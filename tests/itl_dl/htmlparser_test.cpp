@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "dl_test_util.hpp"
+#include "cos_converter.hpp"
 #include "itl_document_input_scanner.hpp"
 #include "itl_documentmodels.hpp"
 #include "itl_error.hpp"
+#include "itl_html_entity_table.hpp"
 #include "itl_htmlparser.hpp"
 #include "itl_index_location.hpp"
 #include "itl_parser.hpp"
@@ -21,9 +23,6 @@
 #include "ti_test_util.hpp"
 #include "ti_tl_port.hpp"
 
-#ifndef TI_SOURCE_DIR
-#define TI_SOURCE_DIR "."
-#endif
 
 namespace {
 
@@ -159,6 +158,138 @@ TEST(ParserHTML, WhatTheIndexReceives) {
     EXPECT_EQ(p.segments, r.segments) << r.what;
     EXPECT_EQ(p.warnings, r.warnings) << r.what;
   }
+}
+
+// UTF-8 of one code point.
+std::string utf8(unsigned cp) {
+  std::string s;
+  if (cp < 0x80) {
+    s += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    s += static_cast<char>(0xC0 | (cp >> 6));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    s += static_cast<char>(0xE0 | (cp >> 12));
+    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return s;
+}
+
+TEST(ParserHTML, EntityTableRisesStrictly) {
+  ItlStHtmlEntityMapEntry const* rows = ItlClHtmlEntityTable::getRows();
+  for (unsigned i = 1; i < ItlClHtmlEntityTable::kRowCount; ++i)
+    EXPECT_LT(std::u16string(rows[i - 1].name), std::u16string(rows[i].name))
+        << i;
+}
+
+TEST(ParserHTML, EveryEntityOfHtml401GivesItsCodePoint) {
+  // name2codepoint of Python's html.entities, written by
+  // tools/gen_html_entities.
+  std::ifstream in(std::string(TI_TEST_DATA) + "/html_entities.txt");
+  ASSERT_TRUE(in.good());
+  std::string name, document, expected;
+  unsigned cp = 0;
+  unsigned count = 0;
+  while (in >> name >> cp) {
+    document += "&" + name + ";|";
+    expected += utf8(cp) + "|";
+    ++count;
+  }
+  EXPECT_EQ(count, 252u);
+  Store none;
+  Parsed p = parse(none.models, document);
+  EXPECT_EQ(p.text, expected);
+  EXPECT_EQ(p.warnings, "");
+  // A near miss in case is no entity.
+  EXPECT_EQ(parse(none.models, "&Amp;&NBSP;&thetaSym;").warnings,
+            "632 Entity: &Amp;|632 Entity: &NBSP;|632 Entity: &thetaSym;");
+}
+
+TEST(ParserHTML, CharsetOfTheFirstMetaWithinTheFirst512Bytes) {
+  Store none;
+  ItlClParserHTML parser(none.info, none.models);
+  auto scan = [&](std::string const& bytes) {
+    ExactBytes b(bytes);
+    unsigned short ccsid = 0;
+    parser.scanHeaderInformationCCSID(b.data(), b.size(), ccsid);
+    return ccsid;
+  };
+  std::string const meta =
+      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
+  struct Case {
+    std::string doc;
+    unsigned short ccsid;
+  } const cases[] = {
+      {meta + "iso-8859-2\">", 912},
+      {meta + "iso-8859-1\">", 819},
+      {meta + "iso-8859-5\">", 915},
+      {meta + "iso-8859-6\">", 1089},
+      {meta + "iso-8859-7\">", 813},
+      {meta + "iso-8859-2>", 912},
+      {std::string(500, 'x') + meta + "iso-8859-2\">", 819},  // after 512
+      {meta + "ISO-8859-2\">", 819},
+      {meta + "utf-8\">", 819},
+      {meta + "iso-8859-2\"/>", 819},
+      {"<META content=\"charset=iso-8859-2\">", 819},
+      // An ASCII "<meta" without charset: no EBCDIC search, the guess.
+      {"<meta name=x>" + std::string(20, '\xC1'), 500},
+  };
+  for (auto const& c : cases) EXPECT_EQ(scan(c.doc), c.ccsid) << c.doc;
+
+  // The same header in CCSID 500.
+  std::string ascii = meta + "iso-8859-2\">";
+  CosClCodePage2CodePageConverter toEbcdic(CosClCCSID(819), CosClCCSID(500));
+  std::string ebcdic(ascii.size() * 2, '\0');
+  unsigned n = toEbcdic.convertBytes(&ebcdic[0], static_cast<unsigned>(ebcdic.size()),
+                                     ascii.data(), static_cast<unsigned>(ascii.size()));
+  ebcdic.resize(n);
+  EXPECT_EQ(scan(ebcdic), 912);
+  EXPECT_EQ(scan(""), 500);
+}
+
+TEST(ParserHTML, TheFactoryHandsOutHtmlAndTextParsers) {
+  Store none;
+  ItlClParserFactory factory;
+  ItlClParserABase* text = nullptr;
+  ASSERT_TRUE(factory.selectParser(none.info, ItlEnDocumentFormat_Text, "",
+                                   none.models, text));
+  ItlClParserABase* html = nullptr;
+  ASSERT_TRUE(factory.selectParser(none.info, ItlEnDocumentFormat_Html, "",
+                                   none.models, html));
+  ASSERT_NE(html, nullptr);
+  EXPECT_EQ(html->getDocumentFormat(), ItlEnDocumentFormat_Html);
+  EXPECT_EQ(factory.getCurrentParser(), html);
+  // Formats whose parsers are not built yet.
+  for (auto f : {ItlEnDocumentFormat_Xml, ItlEnDocumentFormat_Structured,
+                 ItlEnDocumentFormat_Inso}) {
+    ItlClParserABase* p = html;
+    EXPECT_FALSE(factory.selectParser(none.info, f, "", none.models, p));
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(factory.getCurrentParser(), html);
+  }
+  // An unknown model name fails the document's start.
+  EXPECT_EQ(catchItl([&] {
+              html->startDocument(ItlEnParserModus_Index, nullptr, nullptr,
+                                  nullptr, "nope");
+            }).reason,
+            202);
+  // Other modes produce nothing and read the whole text.
+  CosClMemoryPool pool(4096, 4096, 16);
+  ItlClDocumentInputScanner scanner;
+  std::string doc = "<title>x</title>&amp;";
+  scanner.setInputText(pool, doc.data(), static_cast<unsigned>(doc.size()),
+                       CosClCCSID(1208));
+  html->startDocument(ItlEnParserModus_Highlight, nullptr, nullptr, nullptr,
+                      nullptr);
+  html->processDocument(scanner);
+  html->endDocument();
+  unsigned int rest = 1;
+  EXPECT_EQ(scanner.getNextBuffer(rest), nullptr);
+  unsigned short title[] = {'t', 'i', 't', 'l', 'e', 0};
+  unsigned short b[] = {'b', 0};
+  EXPECT_TRUE(ItlClParserHTML::isHTMLFieldTag(title));
+  EXPECT_FALSE(ItlClParserHTML::isHTMLFieldTag(b));
 }
 
 }  // namespace

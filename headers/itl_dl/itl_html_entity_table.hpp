@@ -1,5 +1,5 @@
 // itl_html_entity_table.hpp: the HTML parser's table of character entity
-// references (private): 252 rows {code unit, "&name;" in UTF-16
+// references: 252 rows {code unit, "&name;" in UTF-16
 // zero-padded to 16 units}, in rising code-unit order of the reference.
 #ifndef ITL_HTML_ENTITY_TABLE_HPP
 #define ITL_HTML_ENTITY_TABLE_HPP
