@@ -296,6 +296,9 @@ void ItlClDocumentModels::setDefaultModelLocal(ItlClDocumentModelABase* model,
 void ItlClDocumentModels::detectFormat(char const* text, unsigned int length,
                                        ItlEnDocumentFormat& format) const {
   unsigned window = length < kDetectWindow ? length : kDetectWindow;
+  if (text == nullptr || window == 0)
+    raiseWithFirstLine(ITL_DMS_SOURCE, ItlEnReasonCode_Docmodel_syntax_error,
+                       "");
   std::string shown(text, window);
   auto const* lt = static_cast<char const*>(std::memchr(text, '<', window));
   while (lt != nullptr) {

@@ -23,20 +23,23 @@ std::string const kModels =
     "</GPPModel><HTMLModel><HTMLFieldDefinition name='t' tag='title'/>"
     "</HTMLModel>";
 
+// The folder of the two files, removed at exit (kept on the heap, so that
+// it outlives the exit handler).
 std::string const& folder() {
-  static std::string dir = [] {
+  static std::string* dir = [] {
     char tmpl[] = "/tmp/mdx_fuzz.XXXXXX";
     char const* made = mkdtemp(tmpl);
     if (made == nullptr) std::abort();
-    std::string d = made;
+    auto* d = new std::string(made);
     std::atexit([] {
       std::remove((folder() + "/i.mox").c_str());
       std::remove((folder() + "/i.mdx").c_str());
+      std::remove((folder() + "/i.mdx$").c_str());
       rmdir(folder().c_str());
     });
     return d;
   }();
-  return dir;
+  return *dir;
 }
 
 void writeAll(std::string const& path, uint8_t const* data, size_t size) {
