@@ -27,61 +27,10 @@
 #include "itl_tl_document_id.hpp"
 #include "itl_tl_index_port.hpp"
 #include "itl_tldocument.hpp"
+#include "bench_tl_port.hpp"
 #include "ti_thai_text.hpp"
 
 namespace {
-
-class DiscardingPort : public ItlClTlIndexPort {
- public:
-  DiscardingPort() : iv_context(iv_errorInfo), iv_converter(CosClCCSID(1208)) {}
-  void addingToDocument(uint64_t, bool) override { iv_position = 0; }
-  void addDocumentText(unsigned short const* text, unsigned int units) override {
-    if (iv_scratch.size() < units * 3u) iv_scratch.resize(units * 3u);
-    iv_position += iv_converter.convertBytes(iv_scratch.data(),
-                                             static_cast<unsigned>(iv_scratch.size()),
-                                             reinterpret_cast<char const*>(text), units * 2);
-  }
-  uint32_t getBufferPosition() const override { return iv_position; }
-  void addField(unsigned short, uint32_t, uint32_t) override {}
-  void addSegmentBoundary(unsigned short, uint32_t) override {}
-  CosClMemoryPool& getMemoryPool() override { return iv_pool; }
-  void addItemAtFront(REGISTITEM&) override { ++items; }
-  CosClConverterABase const& getConverter() override { return iv_converter; }
-  void endDocument(bool) override { iv_pool.deleteAll(); }
-  int32_t getUnicodeNormalization() const override { return 0; }
-  bool getUmlautNormalization() const override { return false; }
-  bool getAccentRemoval() const override { return false; }
-  ItlClContext& getContext() override { return iv_context; }
-  void assignFieldNameToNumber(char const*, unsigned short& number, bool& isNew) override {
-    number = 1;
-    isNew = false;
-  }
-  void assignAttributeNameToNumber(char const*, ItlEnAttributeType, unsigned short& number,
-                                   bool& isNew) override {
-    number = 1;
-    isNew = false;
-  }
-  uint64_t items = 0;
-
- private:
-  ItlClErrorInfo iv_errorInfo;
-  ItlClContext iv_context;
-  CosClUnicode2CodePageConverter iv_converter;
-  CosClMemoryPool iv_pool{65536, 65536, 256};
-  std::vector<char> iv_scratch;
-  uint32_t iv_position = 0;
-};
-
-class NumberedId : public ItlClTlDocumentIdABase {
- public:
-  uint64_t getDocumentNumber() const override { return number; }
-  bool isNewDocument() const override { return true; }
-  char const* getDocumentName(uint16_t& length) const override {
-    length = 0;
-    return nullptr;
-  }
-  uint64_t number = 1;
-};
 
 std::u16string toUtf16(std::string const& utf8) {
   std::u16string out(utf8.size() + 1, u'\0');

@@ -10,6 +10,12 @@
 //   BM_Scan819            the corpus bytes read as CCSID 819.
 //   BM_TagFinder20        characters per second through a 20-string tag
 //                         finder, walked bit by bit as the GPP parser does.
+//   BM_ParseText          every file of python3.11-doc's _sources as one TEXT
+//                         document: scanner, plain-text parser, text
+//                         document and a port that discards the text.
+//   BM_ParseHtml          the concatenated HTML pages as one HTML document
+//                         through the HTML parser, without a model, the
+//                         same way.
 // Each scanner run reports MB/s and its ratio to the engine's MB/s
 // ("x_engine"; the goal is at least 5); every run prints a hash of its
 // output so that fast-but-wrong shows.
@@ -34,7 +40,13 @@
 #include "cos_memmgr.hpp"
 #include "itl_document_input_scanner.hpp"
 #include "itl_gpp_tag_finder.hpp"
+#include "itl_documentmodels.hpp"
 #include "itl_gppmodel.hpp"
+#include "itl_htmlparser.hpp"
+#include "itl_index_location.hpp"
+#include "itl_textparser.hpp"
+#include "itl_tldocument.hpp"
+#include "bench_tl_port.hpp"
 
 namespace {
 
@@ -229,6 +241,92 @@ void BM_TagFinder20(benchmark::State& state) {
                static_cast<unsigned long long>(matches), n);
 }
 BENCHMARK(BM_TagFinder20)->Unit(benchmark::kMillisecond);
+
+std::vector<std::string> const& textSources() {
+  static std::vector<std::string> docs = [] {
+    std::vector<std::string> out;
+    std::error_code ec;
+    fs::path root = "/usr/share/doc/python3.11/html/_sources";
+    if (!fs::is_directory(root, ec)) return out;
+    std::vector<fs::path> files;
+    for (auto const& e : fs::recursive_directory_iterator(root, ec))
+      if (e.is_regular_file()) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (fs::path const& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      out.push_back(ss.str());
+    }
+    return out;
+  }();
+  return docs;
+}
+
+// Each document through scanner, parser and text document; MB/s of input.
+void runParser(benchmark::State& state, ItlClParserABase& parser,
+               std::vector<std::string> const& docs) {
+  if (docs.empty()) {
+    state.SkipWithError("corpus not installed");
+    return;
+  }
+  size_t bytes = 0;
+  for (std::string const& d : docs) bytes += d.size();
+  DiscardingPort port;
+  CosClMemoryPool pool(65536, 65536, 256);
+  ItlClTlDocument doc(port);
+  doc.init(pool);
+  NumberedId id;
+  ItlClDocumentInputScanner scanner;
+  uint64_t units = 0;
+  auto t0 = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    for (std::string const& d : docs) {
+      pool.deleteAll();
+      doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
+      scanner.reset();
+      scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
+                           CosClCCSID(1208));
+      parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr,
+                           nullptr);
+      parser.processDocument(scanner);
+      parser.endDocument();
+      units += port.getBufferPosition();
+      doc.endDocument();
+    }
+  }
+  double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0)
+                   .count();
+  double mb = static_cast<double>(bytes) / (1 << 20);
+  double rate = mb * static_cast<double>(state.iterations()) / sec;
+  state.counters["MB/s"] = rate;
+  if (engineMBs() > 0) state.counters["x_engine"] = rate / engineMBs();
+  std::fprintf(stderr, "parsed %zu documents, %llu bytes of index text\n",
+               docs.size(), static_cast<unsigned long long>(units));
+}
+
+struct NoModels {
+  ItlClIndexLocation location{"bench", "/nonexistent"};
+  ItlClErrorInfo info;
+  ItlClDocumentModels models{location, info};
+};
+
+void BM_ParseText(benchmark::State& state) {
+  NoModels m;
+  ItlClParserText parser(m.info, m.models);
+  runParser(state, parser, textSources());
+}
+BENCHMARK(BM_ParseText)->Unit(benchmark::kMillisecond);
+
+void BM_ParseHtml(benchmark::State& state) {
+  NoModels m;
+  // Warnings of the pages (unknown references) must not end a document.
+  m.info.setWarningThreshold(0);
+  ItlClParserHTML parser(m.info, m.models);
+  static std::vector<std::string> one{joined()};
+  runParser(state, parser, one);
+}
+BENCHMARK(BM_ParseHtml)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
