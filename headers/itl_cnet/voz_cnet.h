@@ -138,6 +138,37 @@ typedef struct CNETRESULT {
     uint8_t reserved4[32];
 } CNETRESULT;
 
+/* Output of a lookup: the caller's array of result records, with room for
+ * the request's term limit, and the number of records filled. */
+typedef struct CNETOUTPUT {
+    uint32_t count;         /* out: records filled */
+    uint8_t reserved[12];
+    CNETRESULT* results;    /* termLimit records */
+} CNETOUTPUT;
+
+/* Compiles the definition `def` into dictionary `name` of the directory
+ * specification `dirspec` (one directory, or two joined by a TAB), with the
+ * words' engine code page of `attri`. Without CNET_EXEC_REPLACE an existing
+ * dictionary is left alone (544). `reserved` must be NULL. A crash at any
+ * moment leaves the old dictionary or the new one, whole. */
+void vozCNETregist(const char* dirspec, const char* name, const CNETDEFINE* def,
+                   const CNETATTRI* attri, const CNETEXEC* opts, void* reserved,
+                   CNETSTATUS* status);
+
+/* Removes the dictionary, its word index and its work files. A dictionary
+ * that is absent (or partly removed) is no error. */
+void vozCNETclear(const char* dirspec, const char* name, CNETSTATUS* status);
+
+/* Finds the terms related to `base` (NULL: lists the top terms) as the
+ * request `path` selects, into `output`. *referHandle (in/out, NULL at
+ * first) keeps the word-index search between calls; vozCNETrefer_Release
+ * frees it. `reserved` must be NULL. A lookup cut at the term limit
+ * succeeds with status->resultsCut the number of terms left out. */
+void vozCNETrefer(void** referHandle, const CNETEXEC* opts, const char* name,
+                  const char* dirspec, const CNETBASE* base, const CNETPATH* path,
+                  void* reserved, CNETOUTPUT* output, CNETSTATUS* status);
+void vozCNETrefer_Release(void** referHandle, CNETSTATUS* status);
+
 /* Writes the one-line English text of *status for the engine code-page
  * code `codepage` (1..37) into `msg` (VOZ_CNET_MESSAGE_MAX bytes, NUL
  * terminated) and returns its length. A code outside 1..37 gives
