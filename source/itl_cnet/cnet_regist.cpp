@@ -118,8 +118,13 @@ bool finishCommit(const CNETEXEC* opts, const char* dirspec, const char* name,
         cnetSetStatus(st, CNET_RC_WRITE, 712, c0->dirs.first);
         ok = false;
     }
+    // The rebuild runs inside whatever call found the mark (often a
+    // lookup): the engine's build log stays off.
+    CNETEXEC quiet;
+    std::memset(&quiet, 0, sizeof quiet);
+    if (opts != nullptr) quiet.flags = opts->flags & CNET_EXEC_WARNINGS;
     void* h = nullptr;
-    ok = ok && cnetBuildWordIndex(opts, dirspec, name, 0, true, &h, st);
+    ok = ok && cnetBuildWordIndex(&quiet, dirspec, name, 0, true, &h, st);
     if (ok && !c0->dirs.two) {
         char path[CNET_PATH_MAX];
         lockFileName(path, &c0->dirs, name, 3);
