@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 
+#include "cnet_lock.hpp"
 #include "cnet_model.hpp"
 #include "voz_cnet.h"
 
@@ -281,6 +282,60 @@ TEST(CnetRefer, RandomDefinitionsAgainstTheModel) {
         }
     }
     EXPECT_GT(records, 20u);
+}
+
+}  // namespace
+
+// ---- locks between a compile, a commit and readers (inside one process the
+// lock registry makes requests conflict as between processes) -------------
+
+namespace {
+
+TEST(CnetCompileLocks, BusyCompilerCommitAndReader) {
+    Dir d;
+    ASSERT_EQ(cdict::compile(d.path(), "th", ":WORDS:SYNONYM\ncar\nauto\n").retcode, 0u);
+    const std::string before = cdict::liveFiles(d.path(), "th");
+    ScopedHooks hooks;
+    {
+        // A compile while another compile runs: 531 at once.
+        CNETLOCK lk;
+        cnetLockInit(&lk);
+        CNETSTATUS st{};
+        ASSERT_TRUE(cnetLock(nullptr, 1, d.path().c_str(), "th", &lk, &st));
+        CNETSTATUS c = cdict::compile(d.path(), "th", ":WORDS:SYNONYM\nbus\ntram\n");
+        EXPECT_EQ(c.retcode, 531u);
+        EXPECT_EQ(hooks.sleeps, 0);
+        cnetUnlock(nullptr, 1, d.path().c_str(), "th", &lk, &st);
+    }
+    {
+        // A lookup during a commit: 531.
+        CNETLOCK lk;
+        cnetLockInit(&lk);
+        CNETSTATUS st{};
+        CNETEXEC quiet{};
+        ASSERT_TRUE(cnetLock(&quiet, 2, d.path().c_str(), "th", &lk, &st));
+        EXPECT_EQ(cdict::Lookup().run(d.path(), "th", "car", nullptr).retcode, 531u);
+        cnetUnlock(&quiet, 2, d.path().c_str(), "th", &lk, &st);
+    }
+    {
+        // A commit while a reader holds the dictionary: 531 after the
+        // wait, the old dictionary still whole and readable.
+        CNETLOCK lk;
+        cnetLockInit(&lk);
+        CNETSTATUS st{};
+        ASSERT_TRUE(cnetLock(nullptr, 4, d.path().c_str(), "th", &lk, &st));
+        CNETSTATUS c = cdict::compile(d.path(), "th", ":WORDS:SYNONYM\nbus\ntram\n");
+        EXPECT_EQ(c.retcode, 531u);
+        EXPECT_GT(hooks.sleeps, 0);
+        cnetUnlock(nullptr, 4, d.path().c_str(), "th", &lk, &st);
+        EXPECT_EQ(cdict::liveFiles(d.path(), "th"), before);
+        EXPECT_FALSE(exists(d.dir.file("th.lkc")));
+        std::vector<cdict::Found> got;
+        EXPECT_EQ(cdict::Lookup().run(d.path(), "th", "car", &got).retcode, 0u);
+        EXPECT_EQ(got.size(), 1u);
+    }
+    // Free again: the compile goes through.
+    EXPECT_EQ(cdict::compile(d.path(), "th", ":WORDS:SYNONYM\nbus\ntram\n").retcode, 0u);
 }
 
 }  // namespace
