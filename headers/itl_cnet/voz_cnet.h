@@ -169,6 +169,33 @@ void vozCNETrefer(void** referHandle, const CNETEXEC* opts, const char* name,
                   void* reserved, CNETOUTPUT* output, CNETSTATUS* status);
 void vozCNETrefer_Release(void** referHandle, CNETSTATUS* status);
 
+/* Query expansion: every plain search word of an engine search condition
+ * (struct GTRSEARCH_COND of the engine's search calls) is looked up in the
+ * dictionary, its related terms are added as further search words and the
+ * order string ORs each word with its terms. */
+struct GTRSEARCH_COND;
+
+/* Options of an expansion. */
+typedef struct CNETEXPAND {
+    uint8_t version;        /* must be 1 */
+    uint8_t reserved[31];   /* zero */
+} CNETEXPAND;
+
+/* Expands `cond` with the relations `path` selects (its term limit, 1..64,
+ * is the most terms added per word) into *newCond, which points into the
+ * expand handle *expandHandle (in/out, NULL at first; made on first use,
+ * cleared by later calls) until the next call or the release. `reserved`
+ * must be NULL. status->resultsCut sums the terms left out over the
+ * words. */
+void vozCNETexpandSearchCond(void** expandHandle, const char* dirspec,
+                             const char* name, const struct GTRSEARCH_COND* cond,
+                             const CNETPATH* path, const CNETEXPAND* options,
+                             void* reserved, struct GTRSEARCH_COND* newCond,
+                             CNETSTATUS* status);
+/* Frees the expand handle and everything it holds; *expandHandle becomes
+ * NULL. */
+void vozCNETexpandSearchCond_Release(void** expandHandle, CNETSTATUS* status);
+
 /* Writes the one-line English text of *status for the engine code-page
  * code `codepage` (1..37) into `msg` (VOZ_CNET_MESSAGE_MAX bytes, NUL
  * terminated) and returns its length. A code outside 1..37 gives
