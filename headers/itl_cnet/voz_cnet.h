@@ -196,6 +196,21 @@ void vozCNETexpandSearchCond(void** expandHandle, const char* dirspec,
  * NULL. */
 void vozCNETexpandSearchCond_Release(void** expandHandle, CNETSTATUS* status);
 
+/* Checks the live dictionary's files against each other and its head
+ * (541 for any damage), then its word index through the engine (10000 +
+ * the engine's retcode). Both reserved pointers must be NULL. */
+void vozCNETverify(const char* dirspec, const char* name, const CNETEXEC* opts,
+                   void* reserved1, void* reserved2, CNETSTATUS* status);
+
+/* Writes the dictionary (base NULL, of length 0 or starting with a zero
+ * byte), or the groups of the words matching `base`, as a definition file
+ * named by `out` that the compiler reads back. Without CNET_EXEC_REPLACE an
+ * existing output gives 540; with it, a failed dump leaves the old output
+ * as it was. `reserved` must be NULL. */
+void vozCNETdump(const char* dirspec, const char* name, const CNETBASE* base,
+                 const CNETDEFINE* out, const CNETEXEC* opts, void* reserved,
+                 CNETSTATUS* status);
+
 /* Writes the one-line English text of *status for the engine code-page
  * code `codepage` (1..37) into `msg` (VOZ_CNET_MESSAGE_MAX bytes, NUL
  * terminated) and returns its length. A code outside 1..37 gives

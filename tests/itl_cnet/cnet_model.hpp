@@ -57,6 +57,54 @@ inline std::string definition(const std::vector<MBlock>& blocks) {
     return s;
 }
 
+// Random blocks over words "w0".."w<vocab-1>" (with `blanks`, some words
+// carry an inner blank): every block relation, relation-line keyword, user
+// numbers and strengths, and now and then a copy of an earlier block.
+template <class Rng>
+std::vector<MBlock> randomBlocks(Rng& rng, int vocab, bool blanks = false) {
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    auto m = [](const std::string& t, int s = 100) { return MWord{t, s, 255, 0}; };
+    auto r = [](int cat, int id, const std::string& t, int s) { return MWord{t, s, cat, id}; };
+    std::vector<MBlock> blocks;
+    const int nblocks = 1 + pick(10);
+    for (int b = 0; b < nblocks; ++b) {
+        if (!blocks.empty() && pick(8) == 0) {
+            blocks.push_back(blocks[static_cast<size_t>(pick(static_cast<int>(blocks.size())))]);
+            continue;
+        }
+        MBlock blk;
+        int kind = pick(4);
+        if (kind == 1) { blk.cat = 3; blk.id = 1; }
+        else if (kind == 2) { blk.cat = 3; blk.id = 2; }
+        else if (kind == 3) { blk.cat = 3; blk.id = 127 + 1 + pick(3); }
+        std::set<int> used;
+        auto word = [&]() {
+            int w;
+            do w = pick(vocab); while (used.count(w));
+            used.insert(w);
+            std::string t = (blanks ? "W" : "w") + std::to_string(w);
+            if (blanks && w % 3 == 0) t += " X" + std::to_string(w % 7);
+            return t;
+        };
+        auto strength = [&]() { return pick(3) == 0 ? 1 + pick(100) : 100; };
+        const int members = 1 + pick(std::min(4, vocab / 2));
+        for (int i = 0; i < members; ++i) blk.words.push_back(m(word(), strength()));
+        const int rels = (blk.cat == 0 ? 1 : 0) + pick(3);
+        for (int i = 0; i < rels && static_cast<int>(used.size()) < vocab; ++i) {
+            static const int cats[] = {1, 2, 3, 3};
+            int c = cats[pick(4)];
+            int id = c == 3 ? 1 + pick(2) : 1;
+            if (pick(4) == 0) id = 128 + pick(3);
+            blk.words.push_back(r(c, id, word(), strength()));
+        }
+        if (blk.cat == 0 && blk.words.size() == static_cast<size_t>(members)) blk.cat = 3, blk.id = 1;
+        if (blk.cat != 0 && blk.words.size() < 2 && static_cast<int>(used.size()) < vocab)
+            blk.words.push_back(m(word()));
+        blocks.push_back(blk);
+    }
+    return blocks;
+}
+
 struct Rel {
     uint32_t target;
     int cat, id, strength;

@@ -205,40 +205,7 @@ TEST(CnetRefer, RandomDefinitionsAgainstTheModel) {
     for (int round = 0; round < rounds; ++round) {
         Dir d;
         const int vocab = 6 + pick(20);
-        std::vector<MBlock> blocks;
-        const int nblocks = 1 + pick(10);
-        for (int b = 0; b < nblocks; ++b) {
-            if (!blocks.empty() && pick(8) == 0) {
-                blocks.push_back(blocks[static_cast<size_t>(pick(static_cast<int>(blocks.size())))]);
-                continue;
-            }
-            MBlock blk;
-            int kind = pick(4);
-            if (kind == 1) { blk.cat = 3; blk.id = 1; }
-            else if (kind == 2) { blk.cat = 3; blk.id = 2; }
-            else if (kind == 3) { blk.cat = 3; blk.id = 127 + 1 + pick(3); }
-            std::set<int> used;
-            auto word = [&]() {
-                int w;
-                do w = pick(vocab); while (used.count(w));
-                used.insert(w);
-                return "w" + std::to_string(w);
-            };
-            auto strength = [&]() { return pick(3) == 0 ? 1 + pick(100) : 100; };
-            const int members = 1 + pick(std::min(4, vocab / 2));
-            for (int i = 0; i < members; ++i) blk.words.push_back(m(word(), strength()));
-            const int rels = (blk.cat == 0 ? 1 : 0) + pick(3);
-            for (int i = 0; i < rels && static_cast<int>(used.size()) < vocab; ++i) {
-                static const int cats[] = {1, 2, 3, 3};
-                int c = cats[pick(4)];
-                int id = c == 3 ? 1 + pick(2) : 1;
-                if (pick(4) == 0) id = 128 + pick(3);
-                blk.words.push_back(r(c, id, word(), strength()));
-            }
-            if (blk.cat == 0 && blk.words.size() == static_cast<size_t>(members)) blk.cat = 3, blk.id = 1;
-            if (blk.cat != 0 && members < 2 && rels == 0) blk.words.push_back(m(word()));
-            blocks.push_back(blk);
-        }
+        std::vector<MBlock> blocks = cmodel::randomBlocks(rng, vocab);
         const std::string def = cmodel::definition(blocks);
         CNETSTATUS st = cdict::compile(d.path(), "th", def, 8, CNET_EXEC_REPLACE);
         ASSERT_EQ(st.retcode, 0u) << "seed " << seed << "\n" << def;
