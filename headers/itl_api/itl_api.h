@@ -22,5 +22,6 @@
 #include "itl_api_context.h"
 #include "itl_api_errorinfo.h"
 #include "itl_api_library.h"
+#include "itl_api_list.h"
 
 #endif /* ITL_API_H */

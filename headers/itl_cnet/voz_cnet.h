@@ -138,6 +138,79 @@ typedef struct CNETRESULT {
     uint8_t reserved4[32];
 } CNETRESULT;
 
+/* Output of a lookup: the caller's array of result records, with room for
+ * the request's term limit, and the number of records filled. */
+typedef struct CNETOUTPUT {
+    uint32_t count;         /* out: records filled */
+    uint8_t reserved[12];
+    CNETRESULT* results;    /* termLimit records */
+} CNETOUTPUT;
+
+/* Compiles the definition `def` into dictionary `name` of the directory
+ * specification `dirspec` (one directory, or two joined by a TAB), with the
+ * words' engine code page of `attri`. Without CNET_EXEC_REPLACE an existing
+ * dictionary is left alone (544). `reserved` must be NULL. A crash at any
+ * moment leaves the old dictionary or the new one, whole. */
+void vozCNETregist(const char* dirspec, const char* name, const CNETDEFINE* def,
+                   const CNETATTRI* attri, const CNETEXEC* opts, void* reserved,
+                   CNETSTATUS* status);
+
+/* Removes the dictionary, its word index and its work files. A dictionary
+ * that is absent (or partly removed) is no error. */
+void vozCNETclear(const char* dirspec, const char* name, CNETSTATUS* status);
+
+/* Finds the terms related to `base` (NULL: lists the top terms) as the
+ * request `path` selects, into `output`. *referHandle (in/out, NULL at
+ * first) keeps the word-index search between calls; vozCNETrefer_Release
+ * frees it. `reserved` must be NULL. A lookup cut at the term limit
+ * succeeds with status->resultsCut the number of terms left out. */
+void vozCNETrefer(void** referHandle, const CNETEXEC* opts, const char* name,
+                  const char* dirspec, const CNETBASE* base, const CNETPATH* path,
+                  void* reserved, CNETOUTPUT* output, CNETSTATUS* status);
+void vozCNETrefer_Release(void** referHandle, CNETSTATUS* status);
+
+/* Query expansion: every plain search word of an engine search condition
+ * (struct GTRSEARCH_COND of the engine's search calls) is looked up in the
+ * dictionary, its related terms are added as further search words and the
+ * order string ORs each word with its terms. */
+struct GTRSEARCH_COND;
+
+/* Options of an expansion. */
+typedef struct CNETEXPAND {
+    uint8_t version;        /* must be 1 */
+    uint8_t reserved[31];   /* zero */
+} CNETEXPAND;
+
+/* Expands `cond` with the relations `path` selects (its term limit, 1..64,
+ * is the most terms added per word) into *newCond, which points into the
+ * expand handle *expandHandle (in/out, NULL at first; made on first use,
+ * cleared by later calls) until the next call or the release. `reserved`
+ * must be NULL. status->resultsCut sums the terms left out over the
+ * words. */
+void vozCNETexpandSearchCond(void** expandHandle, const char* dirspec,
+                             const char* name, const struct GTRSEARCH_COND* cond,
+                             const CNETPATH* path, const CNETEXPAND* options,
+                             void* reserved, struct GTRSEARCH_COND* newCond,
+                             CNETSTATUS* status);
+/* Frees the expand handle and everything it holds; *expandHandle becomes
+ * NULL. */
+void vozCNETexpandSearchCond_Release(void** expandHandle, CNETSTATUS* status);
+
+/* Checks the live dictionary's files against each other and its head
+ * (541 for any damage), then its word index through the engine (10000 +
+ * the engine's retcode). Both reserved pointers must be NULL. */
+void vozCNETverify(const char* dirspec, const char* name, const CNETEXEC* opts,
+                   void* reserved1, void* reserved2, CNETSTATUS* status);
+
+/* Writes the dictionary (base NULL, of length 0 or starting with a zero
+ * byte), or the groups of the words matching `base`, as a definition file
+ * named by `out` that the compiler reads back. Without CNET_EXEC_REPLACE an
+ * existing output gives 540; with it, a failed dump leaves the old output
+ * as it was. `reserved` must be NULL. */
+void vozCNETdump(const char* dirspec, const char* name, const CNETBASE* base,
+                 const CNETDEFINE* out, const CNETEXEC* opts, void* reserved,
+                 CNETSTATUS* status);
+
 /* Writes the one-line English text of *status for the engine code-page
  * code `codepage` (1..37) into `msg` (VOZ_CNET_MESSAGE_MAX bytes, NUL
  * terminated) and returns its length. A code outside 1..37 gives

@@ -4,14 +4,19 @@
 // rest. The head, every word and every group are read: only success,
 // 519 (a file ends early), 541 (integrity lost), 542 (version) or 520
 // may come back, and nothing the head does not allow is handed out.
+// Then the dictionary's calls run over the same files (beside the word
+// index of a compiled fixture): verification, a lookup of a word of the
+// fixture and a whole dump give 0 or a dictionary retcode, never a crash.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cnet_file.hpp"
 #include "fuzz_input.hpp"
+#include "voz_cnet.h"
 
 namespace {
 
@@ -23,8 +28,65 @@ std::string& scratchPath() {
 }
 
 void removeScratch() {
+    CNETSTATUS st;
+    vozCNETclear(scratchPath().c_str(), "th", &st);
     for (const char* ext : kExt) std::remove((scratchPath() + "/th." + ext).c_str());
+    for (const char* ext : {"lk1", "lk2", "lk3", "def", "out"})
+        std::remove((scratchPath() + "/th." + ext).c_str());
     rmdir(scratchPath().c_str());
+}
+
+// A compiled fixture gives the directory its word index and lock files.
+void compileFixture(const std::string& dir) {
+    const std::string def = dir + "/th.def";
+    FILE* f = std::fopen(def.c_str(), "wb");
+    if (f == nullptr) return;
+    std::fputs(":WORDS:SYNONYM\ncar\nauto :50\n:WORDS\nbus\n.HIGHER_THAN vehicle\n", f);
+    std::fclose(f);
+    CNETDEFINE d{};
+    d.kind = CNET_DEFINE_KIND_FILE;
+    d.fileName = def.c_str();
+    CNETATTRI a{};
+    a.codepage = 8;
+    CNETEXEC o{};
+    o.flags = CNET_EXEC_REPLACE;
+    CNETSTATUS st;
+    vozCNETregist(dir.c_str(), "th", &d, &a, &o, nullptr, &st);
+}
+
+bool dictionaryCode(uint32_t rc) {
+    return rc == 0 || (rc >= 501 && rc <= 567) || rc >= 10000;
+}
+
+void runCalls(const std::string& dir) {
+    CNETEXEC quiet{};
+    CNETSTATUS st{};
+    vozCNETverify(dir.c_str(), "th", &quiet, nullptr, nullptr, &st);
+    FUZZ_CHECK(dictionaryCode(st.retcode));
+    CNETBASE base{};
+    std::memcpy(base.term, "car", 3);
+    base.length = 3;
+    base.precision = 100;
+    CNETPATH path{};
+    path.types = 0xF0;
+    path.userKinds = 0x70;
+    path.termLimit = 8;
+    path.depthLimit = 4;
+    CNETRESULT results[8];
+    CNETOUTPUT out{};
+    out.results = results;
+    void* work = nullptr;
+    vozCNETrefer(&work, nullptr, "th", dir.c_str(), &base, &path, nullptr, &out, &st);
+    FUZZ_CHECK(dictionaryCode(st.retcode));
+    FUZZ_CHECK(out.count <= 8);
+    vozCNETrefer_Release(&work, &st);
+    const std::string dumped = dir + "/th.out";
+    CNETDEFINE d{};
+    d.kind = CNET_DEFINE_KIND_FILE;
+    d.fileName = dumped.c_str();
+    quiet.flags = CNET_EXEC_REPLACE;
+    vozCNETdump(dir.c_str(), "th", nullptr, &d, &quiet, nullptr, &st);
+    FUZZ_CHECK(dictionaryCode(st.retcode));
 }
 
 // A directory of this process, removed with its files at exit.
@@ -33,6 +95,7 @@ std::string scratchDir() {
     scratchPath() = std::string(dir) + "/thesdict_fuzz." + std::to_string(getpid());
     mkdir(scratchPath().c_str(), 0700);
     std::atexit(removeScratch);
+    compileFixture(scratchPath());
     return scratchPath();
 }
 
@@ -86,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t cp = 0;
     cnetExist(dir.c_str(), "th", &exists, &cp, &st);
     FUZZ_CHECK(allowed(st.retcode));
+    runCalls(dir);
     return 0;
 }

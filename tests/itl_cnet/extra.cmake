@@ -18,3 +18,7 @@ endif()
 add_test(NAME itl_cnet_exports
          COMMAND sh -c "nm -D --defined-only \"$1\" | awk '{print $3}' | grep -v -E '^(vozCNET|itlThesaurus|itlHandle(New|Delete)ThesaurusLookup)' | grep . && exit 1 || exit 0"
                  sh $<TARGET_FILE:vqxthes>)
+# Every function of itl_thesaurus.h leaves libvqxthes unmangled.
+add_test(NAME itl_cnet_thesaurus_exports
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/itl_api/exports.sh
+                 $<TARGET_FILE:vqxthes> ${PROJECT_SOURCE_DIR}/headers/itl_api/itl_thesaurus.h)
