@@ -1,0 +1,24 @@
+// itl_textparser.cpp: the plain-text parser (see the header).
+#include "itl_textparser.hpp"
+
+#include "itl_document_input_scanner.hpp"
+#include "itl_text_collector.hpp"
+#include "itl_tldocument.hpp"
+
+ItlClParserText::ItlClParserText(ItlClErrorInfo& errorInfo,
+                                 ItlClDocumentModels const& models)
+    : ItlClParserABase(errorInfo, models) {}
+
+ItlClParserText::~ItlClParserText() = default;
+
+void ItlClParserText::processDocument(ItlClDocumentInputScanner& scanner) {
+  for (;;) {
+    unsigned int units = 0;
+    unsigned short const* text = scanner.getNextBuffer(units);
+    if (text == nullptr || units == 0) break;
+    if (iv_enModus == ItlEnParserModus_Index)
+      iv_pclTlDocument->addText(text, units);
+    else if (iv_enModus == ItlEnParserModus_Highlight)
+      iv_pclTextCollector->addText(text, units);
+  }
+}
