@@ -3,6 +3,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_textparser.hpp"
+#include "itl_xmlparser.hpp"
 
 ItlClParserABase::ItlClParserABase(ItlClErrorInfo& errorInfo,
                                    ItlClDocumentModels const& models)
@@ -70,8 +71,9 @@ static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
   switch (format) {
     case ItlEnDocumentFormat_Text:
       return new ItlClParserText(errorInfo, models);
-    case ItlEnDocumentFormat_Html:
     case ItlEnDocumentFormat_Xml:
+      return new ItlClParserXML(errorInfo, models);
+    case ItlEnDocumentFormat_Html:
     case ItlEnDocumentFormat_Structured:
     case ItlEnDocumentFormat_Inso:
     default:
