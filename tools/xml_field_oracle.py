@@ -56,8 +56,10 @@ class Oracle(xml.sax.handler.ContentHandler, xml.sax.handler.LexicalHandler):
         self.text.append(s)
         self.length += len(s)
 
-    def textfrom(self, start):
-        return "".join(self.text)[start:]
+    def finish(self, entries):
+        """(name, start, end) spans as (name, text)."""
+        whole = "".join(self.text)
+        return [(n, whole[a:b]) for n, a, b in entries]
 
     def pathname(self, tail):
         return "".join("/" + p for p in self.path) + tail
@@ -92,7 +94,7 @@ class Oracle(xml.sax.handler.ContentHandler, xml.sax.handler.LexicalHandler):
         field, start = self.open.pop()
         self.put(" ")
         if field is not None:
-            self.fields.append((field, self.textfrom(start)))
+            self.fields.append((field, start, self.length))
         self.path.pop()
 
     def characters(self, content):
@@ -105,7 +107,7 @@ class Oracle(xml.sax.handler.ContentHandler, xml.sax.handler.LexicalHandler):
         self.put(value)
         self.put(" ")
         if field is not None:
-            self.fields.append((field, self.textfrom(start)))
+            self.fields.append((field, start, self.length))
         if self.model and kind == "attribute" and label == "xml:lang":
             self.items.append(("lang", value))
 
@@ -144,7 +146,7 @@ def main():
         parser.setContentHandler(handler)
         parser.parse(path)
         print("# %s %d %016x" % (name, len(data), fnv64(data)))
-        for k, (c, s) in sorted(table(handler.fields).items()):
+        for k, (c, s) in sorted(table(handler.finish(handler.fields)).items()):
             print("%s\t%d\t%016x" % (k, c, s))
         for k, (c, s) in sorted(table(handler.items).items()):
             print("item %s\t%d\t%016x" % (k, c, s))

@@ -102,10 +102,14 @@ inline IndexRun indexDocument(ItlClParserABase& parser, ItlClErrorInfo& info,
     doc.endDocument();
   });
   if (run.thrown.reason != -1) parser.endDocument();
-  run.reason = info.getReasonCode();
+  // Reason, action and context stay from earlier calls: they count only
+  // with a return code.
   run.rc = info.getReturnCode();
-  run.action = info.getAction();
-  run.context = info.getContext();
+  if (run.rc != 0) {
+    run.reason = info.getReasonCode();
+    run.action = info.getAction();
+    run.context = info.getContext();
+  }
   run.text = port.text;
   std::map<unsigned short, std::string> names;
   for (auto const& e : port.fieldMap) names[e.second] = e.first;
