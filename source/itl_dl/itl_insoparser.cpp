@@ -252,8 +252,10 @@ void ItlClParserINSO::init() {
     *p.slot = lib.getProcedure(p.name);
     if (*p.slot == nullptr) {
       ItlClException e(INSO_AT, ItlEnReasonCode_Unable_to_load_procedure);
-      e.resetContext(p.name);
-      e.context(kMessageFileName) << ": " << lib.getAsCString();
+      std::string text = std::string(p.name) + "\n" +
+                         gs_aszMessageStringTable[kMessageFileName] + ": " +
+                         lib.getAsCString();
+      e.resetContext(text.c_str());
       e.raise();
     }
   }

@@ -48,8 +48,15 @@ class StandinLibraries {
         procedure, status);
   }
 
+  void reset() const {
+    call<void (*)()>(da, "scStandinReset")();
+    call<void (*)()>(ca, "scStandinReset")();
+  }
+
   void* da = nullptr;
   void* ca = nullptr;
 };
+
+inline void scStandinResetBoth(StandinLibraries const& libs) { libs.reset(); }
 
 #endif  // TESTS_ITL_DL_FILTER_STANDIN_FIXTURE_HPP
