@@ -63,6 +63,9 @@ class ItlClTlIndexPort {
   virtual int32_t getUnicodeNormalization() const = 0;
   virtual bool getUmlautNormalization() const = 0;
   virtual bool getAccentRemoval() const = 0;
+  // "FormatConverterFallbackFormat" (1000..5015, default 4004): the format
+  // the document filter assumes for documents it cannot identify.
+  virtual int32_t getFormatConverterFallbackFormat() const { return 4004; }
 
   // ---- the context (error info, date and number callbacks)
   virtual ItlClContext& getContext() = 0;

@@ -112,6 +112,8 @@ class ItlClTlDocument {
 
   ItlClFieldStack const& getFieldStack() const { return iv_clFieldStack; }
   bool isExcluding() const { return iv_bExclusion; }
+  // The port the document is handed to (its configuration included).
+  ItlClTlIndexPort& getPort() const { return iv_rclPort; }
   // REQUIRES: init was called.
   ItlClTextAnalysisUpdateABase& getTextAnalysis() const {
     return iv_clTextAnalysis.get();

@@ -18,6 +18,7 @@
 #include "itl_htmlmodel.hpp"
 #include "itl_index_location.hpp"
 #include "itl_insomodel.hpp"
+#include "itl_xmlmodel.hpp"
 #include "itl_model_raise.hpp"
 #include "itl_model_trace.hpp"
 #include "itl_xmlp_interface.hpp"
@@ -250,7 +251,8 @@ ItlClDocumentModelABase* ItlClDocumentModels::createModel(
       model = new ItlClInsoModel(iv_rclErrorInfo);
       break;
     case ItlEnDocumentFormat_Xml:
-      // The XML model is not built yet: its one place is here.
+      model = new ItlClXmlModel(iv_rclErrorInfo);
+      break;
     default: {
       ItlClException e(ITL_DMS_SOURCE,
                        ItlEnReasonCode_Document_format_not_supported);

@@ -1,9 +1,14 @@
 // itl_parser.cpp: the parser base and the parser factory (see the header).
 #include "itl_parser.hpp"
 
+#include <sys/stat.h>
+
 #include "cos_memmgr.hpp"
+#include "itl_error.hpp"
 #include "itl_htmlparser.hpp"
+#include "itl_insoparser.hpp"
 #include "itl_textparser.hpp"
+#include "itl_xmlparser.hpp"
 
 ItlClParserABase::ItlClParserABase(ItlClErrorInfo& errorInfo,
                                    ItlClDocumentModels const& models)
@@ -66,7 +71,7 @@ ItlClParserFactory::~ItlClParserFactory() { delete iv_pclParser; }
 // format not listed here gives false from selectParser.
 static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
                                          ItlClErrorInfo& errorInfo,
-                                         char const* /*insoDirectory*/,
+                                         char const* insoDirectory,
                                          ItlClDocumentModels const& models) {
   switch (format) {
     case ItlEnDocumentFormat_Text:
@@ -74,8 +79,24 @@ static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
     case ItlEnDocumentFormat_Html:
       return new ItlClParserHTML(errorInfo, models);
     case ItlEnDocumentFormat_Xml:
+      return new ItlClParserXML(errorInfo, models);
+    case ItlEnDocumentFormat_Inso: {
+      // The libraries load from the directory by their full names; the
+      // working directory is never changed. A missing directory is a
+      // warning, and the libraries are then looked for by bare name.
+      char const* directory = insoDirectory != nullptr ? insoDirectory : "";
+      struct stat st;
+      if (*directory != '\0' &&
+          (::stat(directory, &st) != 0 || !S_ISDIR(st.st_mode))) {
+        errorInfo.resetContext(directory);
+        errorInfo.setError("source/itl_dl/itl_parser:309",
+                           ItlEnReasonCode_Directory_not_found,
+                           ItlEnReturnCode_Warning, ItlEnErrorAction_Inform);
+        directory = "";
+      }
+      return new ItlClParserINSO(errorInfo, directory, models);
+    }
     case ItlEnDocumentFormat_Structured:
-    case ItlEnDocumentFormat_Inso:
     default:
       return nullptr;
   }

@@ -158,7 +158,7 @@ TEST_F(Store, RefusedAddsLeaveBothFilesAsTheyWere) {
       {"x", "no markup", 209},
       {"x", "<?xml version='1.0'?><!-- c --><Other/>", 209},
       {"x", std::string(1100, ' ') + "<GPPModel/>", 209},
-      {"x", "<XMLModel/>", 13},  // the XML model is not built yet
+      {"x", "<XMLModel><Bad/></XMLModel>", 209},
       {"x", "<GPPModel><Bad/></GPPModel>", 209},
       {"x", "<GPPModel><GPPFieldDefinition", 0},  // not well-formed: 6xx
       {"a\tb", gppOfSize(80), 200},
@@ -215,7 +215,7 @@ TEST_F(Store, ABadEntryIsRecordedAndTheEntriesBeforeItKept) {
       {"<ModelEntry name=\"b\" offset=\"80\"/>", true},
       {"<ModelEntry name=\"b\" type=\"H\" offset=\"80\" x=\"1\"/>", true},
       {"<Other/>", true},
-      {"<ModelEntry name=\"b\" type=\"X\" offset=\"80\"/>", true},  // 13
+      {"<ModelEntry name=\"b\" type=\"X\" offset=\"80\"/>", false},
       {"<ModelEntry name=\"b\" type=\"Hyper\" offset=\" 80\"/>", false},
   };
   for (auto const& c : cases) {
