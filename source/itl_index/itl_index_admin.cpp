@@ -105,12 +105,29 @@ char const* suffixOf(char const* entry, char const* name) {
   return entry + length;
 }
 
+// The suffixes of the files an index keeps in its directory (with the
+// temporary and prepared files of their commits): only these are moved,
+// copied or removed as the index's, never another file that merely
+// begins with the index name.
+bool isIndexSuffix(char const* suffix) {
+  static char const* const kSuffixes[] = {
+      ".ini", ".ini.tmp", ".stw", ".mox", ".mdx", ".mdx$",
+      ".tf",  ".tf~",     ".an",  ".an~", ".as",  ".as~",
+      ".did", ".dii",     ".ded", ".dei", ".del", ".#id",
+      ".#ii", ".#ed",     ".#ei", ".#el", ".!id", ".!ii",
+      ".!ed", ".!ei",     ".!el", ".#dm", ".#dm~", ".#ad",
+      ".#ad~"};
+  for (char const* known : kSuffixes)
+    if (std::strcmp(suffix, known) == 0) return true;
+  return false;
+}
+
 bool isMarkSuffix(char const* suffix) {
   return std::strcmp(suffix, kMarkSuffix) == 0 ||
          std::strcmp(suffix, kMarkTempSuffix) == 0;
 }
 
-// The regular files "<name>.<suffix>" of `dir` (suffix with its '.').
+// The index files "<name>.<suffix>" of `dir` (suffix with its '.').
 std::vector<std::string> filesOfName(std::string const& dir,
                                      char const* name) {
   std::vector<std::string> suffixes;
@@ -118,7 +135,7 @@ std::vector<std::string> filesOfName(std::string const& dir,
   if (d == nullptr) return suffixes;
   while (dirent* e = readdir(d)) {
     char const* suffix = suffixOf(e->d_name, name);
-    if (suffix == nullptr) continue;
+    if (suffix == nullptr || !isIndexSuffix(suffix)) continue;
     struct stat st;
     if (lstat((dir + e->d_name).c_str(), &st) != 0 || S_ISDIR(st.st_mode))
       continue;

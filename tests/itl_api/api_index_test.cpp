@@ -27,7 +27,9 @@ class ApiIndex : public ::testing::Test {
     ASSERT_TRUE(writeFile(dir / "template.ini", kTemplate));
   }
   void TearDown() override {
-    if (index != nullptr) EXPECT_EQ(itlHandleDeleteIndex(&index), 0);
+    if (index != nullptr) {
+      EXPECT_EQ(itlHandleDeleteIndex(&index), 0);
+    }
     itlHandleDeleteContext(&ctx);
     itlHandleDeleteErrorInfo(&ei);
   }
@@ -182,15 +184,15 @@ TEST_F(ApiIndex, FillFunctions) {
     uint8_t codepage;
     int16_t threshold;
   } const cases[] = {
-      {"", 34, 0},
-      {"StopwordLanguage = TR_TR\n", 37, 0},
-      {"BlockMode = ON\n", 34, 1},
-      {"BlockMode = DYNAMIC\nBlockThreshold = 20\n", 34, 20},
+      {"BlockMode = OFF\n", 34, 0},
+      {"BlockMode = OFF\nStopwordLanguage = TR_TR\n", 37, 0},
+      {"BlockMode = ON\nBlockSize = SMALL\n", 34, 1},
+      {"BlockMode = DYNAMIC\nBlockThreshold = 20\nBlockSize = SMALL\n", 34, 20},
   };
   int i = 0;
   for (Case const& c : cases) {
     std::string name = "i" + std::to_string(i++);
-    std::string ini = std::string("[IndexId]\nVersion = 4.6\n[Index]\n"
+    std::string ini = std::string("[IndexId]\nVersion = 4.6\n[Index]\nRespectCase = ON\n"
                                   "[IndexV4]\n") + c.extra;
     ASSERT_TRUE(writeFile(dir / (name + ".tpl"), ini));
     ItlTyIndexHandle h = nullptr;
@@ -224,7 +226,9 @@ TEST_F(ApiIndex, ConfigurationSetters) {
   EXPECT_EQ(itlIndexLoad(index), 8);
   EXPECT_EQ(reason(), 100);
   EXPECT_EQ(itlHandleDeleteIndex(&index), 0);
-  create(kTemplate + "MaxDocumentIDLength = 77\n");
+  create(
+      "[IndexId]\nVersion = 4.6\n[Index]\nRespectCase = ON\nMaxDocumentIDLength = 77\n"
+      "[IndexV4]\nBlockMode = OFF\n");
   EXPECT_EQ(itlHandleDeleteIndex(&index), 0);
 
   // A rewrite on a handle that read nothing keeps the file's settings.
