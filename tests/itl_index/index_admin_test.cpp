@@ -116,16 +116,23 @@ TEST(IndexObject, CreateMakesTheIndexFilesAndNothingElse) {
 
 TEST(IndexObject, CreateWithStopWordsWritesTheStopWordFile) {
   Env env;
+  std::string resources = env.dir / "res";
+  ASSERT_EQ(mkdir(resources.c_str(), 0700), 0);
+  // "der\ndie" as UTF-16LE with a byte-order mark.
+  std::string tsw("\xff\xfe" "d\0e\0r\0\n\0d\0i\0e\0", 16);
+  ASSERT_TRUE(writeFile(resources + "/de_DE.tsw", tsw));
   std::string templ = env.dir / "stw.ini";
-  ASSERT_TRUE(writeFile(templ, ifix::kTemplate +
-                                   "DeleteStopwords = ON\n"
-                                   "StopwordLanguage = EN_US\n"
-                                   "ResourceLocation = " TI_TEST_DATA "\n"));
+  ASSERT_TRUE(writeFile(templ,
+                        "[IndexId]\nVersion = 4.6\n[Index]\nRespectCase = ON\n"
+                        "ResourceLocation = " + resources +
+                            "/\n[IndexV4]\nBlockMode = OFF\n"
+                            "DeleteStopwords = ON\nStopwordLanguage = de_DE\n"));
   auto index = env.open();
   index->adminCreate(templ.c_str());
-  // The stop-word list's source may be missing here (a warning): the
-  // index exists either way.
   EXPECT_TRUE(index->isExistent());
+  EXPECT_EQ(ifix::tree(env.indexDir),
+            (std::set<std::string>{"abc.ini", "abc.mdx", "abc.mox", "abc.stw"}));
+  EXPECT_EQ(readFile(env.indexDir + "/abc.stw"), "der\ndie\n");
 }
 
 TEST(IndexObject, WorkingDirectory) {
