@@ -40,12 +40,14 @@ struct Golden {
   explicit Golden(bool filled) {
     fs::create_directories(dir / "ix");
     fs::create_directories(dir / "target");
+    fs::create_directories(dir / "work");
     EXPECT_TRUE(writeFile(dir / "template.ini", ifix::kTemplate));
     if (!filled) return;
     ItlClErrorInfo errorInfo;
     ItlClContext context(errorInfo);
     ItlClIndex index("abc", (dir / "ix").c_str(), context);
     index.init();
+    index.setWorkingDirectory((dir / "work").c_str());
     index.adminCreate((dir / "template.ini").c_str());
     ifix::addDocuments(index, {u"alpha one", u"alpha two", u"alpha three"});
     index.addDocumentModel("m1", "<GPPModel/>", 11);
@@ -57,6 +59,7 @@ void runOp(Op op, std::string const& base) {
   ItlClContext context(errorInfo);
   ItlClIndex index("abc", (base + "/ix").c_str(), context);
   index.init();
+  index.setWorkingDirectory((base + "/work").c_str());
   switch (op) {
     case Op::Create:
       index.adminCreate((base + "/template.ini").c_str());
@@ -85,6 +88,7 @@ int stateOf(std::string const& base, char const* name,
   ItlClContext context(errorInfo);
   ItlClIndex index(name, directory.c_str(), context);
   index.init();
+  index.setWorkingDirectory((base + "/work").c_str());
   if (!index.isExistent()) return -1;
   uint64_t count = ifix::documentCount(index);
   kfix::Docs found = ifix::find(name, directory, "alpha");
@@ -107,6 +111,7 @@ void check(Op op, std::string const& base) {
       ItlClContext context(errorInfo);
       ItlClIndex index("abc", ix.c_str(), context);
       index.init();
+      index.setWorkingDirectory((base + "/work").c_str());
       if (!index.isExistent())
         index.adminCreate((base + "/template.ini").c_str());
       ifix::addDocuments(index, {u"alpha"});
@@ -133,6 +138,7 @@ void check(Op op, std::string const& base) {
         ItlClContext context(errorInfo);
         ItlClIndex index("abc", ix.c_str(), context);
         index.init();
+        index.setWorkingDirectory((base + "/work").c_str());
         index.adminCreate((base + "/template.ini").c_str());
         EXPECT_EQ(ifix::documentCount(index), 0u) << base;
         index.load();

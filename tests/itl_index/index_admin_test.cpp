@@ -137,7 +137,7 @@ TEST(IndexObject, CreateWithStopWordsWritesTheStopWordFile) {
 
 TEST(IndexObject, WorkingDirectory) {
   Env env;
-  auto index = env.open();
+  auto index = env.open("abc", "", false);
   std::string base = env.dir / "work";
   ASSERT_EQ(mkdir(base.c_str(), 0700), 0);
   index->setWorkingDirectory(base.c_str());
@@ -265,8 +265,6 @@ TEST(IndexAdmin, ClearKeepsConfigurationAndModels) {
 TEST(IndexAdmin, DestroyRemovesOnlyTheWorkingDirectoryItMade) {
   Filled env;
   std::string work = env.dir / "work";
-  ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
-  env.index->setWorkingDirectory(work.c_str());
   ASSERT_TRUE(std::filesystem::exists(work + "/TMP_abc"));
   env.index->adminDestroy();
   EXPECT_EQ(ifix::tree(env.indexDir), std::set<std::string>());
@@ -280,7 +278,7 @@ TEST(IndexAdmin, DestroyRemovesOnlyTheWorkingDirectoryItMade) {
   char const* saved = std::getenv("TMP");
   std::string savedText = saved != nullptr ? saved : "";
   setenv("TMP", tmp.c_str(), 1);
-  auto other = env.open("other");
+  auto other = env.open("other", "", false);
   other->adminCreate(env.templ.c_str());
   other->adminDestroy();
   EXPECT_TRUE(std::filesystem::exists(tmp));

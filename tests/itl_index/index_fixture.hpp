@@ -49,12 +49,20 @@ struct Env {
 
   Env() { EXPECT_TRUE(writeFile(templ, kTemplate)); }
 
+  // An index object; with `ownWork` its working directory lies in the
+  // test's directory (tests running at once share the temporary
+  // directory, where same-named indexes would meet).
   std::unique_ptr<ItlClIndex> open(char const* name = "abc",
-                                   std::string const& directory = "") {
+                                   std::string const& directory = "",
+                                   bool ownWork = true) {
     std::unique_ptr<ItlClIndex> index(new ItlClIndex(
         name, directory.empty() ? indexDir.c_str() : directory.c_str(),
         context));
     index->init();
+    if (ownWork) {
+      std::filesystem::create_directories(dir / "work");
+      index->setWorkingDirectory((dir / "work").c_str());
+    }
     return index;
   }
 };
