@@ -22,5 +22,8 @@
 #include "itl_api_context.h"
 #include "itl_api_errorinfo.h"
 #include "itl_api_library.h"
+#include "itl_api_search_attribute.h"
+#include "itl_api_search_string.h"
+#include "itl_api_search_term.h"
 
 #endif /* ITL_API_H */
