@@ -365,7 +365,7 @@ TEST_F(SearchOperands, StringAttributeChecksAndNames) {
             "beta");
   ASSERT_EQ(itlHandleDeleteSearchString(&ss), 0);
   EXPECT_EQ(b.getSearchString().getValueLength(), 4u);
-  EXPECT_EQ(itlHandleDeleteStringAttribute(&h), 8);
+  EXPECT_EQ(itlHandleDeleteStringAttribute(&h), 0);
   EXPECT_EQ(h, nullptr);
 }
 
