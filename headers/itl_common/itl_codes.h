@@ -229,6 +229,15 @@ typedef enum ItlEnAttributeType ITL_ENUM_BASE {
   ItlEnAttributeType_Date = 100002,
 } ItlEnAttributeType;
 
+/* The format of a caller's document and of a document model. */
+typedef enum ItlEnDocumentFormat ITL_ENUM_BASE {
+  ItlEnDocumentFormat_Text = 100000,
+  ItlEnDocumentFormat_Html = 100001,
+  ItlEnDocumentFormat_Xml = 100002,
+  ItlEnDocumentFormat_Structured = 100003,
+  ItlEnDocumentFormat_Inso = 100004,
+} ItlEnDocumentFormat;
+
 /* Unicode normalisation of an index's text ("UnicodeNormalization"). */
 typedef enum ItlEnUnicodeNormalization ITL_ENUM_BASE {
   ItlEnUnicodeNormalization_None = 0,

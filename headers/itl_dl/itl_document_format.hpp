@@ -12,13 +12,9 @@
 
 #include "itl_codes.hpp"
 
-enum ItlEnDocumentFormat : int32_t {
-  ItlEnDocumentFormat_Text = 100000,
-  ItlEnDocumentFormat_Html = 100001,
-  ItlEnDocumentFormat_Xml = 100002,
-  ItlEnDocumentFormat_Structured = 100003,
-  ItlEnDocumentFormat_Inso = 100004,
-};
+// ItlEnDocumentFormat (values 100000 TEXT, 100001 HTML, 100002 XML,
+// 100003 STRUCTURED, 100004 INSO) is defined in itl_codes.h, where the
+// exported functions' C headers reach it.
 
 // Type of a model item that defines a field (no attribute type set).
 constexpr ItlEnAttributeType ITL_MODEL_ITEM_FIELD =
