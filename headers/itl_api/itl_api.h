@@ -24,6 +24,7 @@
 #include "itl_api_index.h"
 #include "itl_api_library.h"
 #include "itl_api_search_attribute.h"
+#include "itl_api_search_handle.h"
 #include "itl_api_search_string.h"
 #include "itl_api_search_term.h"
 
