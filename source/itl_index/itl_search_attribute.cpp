@@ -91,8 +91,17 @@ ItlClAlNumericAttributeCondition::ItlClAlNumericAttributeCondition(
       iv_stItem(),
       iv_rclErrorInfo(context.getErrorInfo()),
       iv_rclContext(context) {
-  setNewValues(name, type, lowValue, lowLength, lowComparison, highValue,
-               highLength, highComparison);
+  // A refused comparison throws after the copies were stored; no
+  // destructor runs for a constructor that throws, so they are freed here.
+  try {
+    setNewValues(name, type, lowValue, lowLength, lowComparison, highValue,
+                 highLength, highComparison);
+  } catch (...) {
+    CosClMemoryManager::free(iv_pcName);
+    CosClMemoryManager::free(iv_pcLow);
+    CosClMemoryManager::free(iv_pcHigh);
+    throw;
+  }
 }
 
 ItlClAlNumericAttributeCondition::~ItlClAlNumericAttributeCondition() {

@@ -16,6 +16,15 @@
 
 namespace {
 
+// Calls `f` with a bool argument whose byte is 2, as a C caller may pass:
+// through the same function taking the byte (same calling convention).
+template <class H>
+ItlEnReturnCode callWithByte(ItlEnReturnCode (*f)(H, bool), H handle,
+                             unsigned char byte) {
+  auto raw = reinterpret_cast<ItlEnReturnCode (*)(H, unsigned char)>(f);
+  return raw(handle, byte);
+}
+
 class SearchOperands : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -95,10 +104,7 @@ TEST_F(SearchOperands, NewValueKeepsOldOnRefusalAndDoesNotReset) {
 TEST_F(SearchOperands, RespectCaseAcceptsOnlyZeroAndOne) {
   EXPECT_EQ(itlSearchStringRespectCase(ss, true), 0);
   EXPECT_EQ(str().getRespectCase(), 1);
-  bool two;
-  unsigned char raw = 2;
-  std::memcpy(&two, &raw, 1);
-  EXPECT_EQ(itlSearchStringRespectCase(ss, two), 8);
+  EXPECT_EQ(callWithByte(itlSearchStringRespectCase, ss, 2), 8);
   EXPECT_EQ(codes(), "8/25");
   EXPECT_EQ(str().getRespectCase(), 1);
   EXPECT_EQ(itlSearchStringRespectCase(ss, false), 0);
@@ -226,18 +232,15 @@ TEST_F(SearchTerms, PrecisionAndWeightBounds) {
 }
 
 TEST_F(SearchTerms, OptionsAreOnOnlyForOne) {
-  bool two;
-  unsigned char raw = 2;
-  std::memcpy(&two, &raw, 1);
   EXPECT_EQ(itlSearchTermRespectKoreanWordBoundary(term, true), 0);
   EXPECT_EQ(t().getWord().start_option, 0x53);
-  EXPECT_EQ(itlSearchTermRespectKoreanWordBoundary(term, two), 0);
+  EXPECT_EQ(callWithByte(itlSearchTermRespectKoreanWordBoundary, term, 2), 0);
   EXPECT_EQ(t().getWord().start_option, 0);
   EXPECT_EQ(itlSearchTermCompareStemForms(term, true), 0);
   EXPECT_EQ(t().getWord().stemming, 1);
   EXPECT_EQ(itlSearchTermPreferMasks(term, true), 0);
   EXPECT_EQ(t().getWord().search_flag, 1);
-  EXPECT_EQ(itlSearchTermPreferMasks(term, two), 0);
+  EXPECT_EQ(callWithByte(itlSearchTermPreferMasks, term, 2), 0);
   EXPECT_EQ(t().getWord().search_flag, 0);
 }
 
