@@ -79,7 +79,10 @@ find_program(TI_CLANGXX NAMES clang++ clang++-19 clang++-18 clang++-17
                               clang++-16 clang++-15 clang++-14)
 if(TI_CLANGXX)
   set(ti_header_roots ${PROJECT_SOURCE_DIR}/cos/headers)
-  set(ti_header_includes -I${PROJECT_SOURCE_DIR}/cos/headers)
+  # Headers of the index library may hold the engine's public records
+  # (source/itl_base/files), which every folder above the engine reads.
+  set(ti_header_includes -I${PROJECT_SOURCE_DIR}/cos/headers
+                         -I${PROJECT_SOURCE_DIR}/source/itl_base)
   if(EXISTS ${PROJECT_SOURCE_DIR}/headers)
     list(APPEND ti_header_roots ${PROJECT_SOURCE_DIR}/headers)
     list(APPEND ti_header_includes -I${PROJECT_SOURCE_DIR}/headers)

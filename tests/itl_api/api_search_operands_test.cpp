@@ -21,7 +21,8 @@ namespace {
 template <class H>
 ItlEnReturnCode callWithByte(ItlEnReturnCode (*f)(H, bool), H handle,
                              unsigned char byte) {
-  auto raw = reinterpret_cast<ItlEnReturnCode (*)(H, unsigned char)>(f);
+  auto raw = reinterpret_cast<ItlEnReturnCode (*)(H, unsigned char)>(
+      reinterpret_cast<void (*)()>(f));
   return raw(handle, byte);
 }
 
