@@ -24,5 +24,9 @@
 #include "itl_api_index.h"
 #include "itl_api_library.h"
 #include "itl_api_list.h"
+#include "itl_api_search_attribute.h"
+#include "itl_api_search_handle.h"
+#include "itl_api_search_string.h"
+#include "itl_api_search_term.h"
 
 #endif /* ITL_API_H */

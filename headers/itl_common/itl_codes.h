@@ -245,6 +245,39 @@ typedef enum ItlEnUnicodeNormalization ITL_ENUM_BASE {
   ItlEnUnicodeNormalization_NFKC = 2,
 } ItlEnUnicodeNormalization;
 
+/* Operators of a query, added in postfix order; NOT is unary and negates
+ * the operand or operator added last. */
+typedef enum ItlEnOperator ITL_ENUM_BASE {
+  ItlEnOperator_And = 0,
+  ItlEnOperator_Or = 1,
+  ItlEnOperator_AndNot = 2,
+  ItlEnOperator_Not = 3,
+} ItlEnOperator;
+
+/* How strictly an operator is applied; written S, F and P in the engine's
+ * expression. P is for AND only. */
+typedef enum ItlEnOperatorMode ITL_ENUM_BASE {
+  ItlEnOperatorMode_Strict = 0,
+  ItlEnOperatorMode_Fuzzy = 1,
+  ItlEnOperatorMode_Proximity = 2,
+} ItlEnOperatorMode;
+
+/* The bounds of a numeric or date attribute condition: 0 and 1 for the
+ * lower bound, 2 and 3 for the upper bound. */
+typedef enum ItlEnAttributeComparison ITL_ENUM_BASE {
+  ItlEnAttributeComparison_GreaterThan = 0,
+  ItlEnAttributeComparison_GreaterOrEqual = 1,
+  ItlEnAttributeComparison_LessThan = 2,
+  ItlEnAttributeComparison_LessOrEqual = 3,
+} ItlEnAttributeComparison;
+
+/* A CCSID as callers give it (0: none given). */
+typedef uint16_t ItlTyCCSID;
+/* Matching level of a search term, 1..100 (100: exact). */
+typedef uint16_t ItlTyPrecision;
+/* Rank weight of a search term or field, 0 or more. */
+typedef int16_t ItlTyRankWeight;
+
 /* The skip-document-set record of the search core. */
 typedef struct ITLSKIPDATA ITLSKIPDATA;
 
