@@ -402,6 +402,59 @@ TEST_F(Store, AKillOrAFailureDuringAnAddSpoilsNoEarlierModel) {
   }
 }
 
+// Kills at random moments: a child adds models one after the other until
+// it is killed; every model listed afterwards loads whole, and the earlier
+// ones are untouched.
+TEST_F(Store, AKillAtARandomMomentOfAddsSpoilsNoListedModel) {
+  std::mt19937 rng(testSeed());
+  for (int round = 0; round < 15; ++round) {
+    {
+      ItlClDocumentModels s(location, info);
+      s.onIndexFileCreate();
+      add(s, "a", gppOfSize(80, "first"));
+      add(s, "b", html("second"));
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ItlClDocumentModels s(location, info);
+      s.onIndexFileInit();
+      try {
+        for (int i = 0; i < 100000; ++i)
+          add(s, ("c" + std::to_string(i)).c_str(), gppOfSize(90, "third"));
+      } catch (...) {
+        _exit(3);
+      }
+      _exit(0);
+    }
+    usleep(rng() % 20000);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    auto r = reopen();
+    std::string what = "round " + std::to_string(round);
+    EXPECT_EQ(r->getDocumentModel("a", ItlEnDocumentFormat_Structured)
+                  ->getItem(0)
+                  ->getName(),
+              std::string("first"))
+        << what;
+    EXPECT_STREQ(
+        r->getDocumentModel("b", ItlEnDocumentFormat_Html)->getItem(0)->getName(),
+        "second")
+        << what;
+    unsigned short n = r->getModelCount();
+    ASSERT_GE(n, 2) << what;
+    // The child adds c0, c1, ... in order: those listed load whole.
+    for (unsigned short i = 0; i + 2 < n; ++i) {
+      auto* m = r->getDocumentModel(("c" + std::to_string(i)).c_str(),
+                                    ItlEnDocumentFormat_Structured);
+      ASSERT_NE(m, nullptr) << what << ", model c" << i;
+      EXPECT_EQ(m->getItemCount(), 1) << what << ", model c" << i;
+    }
+    r->onIndexFileDestroy();
+  }
+}
+
 TEST_F(Store, DetectFormat) {
   ItlClDocumentModels s(location, info);
   struct Case {
