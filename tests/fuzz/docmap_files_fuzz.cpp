@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
 #include "itl_deleted_docs.hpp"
 #include "itl_docmap_files.hpp"
@@ -19,14 +20,6 @@
 #include "itl_index_location.hpp"
 
 namespace {
-
-std::string scratch() {
-  std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                               : "/tmp") +
-                    "/ti_docmap_files_fuzz_" + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  return dir;
-}
 
 void put(std::string const& path, std::string const& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -48,13 +41,7 @@ class Files : public ItlClDocNameMappingFiles {
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   if (size > 400000) return 0;
-  static std::string const dir = scratch();
-  static bool cleanup = std::atexit([] {
-    for (char const* e : {".did", ".dii", ".del", ".xel"})
-      unlink((dir + "/ix" + e).c_str());
-    rmdir(dir.c_str());
-  }) == 0;
-  (void)cleanup;
+  std::string const& dir = docmapFuzzScratch("docmap_files");
   FuzzInput in(data, size);
   uint8_t layout = in.byte();
   bool fixed = (layout & 0x80) != 0;

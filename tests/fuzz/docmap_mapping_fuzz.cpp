@@ -12,37 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
 #include "itl_docname_mapping.hpp"
 #include "itl_error.hpp"
 #include "itl_index_location.hpp"
 #include "ti_test_util.hpp"
 
-namespace {
-
-std::string scratch() {
-  std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                               : "/tmp") +
-                    "/ti_docmap_mapping_fuzz_" + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  return dir;
-}
-
-std::string piece(FuzzInput& in) {
-  size_t length = in.below(4) * 32768 + in.below(32768 + 45);
-  return in.take(length);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   if (size > 400000) return 0;
-  static std::string const dir = scratch();
-  static bool cleanup = std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }) == 0;
-  (void)cleanup;
+  std::string const& dir = docmapFuzzScratch("docmap_mapping");
   std::error_code ec;
   std::filesystem::remove_all(dir + "/i", ec);
   std::filesystem::remove_all(dir + "/w", ec);
@@ -56,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   uint8_t present = in.byte();
   char const* live[] = {".did", ".dii", ".ded", ".dei", ".del"};
   for (int i = 0; i < 5; ++i) {
-    std::string bytes = piece(in);
+    std::string bytes = docmapFuzzPiece(in);
     if ((present >> i) & 1) writeFile(dir + "/i/ix" + live[i], bytes);
   }
   // Leftovers of an interrupted commit.

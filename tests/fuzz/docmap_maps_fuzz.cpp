@@ -13,35 +13,13 @@
 #include <string>
 
 #include "../itl_index/docmap_pair.hpp"
+#include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
 #include "itl_error.hpp"
 
-namespace {
-
-std::string scratch() {
-  std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                               : "/tmp") +
-                    "/ti_docmap_maps_fuzz_" + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  return dir;
-}
-
-// A piece of up to four blocks and a bit.
-std::string piece(FuzzInput& in) {
-  size_t length = in.below(4) * 32768 + in.below(32768 + 45);
-  return in.take(length);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   if (size > 400000) return 0;
-  static std::string const dir = scratch();
-  static bool cleanup = std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }) == 0;
-  (void)cleanup;
+  std::string const& dir = docmapFuzzScratch("docmap_maps");
   std::error_code ec;
   std::filesystem::remove_all(dir + "/i", ec);
   std::filesystem::remove_all(dir + "/w", ec);
@@ -52,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   uint16_t nameSize = static_cast<uint16_t>(1 + (layout & 0x3F));
   docmap_test::MapPair pair(dir + "/i", dir + "/w", nameSize, fixed);
   for (char const* ext : {".did", ".dii", ".ded", ".dei", ".del"}) {
-    std::string bytes = piece(in);
+    std::string bytes = docmapFuzzPiece(in);
     if (!bytes.empty() || in.flag()) writeFile(pair.idx(ext), bytes);
   }
   try {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "cos_consoleui.hpp"
+#include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
 #include "itl_docmap_tools.hpp"
 #include "itl_error.hpp"
@@ -26,20 +27,6 @@
 #include "ti_test_util.hpp"
 
 namespace {
-
-std::string scratch() {
-  std::string dir = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                               : "/tmp") +
-                    "/ti_docmap_tools_fuzz_" + std::to_string(getpid());
-  mkdir(dir.c_str(), 0700);
-  return dir;
-}
-
-// A piece of up to four blocks and a bit.
-std::string piece(FuzzInput& in) {
-  size_t length = in.below(4) * 32768 + in.below(32768 + 45);
-  return in.take(length);
-}
 
 // Standard output goes to /dev/null while it lives.
 class QuietStdout {
@@ -69,12 +56,7 @@ class QuietStdout {
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   if (size > 600000) return 0;
-  static std::string const dir = scratch();
-  static bool cleanup = std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }) == 0;
-  (void)cleanup;
+  std::string const& dir = docmapFuzzScratch("docmap_tools");
   std::error_code ec;
   std::filesystem::remove_all(dir + "/i", ec);
   std::filesystem::remove_all(dir + "/w", ec);
@@ -87,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   uint8_t flags = in.byte();
   uint32_t block = in.byte();
   for (char const* ext : {".did", ".dii", ".ded", ".dei", ".del", ".tf"}) {
-    std::string bytes = piece(in);
+    std::string bytes = docmapFuzzPiece(in);
     if (!bytes.empty() || in.flag()) writeFile(index + "ix" + ext, bytes);
   }
 
