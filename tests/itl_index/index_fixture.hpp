@@ -18,6 +18,7 @@
 #include "itl_docname_mapping.hpp"
 #include "itl_error.hpp"
 #include "itl_index.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_index_file.hpp"
 #include "itl_kernel_interface.hpp"
 #include "kernel_fixture.hpp"
@@ -92,8 +93,7 @@ inline void addDocuments(ItlClIndex& index,
   }
   kernel.processUpdate();
   files.notifyEndTransaction();
-  kernel.commitUpdate();
-  files.notifyCommitTransaction();
+  ItlClIndexCommit(index).commitUpdate();
 }
 
 // Documents of the engine index `name` in `directory` holding `word`.
