@@ -20,6 +20,7 @@
 #include "itl_api_base.h"
 #include "itl_api_config.h"
 #include "itl_api_context.h"
+#include "itl_api_docid.h"
 #include "itl_api_errorinfo.h"
 #include "itl_api_index.h"
 #include "itl_api_library.h"
@@ -28,5 +29,6 @@
 #include "itl_api_search_handle.h"
 #include "itl_api_search_string.h"
 #include "itl_api_search_term.h"
+#include "itl_api_update.h"
 
 #endif /* ITL_API_H */

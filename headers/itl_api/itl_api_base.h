@@ -30,6 +30,10 @@ typedef struct ItlStContextHandle* ItlTyContextHandle;
 typedef struct ItlStIndexHandle* ItlTyIndexHandle;
 /* A search session on one index. */
 typedef struct ItlStIndexSearchHandle* ItlTyIndexSearchHandle;
+/* One update transaction at a time on one index (itl_api_update.h). */
+typedef struct ItlStIndexUpdateHandle* ItlTyIndexUpdateHandle;
+/* A document's name and number on one index (itl_api_docid.h). */
+typedef struct ItlStDocumentIDHandle* ItlTyDocumentIDHandle;
 
 /* The engine's status record of its last failed call; its first field, a
  * 32-bit integer, is the engine's return code. */

@@ -86,8 +86,9 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   // hold live; names assigned in this transaction are found too.
   void assignDocumentNameToNumber(_ItlStDocumentId const* id,
                                   uint64_t* number, bool& isNew);
-  // Records the name's number as deleted (303 for no live number).
-  void deleteDocumentName(_ItlStDocumentId const* id);
+  // Records the name's number as deleted (303 for no live number, nothing
+  // changed) and returns that number.
+  uint64_t deleteDocumentName(_ItlStDocumentId const* id);
   // The name of one number into id's buffer (max name size bytes); the
   // length is set for variable names only. 301 above the highest, 304 for
   // a number not held.

@@ -162,7 +162,8 @@ void ItlClDocumentNameMapping::assignDocumentNameToNumber(
   ++iv_clDex.indexControl().ulDocumentCount;
 }
 
-void ItlClDocumentNameMapping::deleteDocumentName(_ItlStDocumentId const* id) {
+uint64_t ItlClDocumentNameMapping::deleteDocumentName(
+    _ItlStDocumentId const* id) {
   if (!iv_bWorkingCopy) copyFileSetToWorking();
   if (!iv_bUpdateAccess) access4Update();
   uint64_t number = 0;
@@ -176,6 +177,7 @@ void ItlClDocumentNameMapping::deleteDocumentName(_ItlStDocumentId const* id) {
   for (ItlStIndexCtlRecord* r :
        {&iv_clDix.indexControl(), &iv_clDex.indexControl()})
     if (r->ulDocumentCount > 0) --r->ulDocumentCount;
+  return number;
 }
 
 // ---- lookups --------------------------------------------------------------------

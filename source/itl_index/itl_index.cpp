@@ -201,7 +201,8 @@ void ItlClIndex::setWorkingDirectory(char const* directory) {
     itlRaise(ITL_INDEX_ORIGIN ":401", 401, ItlEnReasonCode_Directory_not_found,
              kMsgDirectory, directory);
   // Asked first, so that a refused call changes nothing.
-  if (iv_pclDocNames->isTransactionOpen())
+  if (iv_pclDocNames->isTransactionOpen() || iv_pclKernel->isUpdateOpen() ||
+      iv_pclKernel->isMergeOpen())
     itlRaise(ITL_SOURCE(ITL_INDEX_ORIGIN),
              ItlEnReasonCode_Operation_not_supported);
   CosClLocation base(directory);
