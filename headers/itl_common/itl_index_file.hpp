@@ -19,9 +19,19 @@
 #define ITL_INDEX_FILE_HPP
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class CosClFilename;
 class ItlClIndexLocation;
+
+// One step of an index's commit, run after the commit's mark: rename the
+// file `from` over `to`, or (`to` empty) remove `from`. Both are suffixes
+// of "<index directory>/<index name>" (".#tf", ".tf").
+struct ItlStIndexFileStep {
+  std::string from;
+  std::string to;
+};
 
 class ItlClIndexFileBase {
  public:
@@ -47,6 +57,20 @@ class ItlClIndexFileBase {
   virtual void onIndexFileEndMergeTransaction();
   virtual void onIndexFileCommitMergeTransaction();
   virtual void onIndexFileRollbackMergeTransaction();
+
+  // The first half of the index's one commit (of an update, or with
+  // `merge` of a merge), before its mark: the file writes its new content
+  // under prepared names in the index directory, each fsynced, and appends
+  // the steps that put it in place (renames first, removals after them).
+  // Nothing live changes. The commit event that follows the installed
+  // steps then only ends the transaction in memory. The base: nothing to
+  // prepare.
+  virtual void onIndexFilePrepareCommit(bool merge,
+                                        std::vector<ItlStIndexFileStep>& steps);
+  // Removes the prepared files of a commit that never reached its mark
+  // (at an update or merge start, or when the commit fails before it).
+  // Never throws. The base: nothing.
+  virtual void onIndexFileDropPrepared();
 
   // Copies `source` over `target` with the source's permissions. Missing
   // source: reason 16 (source name); failed copy: 18 (target name).
@@ -102,6 +126,10 @@ class ItlClIndexFileMgr {
   void notifyEndMergeTransaction();
   void notifyCommitMergeTransaction();    // reaches every file
   void notifyRollbackMergeTransaction();  // reaches every file
+  // The commit's prepare hooks (stops at the first that throws) and the
+  // removal of prepared files (reaches every file).
+  void notifyPrepareCommit(bool merge, std::vector<ItlStIndexFileStep>& steps);
+  void notifyDropPrepared();
 
   uint32_t getCount() const { return iv_uiCount; }
   // REQUIRES: index < getCount().

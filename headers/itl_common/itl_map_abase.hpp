@@ -35,6 +35,13 @@
 //                                       fsync, rename); fsync the directory
 //   shadow       rollback               drop the shadow; the next init
 //                                       reloads the map file
+//   shadow       prepare (the index's   copy the shadow to the prepared
+//                one commit)            "<index>.#<ext>" beside the map,
+//                                       fsynced; step: rename it over the
+//                                       map file (run by the index after
+//                                       its mark)
+//   prepared     commit                 only forget the shadow
+//   prepared     drop                   remove the prepared file
 //   assigning    rollback               nothing (names stay in memory)
 // Invariants:
 //   1. the map file is only ever replaced by a rename of a complete,
@@ -113,6 +120,9 @@ class ItlClMapABase : public ItlClIndexFileBase {
   void onIndexFileRename(char const* newIndexName) override;
   void onIndexFileCopy(char const* targetDirectory) override;
   void onIndexFileMove(char const* targetDirectory) override;
+  void onIndexFilePrepareCommit(bool merge,
+                                std::vector<ItlStIndexFileStep>& steps) override;
+  void onIndexFileDropPrepared() override;
 
   bool isLoaded() const { return iv_bLoaded; }
   bool isShadowWritten() const { return iv_bShadowWritten; }
@@ -127,6 +137,9 @@ class ItlClMapABase : public ItlClIndexFileBase {
   // "<working directory>/<index name>.<shadow name>".
   CosClFilename getMapFileName() const;
   CosClFilename getShadowFileName() const;
+  // "<index directory>/<index name>.#<map name>": the map prepared for the
+  // index's commit.
+  CosClFilename getPreparedFileName() const;
 
  private:
   void createReservedEntry();
@@ -145,6 +158,7 @@ class ItlClMapABase : public ItlClIndexFileBase {
   ItlClErrorInfo& iv_rclErrorInfo;
   bool iv_bLoaded;
   bool iv_bShadowWritten;
+  bool iv_bPrepared;  // the index's commit holds the prepared map
 };
 
 #endif  // ITL_MAP_ABASE_HPP

@@ -129,6 +129,12 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   void onIndexFileEndMergeTransaction() override;
   void onIndexFileCommitMergeTransaction() override;
   void onIndexFileRollbackMergeTransaction() override;
+  // The index's one commit: the first half of the commit event up to
+  // prepareCommit (its steps appended, no mark of its own); the commit
+  // event that follows only ends the transaction.
+  void onIndexFilePrepareCommit(bool merge,
+                                std::vector<ItlStIndexFileStep>& steps) override;
+  void onIndexFileDropPrepared() override;
 
   // Steps of the events.
   void copyFileSetToWorking();
@@ -154,6 +160,10 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   // Runs the steps under the mark (2. and 3. above).
   void runMarkedCommit(std::vector<ItlStDocMapCommitStep> const& steps);
   void runSteps(std::vector<ItlStDocMapCommitStep> const& steps);
+  // The working files made final before they are prepared (the counts of
+  // a deletion, the merge's deleted list dropped); false when nothing
+  // changed in the transaction.
+  bool finishWorkingSet();
   void lookup(uint64_t number, uint16_t* length, char* name);
   void batch(uint64_t count, uint16_t slotSize, uint64_t* numbers,
              uint16_t* lengths, char* names, bool inOrder, bool fixed);
@@ -168,6 +178,8 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   bool iv_bReadAccess;
   bool iv_bUpdateAccess;
   bool iv_bNoMaps;                 // read access found no map files
+  bool iv_bPrepared;               // the index's commit holds the
+                                   // prepared files
   uint16_t iv_usNameSize;          // 0 until the layout is set
   bool iv_bFixed;
   std::string iv_sWorkDir;         // working directory of the working set

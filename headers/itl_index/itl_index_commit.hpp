@@ -5,23 +5,101 @@
 // through this class, so that the next open finds the old or the new state
 // of all of them together, never a mix.
 //
-// This first form commits the engine, then the index files (the order the
-// index used before this class existed); the crash-safe form with one mark
-// for all parts replaces the bodies behind the same calls.
+// ---- The commit -------------------------------------------------------------
+//   1. Prepare; nothing live is touched. The engine writes its new parts
+//      and its journal under the pending name "voz.JNL.pnd" inside its index
+//      directory (ItlClKernelInterface::prepareCommitUpdate/-Merge). Each
+//      index file writes its new files, fsynced, into the index directory
+//      under prepared names and names its steps
+//      (ItlClIndexFileBase::onIndexFilePrepareCommit); the directory is
+//      fsynced.
+//   2. The mark "<index name>.cmt" in the index directory: written under
+//      "<index name>.cmt~", fsynced, renamed, the directory fsynced. It
+//      names the engine step, then every rename, then every removal. From
+//      the instant its rename is done the commit has happened.
+//   3. Install, each step made durable (directory fsync): the engine's
+//      pending journal becomes "voz.JNL" and is rolled forward; every
+//      rename of a prepared file over its live name; every removal; the
+//      mark is removed last.
+//   4. The commit event of the index files ends the transaction in memory.
+// A failure before the mark removes what was prepared (engine and files),
+// rolls the index files' transaction back and raises (return code 8): the
+// old index stands. A failure after it raises too (8); the next load or
+// update start finishes the commit.
+//
+// ---- The mark <index name>.cmt ---------------------------------------------
+// All integers big-endian, written field by field.
+//   off   size  field
+//     0      4  magic "ICMT" (49 43 4D 54)
+//     4      2  layout version, 1
+//     6      2  step count n, 1..MAX_STEPS
+//     8      4  length of the whole mark in bytes
+//    12      4  reserved, zero
+//    16      *  the steps, in the order they run; each:
+//                 +0  1  kind: 'E' engine (install the pending journal),
+//                        'R' rename `from` over `to`, 'D' remove `from`
+//                 +1  1  length a of `from` (0 for 'E', else 2..MAX_SUFFIX)
+//                 +2  1  length b of `to` (2..MAX_SUFFIX for 'R', else 0)
+//                 +3  1  zero
+//                 +4  a  `from`, then b bytes `to`: suffixes of
+//                        "<index directory>/<index name>", each starting
+//                        with '.', without '/' or NUL (".#tf", ".tf")
+//   end-4    4  CRC-32 (polynomial 0xEDB88320, initial and final value
+//               0xFFFFFFFF) of every byte before it
+// The order of the steps: at most one 'E' first, then the 'R's, then the
+// 'D's. Values written to disk: never renumber the kinds or the version.
+//
+// ---- States -------------------------------------------------------------------
+//   engine   files      mark  state
+//   P        prepared   -     S0 prepared: readers see the old index
+//   P        prepared   M     S1 committed (the mark's rename)
+//   J or -   prepared   M     S2 engine installed (voz.JNL rolled forward)
+//   -        live       M     S3 renames and removals done
+//   -        live       -     S4 mark removed: done
+// (P the engine's pending journal, J its mark "voz.JNL".)
+// Recovery with a mark (ItlClIndex::load before the init event, and
+// recover()): every step again from whatever state it is in (an engine
+// step installs a pending journal or rolls a present "voz.JNL" forward; a
+// rename whose source is gone is done; a removal of a missing file is
+// done), then the mark goes. Without a mark, only at an update or merge
+// start (recover(index, true)): the mark's temporary file, the engine's
+// pending journal with its new parts and every prepared file are removed.
+// A reader never removes anything.
 #ifndef ITL_INDEX_COMMIT_HPP
 #define ITL_INDEX_COMMIT_HPP
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "itl_index_file.hpp"
 
 class ItlClIndex;
 
 class ItlClIndexCommit {
  public:
+  // Steps a mark holds at most; longest suffix of a step.
+  static constexpr uint16_t MAX_STEPS = 64;
+  static constexpr uint8_t MAX_SUFFIX = 32;
+  // Step kinds (written to disk).
+  static constexpr char STEP_ENGINE = 'E';
+  static constexpr char STEP_RENAME = 'R';
+  static constexpr char STEP_REMOVE = 'D';
+
+  // One step of a mark.
+  struct Step {
+    char kind;
+    std::string from;
+    std::string to;
+  };
+
   // Borrows `index`; it must outlive the object.
   explicit ItlClIndexCommit(ItlClIndex& index);
   ItlClIndexCommit(ItlClIndexCommit const&) = delete;
   ItlClIndexCommit& operator=(ItlClIndexCommit const&) = delete;
 
   // Commits the processed update transaction of the index (engine and
-  // index files). Failures are ItlClExceptions.
+  // index files). Failures are ItlClExceptions (see above).
   void commitUpdate();
   // Commits the processed merge of the index.
   void commitMerge();
@@ -29,9 +107,19 @@ class ItlClIndexCommit {
   // Finishes a commit interrupted by a kill. `updating`: the caller starts
   // an update or merge, so leftovers of a commit that never reached its
   // mark are removed as well (a reader never removes anything).
-  static void recover(ItlClIndex& index, bool updating);
+  static void recover(ItlClIndex const& index, bool updating);
+
+  // The mark's bytes for `steps` and back (false: damaged). Exposed for
+  // the tests of the layout.
+  static std::vector<uint8_t> encodeMark(std::vector<Step> const& steps);
+  static bool decodeMark(uint8_t const* bytes, size_t size,
+                         std::vector<Step>& steps);
+  // "<index directory>/<index name>.cmt".
+  static std::string markPath(ItlClIndex const& index);
 
  private:
+  void run(bool merge);
+
   ItlClIndex& iv_rclIndex;
 };
 

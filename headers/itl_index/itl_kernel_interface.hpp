@@ -93,8 +93,8 @@ class ItlClKernelInterface {
                       ItlClIndexConfig const& config) const;
 
   // ---- update transaction
-  // Opens the engine's creation work area: 'A' (add) when the engine
-  // already has files of the index, else 'N'; 'B' (batch) with the
+  // Opens the engine's creation work area: always 'A' (add; the engine
+  // builds a new index in place when it has none); 'B' (batch) with the
   // high-performance switch, else 'O'. `pool` is the transaction's pool
   // (borrowed until the next open); with `stopWords` the engine reads the
   // stop words of `stopWordFile`. Allocates the text buffer and the
@@ -109,6 +109,11 @@ class ItlClKernelInterface {
   // (also when the engine fails). Rollback without a handle does nothing.
   void commitUpdate();
   void rollbackUpdate();
+  // The engine's half of the index's one commit (ItlClIndexCommit): the
+  // update's new parts made durable and its journal written as the
+  // engine's pending journal; nothing live moves. The handle is gone
+  // afterwards, also when the engine fails (nothing pending then).
+  void prepareCommitUpdate();
   bool isUpdateOpen() const { return iv_pvCreateHandle != nullptr; }
 
   // ---- merge
@@ -119,6 +124,8 @@ class ItlClKernelInterface {
   // operation: <index name>". Rollback without a merge does nothing.
   void commitMerge();
   void rollbackMerge();
+  // The same for the merge (commit without a merge: as commitMerge).
+  void prepareCommitMerge();
   bool isMergeOpen() const { return iv_pvMergeHandle != nullptr; }
 
   // ---- administration (engine files only; the index files follow)

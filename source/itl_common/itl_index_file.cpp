@@ -62,6 +62,9 @@ void ItlClIndexFileBase::onIndexFileStartMergeTransaction() {}
 void ItlClIndexFileBase::onIndexFileEndMergeTransaction() {}
 void ItlClIndexFileBase::onIndexFileCommitMergeTransaction() {}
 void ItlClIndexFileBase::onIndexFileRollbackMergeTransaction() {}
+void ItlClIndexFileBase::onIndexFilePrepareCommit(
+    bool /*merge*/, std::vector<ItlStIndexFileStep>& /*steps*/) {}
+void ItlClIndexFileBase::onIndexFileDropPrepared() {}
 
 void ItlClIndexFileBase::indexFileCopy(CosClFilename const& source,
                                        CosClFilename const& target) const {
@@ -192,4 +195,18 @@ void ItlClIndexFileMgr::notifyCommitMergeTransaction() {
 }
 void ItlClIndexFileMgr::notifyRollbackMergeTransaction() {
   broadcastToAll(&ItlClIndexFileBase::onIndexFileRollbackMergeTransaction);
+}
+void ItlClIndexFileMgr::notifyPrepareCommit(
+    bool merge, std::vector<ItlStIndexFileStep>& steps) {
+  for (unsigned i = 0; i < iv_uiCount; ++i)
+    iv_apclFiles[i]->onIndexFilePrepareCommit(merge, steps);
+}
+void ItlClIndexFileMgr::notifyDropPrepared() {
+  for (unsigned i = 0; i < iv_uiCount; ++i) {
+    try {
+      iv_apclFiles[i]->onIndexFileDropPrepared();
+    } catch (...) {
+      // Best effort: what stays is removed at the next update start.
+    }
+  }
 }

@@ -6,8 +6,11 @@
 #include <cstring>
 #include <ostream>
 
+#include <unistd.h>
+
 #include "cos_filename.hpp"
 #include "itl_error.hpp"
+#include "itl_file_util.hpp"
 #include "itl_index_location.hpp"
 #include "itl_map_private.hpp"
 
@@ -22,7 +25,8 @@ ItlClMapABase::ItlClMapABase(ItlClIndexLocation const& location,
       iv_pszShadowName(shadowName),
       iv_rclErrorInfo(errorInfo),
       iv_bLoaded(false),
-      iv_bShadowWritten(false) {}
+      iv_bShadowWritten(false),
+      iv_bPrepared(false) {}
 
 ItlClMapABase::~ItlClMapABase() = default;
 
@@ -147,12 +151,23 @@ void ItlClMapABase::onIndexFileEndTransaction() {
 }
 
 void ItlClMapABase::onIndexFileCommitTransaction() {
+  if (iv_bPrepared) {
+    // The index's commit has put the prepared map in place; the shadow
+    // is spent (a leftover goes at the next init).
+    iv_bPrepared = false;
+    iv_bShadowWritten = false;
+    iv_bLoaded = true;
+    CosClFilename shadow = getShadowFileName();
+    if (!itlFileOpRefused("unlink", shadow)) unlink(shadow);
+    return;
+  }
   commitShadow();
   iv_bShadowWritten = false;
   iv_bLoaded = true;
 }
 
 void ItlClMapABase::onIndexFileRollbackTransaction() {
+  iv_bPrepared = false;
   if (!iv_bShadowWritten) return;  // names assigned in memory stay
   iv_bLoaded = false;               // the next init reloads the map file
   iv_bShadowWritten = false;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "files/voz_bigendian.hpp"
 #include "itl_error.hpp"
@@ -145,4 +146,31 @@ void ItlClMapABase::commitShadow() {
   if (!itlSyncParentDirectory(map))
     itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
              ItlEnReasonCode_Io_write_error, 3, map);
+}
+
+// The prepared map "<index directory>/<index name>.#<map name>".
+CosClFilename ItlClMapABase::getPreparedFileName() const {
+  std::string extension = std::string("#") + iv_pszMapName;
+  return CosClFilename(iv_rclLocation.getIndexDirectory(),
+                       iv_rclLocation.getIndexName(), extension.c_str());
+}
+
+// The first half of the index's commit: the shadow copied beside the map
+// file under its prepared name and fsynced; the map file is untouched.
+void ItlClMapABase::onIndexFilePrepareCommit(
+    bool merge, std::vector<ItlStIndexFileStep>& steps) {
+  if (merge || !iv_bShadowWritten) return;
+  CosClFilename prepared = getPreparedFileName();
+  if (!itlCopyFileSynced(getShadowFileName(), prepared, 0660))
+    itlRaise(ITL_SOURCE("source/itl_common/itl_map_file"),
+             ItlEnReasonCode_Io_write_error, 3, prepared);
+  iv_bPrepared = true;
+  steps.push_back({std::string(".#") + iv_pszMapName,
+                   std::string(".") + iv_pszMapName});
+}
+
+void ItlClMapABase::onIndexFileDropPrepared() {
+  iv_bPrepared = false;
+  CosClFilename prepared = getPreparedFileName();
+  unlink(prepared);
 }

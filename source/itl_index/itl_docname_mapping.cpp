@@ -33,6 +33,7 @@ ItlClDocumentNameMapping::ItlClDocumentNameMapping(
       iv_bReadAccess(false),
       iv_bUpdateAccess(false),
       iv_bNoMaps(false),
+      iv_bPrepared(false),
       iv_usNameSize(0),
       iv_bFixed(false),
       iv_sWorkDir(location.getWorkingDirectory().getAsCString()) {

@@ -349,12 +349,11 @@ void ItlClDocumentNameMapping::onIndexFileEndTransaction() {
   if (iv_bNamesAssigned || iv_bDocumentsDeleted) docMapProcess();
 }
 
-void ItlClDocumentNameMapping::onIndexFileCommitTransaction() {
+bool ItlClDocumentNameMapping::finishWorkingSet() {
   if (!iv_bWorkingCopy) {
     // Nothing was changed in this transaction.
     closeMaps();
-    clearTransactionFlags();
-    return;
+    return false;
   }
   if (iv_bDocumentsDeleted && !iv_bNamesAssigned && !iv_bMergePending &&
       iv_bUpdateAccess) {
@@ -367,6 +366,42 @@ void ItlClDocumentNameMapping::onIndexFileCommitTransaction() {
   // A commit that leaves no document still installs the maps: their data
   // records keep the highest number ever assigned.
   if (iv_bMergePending) unlink(workPath(ITL_DOCMAP_EXT_XEL).c_str());
+  return true;
+}
+
+void ItlClDocumentNameMapping::onIndexFilePrepareCommit(
+    bool merge, std::vector<ItlStIndexFileStep>& steps) {
+  if (merge && !iv_bMergePending) return;  // the merge deleted nothing
+  if (!finishWorkingSet()) return;
+  std::vector<ItlStDocMapCommitStep> own;
+  try {
+    own = prepareCommit();
+  } catch (...) {
+    deleteWorkingFileSet();
+    clearTransactionFlags();
+    throw;
+  }
+  for (ItlStDocMapCommitStep const& s : own) steps.push_back({s.from, s.to});
+  iv_bPrepared = true;
+}
+
+void ItlClDocumentNameMapping::onIndexFileDropPrepared() {
+  iv_bPrepared = false;
+  for (SetFile const& f : gs_aSet) unlink(indexPath(f.prepared).c_str());
+}
+
+void ItlClDocumentNameMapping::onIndexFileCommitTransaction() {
+  if (iv_bPrepared) {
+    // The index's commit has installed the prepared files.
+    iv_bPrepared = false;
+    deleteWorkingFileSet();
+    clearTransactionFlags();
+    return;
+  }
+  if (!finishWorkingSet()) {
+    clearTransactionFlags();
+    return;
+  }
   try {
     copyWorkingFileSetToIndex();
   } catch (...) {
@@ -379,6 +414,7 @@ void ItlClDocumentNameMapping::onIndexFileCommitTransaction() {
 }
 
 void ItlClDocumentNameMapping::onIndexFileRollbackTransaction() {
+  iv_bPrepared = false;
   closeMaps();
   deleteWorkingFileSet();
   clearTransactionFlags();
@@ -403,7 +439,7 @@ void ItlClDocumentNameMapping::onIndexFileEndMergeTransaction() {
 }
 
 void ItlClDocumentNameMapping::onIndexFileCommitMergeTransaction() {
-  if (!iv_bMergePending) {
+  if (!iv_bMergePending && !iv_bPrepared) {
     onIndexFileRollbackTransaction();
     return;
   }

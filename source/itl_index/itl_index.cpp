@@ -14,10 +14,12 @@
 #include "cos_memmgr.hpp"
 #include "itl_context.hpp"
 #include "itl_docmap_dex.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_docname_mapping.hpp"
 #include "itl_documentmodels.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_index_file.hpp"
 #include "itl_index_private.hpp"
 #include "itl_index_stw.hpp"
@@ -166,6 +168,9 @@ void ItlClIndex::throwIfNotExistent() const {
 void ItlClIndex::load() const {
   throwIfNotExistent();
   if (!iv_bFilesInitialised) {
+    // A commit that a kill interrupted after its mark is finished before
+    // any file reads its content.
+    ItlClIndexCommit::recover(*this, false);
     iv_pclFileMgr->notifyInit();
     iv_bFilesInitialised = true;
   }

@@ -116,7 +116,7 @@ bool isIndexSuffix(char const* suffix) {
       ".did", ".dii",     ".ded", ".dei", ".del", ".#id",
       ".#ii", ".#ed",     ".#ei", ".#el", ".!id", ".!ii",
       ".!ed", ".!ei",     ".!el", ".#dm", ".#dm~", ".#ad",
-      ".#ad~"};
+      ".#ad~", ".#tf",    ".#an", ".#as", ".cmt",  ".cmt~"};
   for (char const* known : kSuffixes)
     if (std::strcmp(suffix, known) == 0) return true;
   return false;

@@ -16,6 +16,7 @@
 #include "calls/voz_gtrcreate.hpp"
 #include "calls/voz_gtrmaint.hpp"
 #include "calls/voz_gtrsearch.hpp"
+#include "calls/voz_gtrstage.hpp"
 #include "cos_converter.hpp"
 #include "cos_language.hpp"
 #include "cos_memmgr.hpp"
@@ -163,7 +164,10 @@ void ItlClKernelInterface::openForUpdate(CosClMemoryPool& pool,
     create.stop_word_list_num = 1;
     create.paStopWordList = &list;
   }
-  char const operation = hasVozIndexFiles() ? 'A' : 'N';
+  // Always an add cycle: on an index without files the engine builds a new
+  // one in place, and every commit then goes through the engine's journal,
+  // which the index's one commit splits at its mark (ItlClIndexCommit).
+  char const operation = 'A';
   char const mode = iv_bHighPerf ? 'B' : 'O';
   int32_t maximumDocument = 0;
   void* handle = nullptr;
@@ -206,6 +210,15 @@ void ItlClKernelInterface::commitUpdate() {
   dropCreateHandle();
   rollbackCurrentDocument();
   ItlClVozInterface::handleVozError(ITL_KI_POS(591), status);
+}
+
+void ItlClKernelInterface::prepareCommitUpdate() {
+  requireCreateHandle(ITL_KI_POS(595));
+  GTRSTATUS status{};
+  vozCreateIndexStage(iv_pvCreateHandle, &status);
+  dropCreateHandle();
+  rollbackCurrentDocument();
+  ItlClVozInterface::handleVozError(ITL_KI_POS(599), status);
 }
 
 void ItlClKernelInterface::rollbackUpdate() {
@@ -256,6 +269,15 @@ void ItlClKernelInterface::commitMerge() {
   VOZ_mergeIndexFinish(iv_pvMergeHandle, 'G', &status);
   iv_pvMergeHandle = nullptr;
   ItlClVozInterface::handleVozError(ITL_KI_POS(681), status);
+}
+
+void ItlClKernelInterface::prepareCommitMerge() {
+  if (iv_pvMergeHandle == nullptr)
+    raiseNoMerge(ITL_KI_POS(685), iv_rclLocation.getIndexName());
+  GTRSTATUS status{};
+  vozMergeIndexStage(iv_pvMergeHandle, &status);
+  iv_pvMergeHandle = nullptr;
+  ItlClVozInterface::handleVozError(ITL_KI_POS(689), status);
 }
 
 void ItlClKernelInterface::rollbackMerge() {

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "build/voz_journal.hpp"
 #include "calls/voz_gtrcreate.hpp"
 #include "calls/voz_reserved.hpp"
 #include "cos_converter.hpp"
@@ -255,9 +256,9 @@ TEST(KernelHandles, FailedDocumentAndFailedCommitLeaveNoHandle) {
   index.open();
   index.document(1, u"abc");
   index.kernel->processUpdate();
-  vozSetCommitTestHook([](char const*, char const*) { return 1; });
+  voz_JnlSetTestHook([](char const*, char const*) { return 1; });
   int reason = reasonOf([&] { index.kernel->commitUpdate(); });
-  vozSetCommitTestHook(nullptr);
+  voz_JnlSetTestHook(nullptr);
   EXPECT_NE(reason, 0);
   EXPECT_FALSE(index.kernel->isUpdateOpen());
   index.kernel->rollbackUpdate();

@@ -237,11 +237,16 @@ void finishCommit(CREATWRK* cwp) {
 
 // Step 3: the new parts of the blocks switched in. Blocks of one index
 // (the text and the item sub-index of an update) go under one mark, so
-// that a crash leaves both old or both new. 0 or -1.
-int commit(CREATWRK* blocks[2], GTRSTATUS* st) {
+// that a crash leaves both old or both new. With `stageOnly` the mark is
+// written under the pending name and nothing live moves. 0 or -1.
+int commit(CREATWRK* blocks[2], bool stageOnly, GTRSTATUS* st) {
     const _FCTLHEAD* mains[2] = {};
     for (int i = 0; i < 2; ++i)
         if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
+    if (stageOnly)
+        return voz_JnlStageBlocks(
+            2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return stageCommit(blocks[i], j, s); },
+            st);
     return voz_JnlCommitBlocks(
         2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return stageCommit(blocks[i], j, s); },
         [blocks](int i) { finishCommit(blocks[i]); }, st);
@@ -280,8 +285,12 @@ int VOZ_createIndexLast(CREATWRK* cwp, GTRSTATUS* st) {
     return rc == 0 && !voz_Failed(st) ? 0 : -1;
 }
 
-int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
-                            GTRSTATUS* st) {
+namespace {
+
+// VOZ_createIndexTermPair and VOZ_createIndexStagePair ('G' with
+// `stageOnly`).
+int termPair(CREATWRK* first, CREATWRK* second, char goOrCancel, bool stageOnly,
+             GTRSTATUS* st) {
     *st = GTRSTATUS{};
     CREATWRK* blocks[2] = {first, second};
     if ((first == nullptr && second == nullptr) || (first != nullptr && !validBlock(first)) ||
@@ -297,7 +306,7 @@ int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
     if (voz_Failed(st)) {
         // Nothing committed: the new parts go.
     } else if (goOrCancel == 'G') {
-        commit(blocks, st);
+        commit(blocks, stageOnly, st);
     } else if (goOrCancel != 'C') {
         voz_setStatus(st, VOZ_RC_PARAMETER, 11);
     }
@@ -306,8 +315,26 @@ int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
         for (CREATWRK* cwp : blocks)
             if (cwp != nullptr) cancel(cwp);
     }
+    // A new index that ends without result leaves no empty index
+    // directory behind (rmdir removes only an empty one).
+    std::string emptied;
+    CREATWRK* any = blocks[0] != nullptr ? blocks[0] : blocks[1];
+    if ((goOrCancel == 'C' || failed) && any != nullptr && any->mainState != 'E')
+        emptied = indexDir(any);
     for (CREATWRK* cwp : blocks) voz_CreateIndexReleaseAll(cwp, st);
+    if (!emptied.empty()) rmdir(emptied.c_str());
     return failed ? -1 : 0;
+}
+
+}  // namespace
+
+int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
+                            GTRSTATUS* st) {
+    return termPair(first, second, goOrCancel, false, st);
+}
+
+int VOZ_createIndexStagePair(CREATWRK* first, CREATWRK* second, GTRSTATUS* st) {
+    return termPair(first, second, 'G', true, st);
 }
 
 int VOZ_createIndexTerm(CREATWRK* cwp, char goOrCancel, GTRSTATUS* st) {

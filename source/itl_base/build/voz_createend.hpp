@@ -94,6 +94,14 @@ int VOZ_createIndexTerm(CREATWRK* cwp, char goOrCancel, GTRSTATUS* st);
 int VOZ_createIndexTermPair(CREATWRK* first, CREATWRK* second, char goOrCancel,
                             GTRSTATUS* st);
 
+// The 'G' of VOZ_createIndexTermPair up to the journal: the new parts made
+// durable under their "#" names and the journal written as the pending
+// journal of the index (voz_journal.hpp); nothing live moves. A block
+// without steps writes none. A failure cancels both, with no pending
+// journal left. Both blocks are freed; the "#" parts stay for the
+// pending journal. 0 or -1.
+int VOZ_createIndexStagePair(CREATWRK* first, CREATWRK* second, GTRSTATUS* st);
+
 // The X-index outcome of VOZ_createIndexLast, kept in the block.
 constexpr char VOZ_XINDEX_REBUILT = 'R';
 constexpr char VOZ_XINDEX_KEPT = 'N';

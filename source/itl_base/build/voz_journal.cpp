@@ -31,6 +31,7 @@ constexpr uint32_t kHeadSize = 16;
 constexpr uint32_t kStepSize = 20;
 constexpr const char* kMarkName = "voz.JNL";
 constexpr const char* kMarkTemp = "voz.JNL.tmp";
+constexpr const char* kPendingName = "voz.JNL.pnd";
 
 VozJnlTestHook gs_jnlHook = nullptr;
 
@@ -44,15 +45,7 @@ bool Injected(const char* op, const std::string& path) {
     return true;
 }
 
-uint32_t Crc32(const uint8_t* p, size_t n) {
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int b = 0; b < 8; ++b)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return c ^ 0xFFFFFFFFu;
-}
+uint32_t Crc32(const uint8_t* p, size_t n) { return voz_JnlCrc32(p, n); }
 
 bool Exists(const std::string& path) {
     struct stat sb;
@@ -263,14 +256,15 @@ int WriteSynced(const std::string& path, const uint8_t* bytes, size_t n,
     return 0;
 }
 
-// Writes the mark atomically: temporary name, fsync, rename, directory
-// fsync (invariant 3).
-int WriteMark(const VOZJOURNAL* j, GTRSTATUS* st) {
+// Writes the mark atomically under `finalName` (the mark, or the pending
+// journal): temporary name, fsync, rename, directory fsync (invariant 3).
+int WriteMark(const VOZJOURNAL* j, GTRSTATUS* st,
+              const char* finalName = kMarkName) {
     uint8_t bytes[voz_JnlMarkSize(VOZ_JNL_MAX_STEPS)];
     voz_JnlEncodeMark(j, bytes);
     std::string dir = IndexDir(j);
     std::string temp = dir + "/" + kMarkTemp;
-    std::string mark = dir + "/" + kMarkName;
+    std::string mark = dir + "/" + finalName;
     if (Injected("write-mark", temp)) {
         voz_setStatus(st, VOZ_RC_WRITE, 2410, temp.c_str(), errno);
         return -1;
@@ -295,10 +289,12 @@ int CheckStart(const VOZJOURNAL* j, GTRSTATUS* st) {
         voz_setStatus(st, VOZ_RC_PARAMETER, 2403);
         return -1;
     }
-    std::string mark = IndexDir(j) + "/" + kMarkName;
-    if (Exists(mark)) {
-        voz_setStatus(st, VOZ_RC_INCONSISTENT, 2404, mark.c_str());
-        return -1;
+    for (const char* name : {kMarkName, kPendingName}) {
+        std::string mark = IndexDir(j) + "/" + name;
+        if (Exists(mark)) {
+            voz_setStatus(st, VOZ_RC_INCONSISTENT, 2404, mark.c_str());
+            return -1;
+        }
     }
     for (uint16_t i = 0; i < j->count; ++i) {
         const VOZJNLSTEP& s = j->steps[i];
@@ -336,10 +332,10 @@ int FinishAll(const VOZJOURNAL* j, GTRSTATUS* st) {
     return DropMark(j, st);
 }
 
-// Reads the mark of the index of `j` into j's steps.  1 when a mark was
-// read, 0 when there is none, -1 on failure.
-int ReadMark(VOZJOURNAL* j, GTRSTATUS* st) {
-    std::string mark = IndexDir(j) + "/" + kMarkName;
+// Reads the mark `name` of the index of `j` into j's steps.  1 when a
+// mark was read, 0 when there is none, -1 on failure.
+int ReadMark(VOZJOURNAL* j, GTRSTATUS* st, const char* name = kMarkName) {
+    std::string mark = IndexDir(j) + "/" + name;
     int fd = open(mark.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return 0;
@@ -392,6 +388,16 @@ int CleanSlot(const VOZJOURNAL* j, const VOZJNLSTEP& s, GTRSTATUS* st) {
 }  // namespace
 
 void voz_JnlSetTestHook(VozJnlTestHook hook) { gs_jnlHook = hook; }
+
+uint32_t voz_JnlCrc32(const uint8_t* bytes, size_t size) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        c ^= bytes[i];
+        for (int b = 0; b < 8; ++b)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return c ^ 0xFFFFFFFFu;
+}
 
 int voz_JnlBegin(VOZJOURNAL* jnl, const _FCTLHEAD* anySet, GTRSTATUS* st) {
     memset(jnl, 0, sizeof *jnl);
@@ -454,9 +460,14 @@ int voz_JnlCommit(const VOZJOURNAL* jnl, GTRSTATUS* st) {
     return FinishAll(jnl, st);
 }
 
-int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
-                        const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
-                        const std::function<void(int)>& done, GTRSTATUS* st) {
+namespace {
+
+// voz_JnlCommitBlocks and voz_JnlStageBlocks: each journal committed, or
+// with `pendingOnly` staged.
+int CommitBlocks(int count, const _FCTLHEAD* const* mains,
+                 const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                 const std::function<void(int)>& done, bool pendingOnly,
+                 GTRSTATUS* st) {
     std::vector<bool> taken(static_cast<size_t>(count), false);
     auto sameIndex = [mains](int a, int b) {
         return mains[b] != nullptr && strcmp(mains[a]->directory, mains[b]->directory) == 0 &&
@@ -471,11 +482,94 @@ int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
             taken[b] = true;
             if (stage(b, &j, st) != 0) return -1;
         }
-        if (j.count > 0 && voz_JnlCommit(&j, st) != 0) return -1;
+        if (j.count > 0 &&
+            (pendingOnly ? voz_JnlStage(&j, st) : voz_JnlCommit(&j, st)) != 0)
+            return -1;
         for (int b = a; done && b < count; ++b)
             if (sameIndex(a, b)) done(b);
     }
     return 0;
+}
+
+}  // namespace
+
+int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
+                        const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                        const std::function<void(int)>& done, GTRSTATUS* st) {
+    return CommitBlocks(count, mains, stage, done, false, st);
+}
+
+int voz_JnlStageBlocks(int count, const _FCTLHEAD* const* mains,
+                       const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                       GTRSTATUS* st) {
+    return CommitBlocks(count, mains, stage, nullptr, true, st);
+}
+
+int voz_JnlStage(const VOZJOURNAL* jnl, GTRSTATUS* st) {
+    if (CheckStart(jnl, st) != 0) return -1;
+    for (uint16_t i = 0; i < jnl->count; ++i) {
+        if (jnl->steps[i].kind != VOZ_JNL_REPLACE) continue;
+        if (SyncTree(SlotPath(jnl, jnl->steps[i], kNew), st) != 0) return -1;
+    }
+    if (SyncIndexDir(jnl, st) != 0) return -1;
+    if (WriteMark(jnl, st, kPendingName) != 0) {
+        // Not installed: whatever stands under the pending name goes.
+        std::string pending = IndexDir(jnl) + "/" + kPendingName;
+        unlink(pending.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int voz_JnlInstallPending(const _FCTLHEAD* anySet, GTRSTATUS* st) {
+    VOZJOURNAL j;
+    if (voz_JnlBegin(&j, anySet, st) != 0) return -1;
+    std::string dir = IndexDir(&j);
+    std::string pending = dir + "/" + kPendingName;
+    std::string mark = dir + "/" + kMarkName;
+    if (Exists(pending)) {
+        // Only a whole journal becomes the mark.
+        if (ReadMark(&j, st, kPendingName) < 0) return -1;
+        if (Exists(mark)) {
+            voz_setStatus(st, VOZ_RC_INCONSISTENT, 2404, mark.c_str());
+            return -1;
+        }
+        if (Injected("rename", pending) ||
+            rename(pending.c_str(), mark.c_str()) != 0) {
+            voz_setStatus2(st, VOZ_RC_RENAME, 2412, pending.c_str(),
+                           mark.c_str(), errno);
+            return -1;
+        }
+        if (SyncIndexDir(&j, st) != 0) return -1;
+    }
+    return FinishPending(anySet, st);
+}
+
+int voz_JnlDropPending(const _FCTLHEAD* anySet, GTRSTATUS* st) {
+    VOZJOURNAL j;
+    if (voz_JnlBegin(&j, anySet, st) != 0) return -1;
+    std::string pending = IndexDir(&j) + "/" + kPendingName;
+    if (!Exists(pending)) return 0;
+    // The new parts it names go first, its steps read as far as they
+    // read; a removal cut short leaves "#" directories that the next
+    // start of the sub-index removes.
+    GTRSTATUS own{};
+    if (ReadMark(&j, &own, kPendingName) == 1) {
+        for (uint16_t i = 0; i < j.count; ++i) {
+            const VOZJNLSTEP& s = j.steps[i];
+            if (s.kind != VOZ_JNL_REPLACE) continue;
+            std::string n = SlotPath(&j, s, kNew);
+            if (Exists(n) && Remove(n, 2414, st) != 0) return -1;
+        }
+    }
+    if (Remove(pending, 2415, st) != 0) return -1;
+    return SyncIndexDir(&j, st);
+}
+
+int voz_JnlPendingExists(const _FCTLHEAD* anySet) {
+    VOZJOURNAL j;
+    if (voz_JnlBegin(&j, anySet, nullptr) != 0) return 0;
+    return Exists(IndexDir(&j) + "/" + kPendingName) ? 1 : 0;
 }
 
 int voz_JnlRollForward(const _FCTLHEAD* anySet, GTRSTATUS* st) {
@@ -488,6 +582,9 @@ int voz_JnlRecover(const _FCTLHEAD* anySet, GTRSTATUS* st) {
     if (voz_JnlBegin(&j, anySet, st) != 0) return -1;
     std::string temp = IndexDir(&j) + "/" + kMarkTemp;
     if (Exists(temp) && Remove(temp, 2415, st) != 0) return -1;
+    // A pending journal nobody installed before this start belongs to a
+    // commit that never happened.
+    if (voz_JnlDropPending(anySet, st) != 0) return -1;
     if (anySet->subdirPrefix[0] == '\0') return 0;
     static const char kSlots[] = {VOZ_JNL_MAIN, VOZ_JNL_SUPP, VOZ_JNL_DELETED};
     for (char slot : kSlots) {
@@ -503,7 +600,10 @@ int voz_JnlRecover(const _FCTLHEAD* anySet, GTRSTATUS* st) {
 int voz_JnlMarkExists(const _FCTLHEAD* anySet) {
     VOZJOURNAL j;
     if (voz_JnlBegin(&j, anySet, nullptr) != 0) return 0;
-    return Exists(IndexDir(&j) + "/" + kMarkName) ? 1 : 0;
+    return Exists(IndexDir(&j) + "/" + kMarkName) ||
+                   Exists(IndexDir(&j) + "/" + kPendingName)
+               ? 1
+               : 0;
 }
 
 void voz_JnlEncodeMark(const VOZJOURNAL* jnl, uint8_t* out) {

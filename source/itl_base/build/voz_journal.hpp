@@ -71,6 +71,24 @@
 // temporary name is removed; for the caller's sub-index every N is removed,
 // an O whose L exists is removed, an O whose L is missing is moved back.
 //
+// ---- The pending journal D/I/voz.JNL.pnd -----------------------------------
+// A commit that must go together with files outside the engine (the index
+// library's maps) is split at its mark: voz_JnlStage makes the new parts
+// durable and writes the mark, byte for byte as above, under the pending
+// name (temporary name, fsync, rename, directory fsync) without moving
+// anything live.  Readers ignore it; the new parts it names stay (a cancel
+// or release treats it as a mark).  Then the caller either installs it
+// (voz_JnlInstallPending: renamed to voz.JNL, directory fsynced, rolled
+// forward as recovery does) or drops it (voz_JnlDropPending: its "#"
+// directories removed, then the journal).  The caller keeps its own mark
+// naming the install, so that after a crash it installs again; both calls
+// may be repeated at any instant.  voz_JnlRecover (every update start)
+// drops a pending journal left behind.
+//   pending  mark  state
+//   P        -     staged: the old index is live
+//   -        M     installing (S1 .. S4 above)
+//   -        -     installed (or dropped)
+//
 // ---- Invariants -----------------------------------------------------------
 // 1. Before the mark exists no live directory has been touched: everything
 //    new lies under "#" names or the mark's temporary name, so removing them
@@ -97,6 +115,7 @@
 #ifndef VOZ_JOURNAL_HPP
 #define VOZ_JOURNAL_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -167,11 +186,39 @@ int voz_JnlCommitBlocks(int count, const _FCTLHEAD* const* mains,
                         const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
                         const std::function<void(int)>& done, GTRSTATUS* st);
 
+// Stages the steps as voz_JnlCommit commits them up to its mark: the same
+// checks (a pending journal counts as a mark: 17/2404), the new parts
+// fsynced, and the mark written under the pending name (failures as the
+// mark's).  Nothing live moves.  A failure leaves no pending journal; the
+// "#" parts are the caller's to remove.  0 or -1.
+int voz_JnlStage(const VOZJOURNAL* jnl, GTRSTATUS* st);
+
+// voz_JnlCommitBlocks with voz_JnlStage in place of voz_JnlCommit: the
+// blocks of each index under one pending journal.  0 or -1.
+int voz_JnlStageBlocks(int count, const _FCTLHEAD* const* mains,
+                       const std::function<int(int, VOZJOURNAL*, GTRSTATUS*)>& stage,
+                       GTRSTATUS* st);
+
+// Installs the pending journal of the index of `anySet`: read whole (a
+// damaged one 16/2416, nothing touched), renamed to the mark (a mark
+// already there 17/2404; rename 9/2412), the directory fsynced, then the
+// mark rolled forward as voz_JnlRollForward does.  Without a pending
+// journal only the roll forward of a present mark.  0 or -1.
+int voz_JnlInstallPending(const _FCTLHEAD* anySet, GTRSTATUS* st);
+
+// Drops the pending journal of the index of `anySet`: the "#" directories
+// of its replace steps removed (8/2414), then the journal (8/2415).  None:
+// nothing, 0.  0 or -1.
+int voz_JnlDropPending(const _FCTLHEAD* anySet, GTRSTATUS* st);
+
+// 1 when the index of `anySet` holds a pending journal, else 0.
+int voz_JnlPendingExists(const _FCTLHEAD* anySet);
+
 // Finishes a commit whose mark is present in the index of `anySet`, then
 // for the sub-index of `anySet` (its subdirPrefix) removes every "#"
 // directory and every "%" directory whose live one exists and moves back a
 // "%" directory whose live one is missing; a mark under its temporary name
-// is removed first.  A damaged mark (short, bad magic, version, length,
+// and a pending journal (voz_JnlDropPending) are removed first.  A damaged mark (short, bad magic, version, length,
 // checksum or step) is 16/2416 and nothing is touched; a mark that cannot
 // be read 4/2417.  A step that cannot be finished keeps the mark.  0 or -1.
 int voz_JnlRecover(const _FCTLHEAD* anySet, GTRSTATUS* st);
@@ -180,8 +227,13 @@ int voz_JnlRecover(const _FCTLHEAD* anySet, GTRSTATUS* st);
 // voz_JnlRecover does) and touches nothing else.  No mark: nothing, 0.
 int voz_JnlRollForward(const _FCTLHEAD* anySet, GTRSTATUS* st);
 
-// 1 when the index of `anySet` holds a mark (complete or not), else 0.
+// 1 when the index of `anySet` holds a mark (complete or not) or a
+// pending journal, else 0: the "#" parts then belong to them.
 int voz_JnlMarkExists(const _FCTLHEAD* anySet);
+
+// The marks' CRC-32 (polynomial 0xEDB88320, initial and final value
+// 0xFFFFFFFF) of `size` bytes.
+uint32_t voz_JnlCrc32(const uint8_t* bytes, size_t size);
 
 // Size of a mark of `count` steps.
 constexpr uint32_t voz_JnlMarkSize(uint32_t count) {

@@ -245,10 +245,14 @@ int addSteps(MERGEWRK* cwp, VOZJOURNAL* j, GTRSTATUS* st) {
 
 // 'G': the merged blocks of one index under one mark; blocks of another
 // index (never the case for the call layer) under a mark of their own.
-int commitAll(MERGEWRK* blocks[2], GTRSTATUS* st) {
+int commitAll(MERGEWRK* blocks[2], bool stageOnly, GTRSTATUS* st) {
     const _FCTLHEAD* mains[2] = {};
     for (int i = 0; i < 2; ++i)
         if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
+    if (stageOnly)
+        return voz_JnlStageBlocks(
+            2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return addSteps(blocks[i], j, s); },
+            st);
     return voz_JnlCommitBlocks(
         2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return addSteps(blocks[i], j, s); },
         nullptr, st);
@@ -354,8 +358,10 @@ void VOZ__mergeIndex(MERGEWRK** cwpp, const char* idxname, const char* outdir,
     vozTraceCallEnd("VOZ_mergeIndex", st, VOZ_MG_ORIGIN);
 }
 
-int VOZ__mergeIndexFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2,
-                          char proc, GTRSTATUS* st) {
+namespace {
+
+int mergeFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2, char proc,
+                bool stageOnly, GTRSTATUS* st) {
     vozTraceCallStart("VOZ_mergeIndexFinish", VOZ_MG_ORIGIN);
     vozTraceArg("cwp1", &cwp1, sizeof cwp1, VOZ_MG_ORIGIN);
     vozTraceArg("cwp2", &cwp2, sizeof cwp2, VOZ_MG_ORIGIN);
@@ -374,7 +380,7 @@ int VOZ__mergeIndexFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2,
         MERGEWRK* merged[2] = {};
         for (int i = 0; i < 2; ++i)
             if (used[i] != nullptr && used[i]->mainState == 'M') merged[i] = used[i];
-        commitAll(merged, st);
+        commitAll(merged, stageOnly, st);
     } else {
         voz_setStatus(st, VOZ_RC_PARAMETER, 30);
     }
@@ -390,4 +396,16 @@ int VOZ__mergeIndexFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2,
     }
     vozTraceCallEnd("VOZ_mergeIndexFinish", st, VOZ_MG_ORIGIN);
     return voz_Failed(st) ? -1 : 0;
+}
+
+}  // namespace
+
+int VOZ__mergeIndexFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2,
+                          char proc, GTRSTATUS* st) {
+    return mergeFinish(cwp1, cwp2, use1, use2, proc, false, st);
+}
+
+int VOZ__mergeIndexStage(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1, long use2,
+                         GTRSTATUS* st) {
+    return mergeFinish(cwp1, cwp2, use1, use2, 'G', true, st);
 }

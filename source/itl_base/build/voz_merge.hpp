@@ -81,4 +81,11 @@ void VOZ__mergeIndex(MERGEWRK** cwpp, const char* idxname, const char* outdir,
 int VOZ__mergeIndexFinish(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1,
                           long use2, char proc, GTRSTATUS* st);
 
+// VOZ__mergeIndexFinish 'G' up to the journal: the merged parts made
+// durable and the journal written as the index's pending journal
+// (voz_journal.hpp); nothing live moves. The blocks are freed, the "#"
+// parts stay for the pending journal (removed when staging fails). 0 or -1.
+int VOZ__mergeIndexStage(MERGEWRK* cwp1, MERGEWRK* cwp2, long use1,
+                         long use2, GTRSTATUS* st);
+
 #endif  // VOZ_MERGE_HPP

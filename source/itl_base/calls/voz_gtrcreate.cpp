@@ -17,6 +17,7 @@
 #include "build/voz_creatwrk.hpp"
 #include "build/voz_stopword.hpp"
 #include "calls/voz_btrace.hpp"
+#include "calls/voz_gtrstage.hpp"
 #include "calls/voz_normline.hpp"
 #include "calls/voz_reserved.hpp"
 #include "characters/voz_cut.hpp"
@@ -263,7 +264,42 @@ bool commit(VOZCREATEHANDLE* h, GTRSTATUS* gsp) {
                              gsp) == 0;
 }
 
+// The commit of vozCreateIndexStage: as commit() up to the journal, which
+// is written as the pending journal. The first failure in `gsp`.
+bool stage(VOZCREATEHANDLE* h, GTRSTATUS* gsp) {
+    if (h->operation == 'N') {
+        // The switch of a new index is no journal step.
+        voz_setStatus(gsp, VOZ_RC_PARAMETER, 2426);
+        return false;
+    }
+    if (h->text != nullptr && vozWriteStopWordFile(h->text, gsp) != 0)
+        return false;
+    if (h->text == nullptr && h->item == nullptr) return true;
+    GTRSTATUS own{};
+    VOZ_createIndexStagePair(h->text, h->item, &own);
+    h->text = nullptr;
+    h->item = nullptr;
+    if (voz_Failed(&own)) *gsp = own;
+    return !voz_Failed(gsp);
+}
+
 }  // namespace
+
+void vozCreateIndexStage(void* cwp, GTRSTATUS* gsp) {
+    voz_ClearStatus(gsp);
+    if (!vozIsCreateHandle(cwp)) {
+        voz_setStatus(gsp, VOZ_RC_HANDLE, 2517);
+        return;
+    }
+    auto* h = static_cast<VOZCREATEHANDLE*>(cwp);
+    GTRSTATUS st{};
+    if (!stage(h, &st)) {
+        if (gsp != nullptr) *gsp = st;
+        vozCancelCreate(h);
+    } else {
+        freeHandle(h);
+    }
+}
 
 bool vozIsCreateHandle(const void* cwp) {
     return cwp != nullptr &&

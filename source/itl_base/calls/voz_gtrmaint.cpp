@@ -8,6 +8,7 @@
 #include "build/voz_deldoc.hpp"
 #include "calls/voz_btrace.hpp"
 #include "calls/voz_gtrcreate.hpp"
+#include "calls/voz_gtrstage.hpp"
 #include "calls/voz_trace.hpp"
 #include "characters/voz_cut.hpp"
 
@@ -131,6 +132,22 @@ void VOZ_mergeIndex(void** voidmwpp, const char* idxname, const char* idxdir,
     }
     if (h != nullptr) *voidmwpp = h;
     vozBTraceEnd(h, 0, gsp);
+}
+
+void vozMergeIndexStage(void* voidmwp, GTRSTATUS* gsp) {
+    voz_ClearStatus(gsp);
+    auto* h = static_cast<VOZMERGEHANDLE*>(voidmwp);
+    if (h == nullptr) {
+        voz_setStatus(gsp, VOZ_RC_HANDLE, 2665);
+        return;
+    }
+    GTRSTATUS own{};
+    if (h->useText != 0 || h->useItem != 0) {
+        VOZ__mergeIndexStage(h->text, h->item, h->useText, h->useItem, &own);
+        if (voz_Failed(&own)) copyFailure(gsp, own);
+        else gsp->processed_index = kTextBit | kItemBit;
+    }
+    delete h;
 }
 
 void VOZ_mergeIndexFinish(void* voidmwp, char go_or_cancel, GTRSTATUS* gsp) {
