@@ -259,36 +259,39 @@ void ItlClIndexUpdate::updateDocument(ItlClDocumentID& id,
                                       void const* buffer, uint32_t length,
                                       uint16_t& ccsid,
                                       CosClLanguage const& language) {
-  ItlClParserABase* parser = nullptr;
-  char const* location =
-      format == ItlEnDocumentFormat_Inso
-          ? iv_rclIndex.getConfig().getFormatConverterLocation()
-          : "";
-  if (location == nullptr) location = "";
-  if (!iv_pclParsers->selectParser(iv_rclErrorInfo, format, location,
-                                   iv_rclIndex.getDocumentModels(), parser) ||
-      parser == nullptr)
-    raise(ITL_UPDATE_ORIGIN ":369", 369,
-          ItlEnReasonCode_Document_format_not_supported,
-          ItlEnErrorAction_ReProcessDocument);
-  char const* bytes = static_cast<char const*>(buffer);
-  if (ccsid == 0) {
-    unsigned short found = 0;
-    parser->scanHeaderInformationCCSID(bytes, length, found);
-    ccsid = found;
-  }
-  bool paragraphs = (format == ItlEnDocumentFormat_Text ||
-                     format == ItlEnDocumentFormat_Structured) &&
-                    iv_rclIndex.getConfig().getSeparateParagraphs();
-  if (length != 0) {
-    if (format == ItlEnDocumentFormat_Inso)
-      iv_pclScanner->setInputTextNoConv(bytes, length);
-    else
-      iv_pclScanner->setInputText(*iv_pclPool, bytes, length,
-                                  CosClCCSID(ccsid));
-  }
-  ensureTransactionStartedForUpdate();
+  // Every failure goes through rethrow: one before the number is assigned
+  // still breaks a document whose attributes were set.
   try {
+    ItlClParserABase* parser = nullptr;
+    char const* location =
+        format == ItlEnDocumentFormat_Inso
+            ? iv_rclIndex.getConfig().getFormatConverterLocation()
+            : "";
+    if (location == nullptr) location = "";
+    if (!iv_pclParsers->selectParser(iv_rclErrorInfo, format, location,
+                                     iv_rclIndex.getDocumentModels(),
+                                     parser) ||
+        parser == nullptr)
+      raise(ITL_UPDATE_ORIGIN ":369", 369,
+            ItlEnReasonCode_Document_format_not_supported,
+            ItlEnErrorAction_ReProcessDocument);
+    char const* bytes = static_cast<char const*>(buffer);
+    if (ccsid == 0) {
+      unsigned short found = 0;
+      parser->scanHeaderInformationCCSID(bytes, length, found);
+      ccsid = found;
+    }
+    bool paragraphs = (format == ItlEnDocumentFormat_Text ||
+                       format == ItlEnDocumentFormat_Structured) &&
+                      iv_rclIndex.getConfig().getSeparateParagraphs();
+    if (length != 0) {
+      if (format == ItlEnDocumentFormat_Inso)
+        iv_pclScanner->setInputTextNoConv(bytes, length);
+      else
+        iv_pclScanner->setInputText(*iv_pclPool, bytes, length,
+                                    CosClCCSID(ccsid));
+    }
+    ensureTransactionStartedForUpdate();
     checkDocumentSequence(id);
     iv_pclDocument->setParagraphRecognition(paragraphs);
     iv_pclDocument->startDocument(id, CosClCCSID(ccsid), language);
@@ -390,10 +393,10 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
                                           char const* name,
                                           char const* value, uint32_t length,
                                           uint16_t ccsid) {
-  if (length > MAX_STRING_ATTRIBUTE_BYTES)
-    raise(ITL_UPDATE_ORIGIN ":590", 590, ItlEnReasonCode_Invalid_argument,
-          ItlEnErrorAction_Inform);
   try {
+    if (length > MAX_STRING_ATTRIBUTE_BYTES)
+      raise(ITL_UPDATE_ORIGIN ":590", 590, ItlEnReasonCode_Invalid_argument,
+            ItlEnErrorAction_Inform);
     uint16_t attribute = startAttribute(id, name, ItlEnAttributeType_String);
     uint16_t source = ccsid == 0 ? kUtf8 : ccsid;
     if (iv_pclConverter == nullptr ||
