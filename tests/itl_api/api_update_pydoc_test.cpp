@@ -25,8 +25,8 @@ TEST(ApiUpdatePydoc, HtmlPagesInTransactionsOf100) {
   std::sort(pages.begin(), pages.end());
   ASSERT_FALSE(pages.empty());
 #ifdef __SANITIZE_ADDRESS__
-  // The sanitizers slow indexing some twenty times: the first 200 pages.
-  if (pages.size() > 200) pages.resize(200);
+  // The sanitizers slow indexing some twenty times: the first 40 pages.
+  if (pages.size() > 40) pages.resize(40);
 #endif
   upfix::ApiIndex ix;
   ItlTyIndexUpdateHandle update = nullptr;
