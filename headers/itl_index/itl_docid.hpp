@@ -83,6 +83,10 @@ class ItlClDocumentID : public ItlClTlDocumentIdABase {
   // back is never used again); an id without a name keeps its number.
   // Neither: 302. Returns the number.
   uint64_t assignForUpdate();
+  // Without name mapping no map knows whether a number is new to the
+  // index; the update tells it (the engine refuses to replace a document
+  // of an index that has no files yet).
+  void setNewDocument(bool isNew) { iv_bIsNew = isNew; }
 
  private:
   void storeName(char const* name, uint32_t length);

@@ -66,9 +66,11 @@ class ItlClIndexUpdate {
   // Longest string attribute value a caller may give (bytes), the item's
   // 16-bit length.
   static constexpr uint32_t MAX_STRING_ATTRIBUTE_BYTES = 65535;
-  // Characters of a string attribute the engine takes (its item has room
-  // for 130 units with the two marks); longer values are cut, warning 36.
-  static constexpr uint32_t MAX_STRING_ATTRIBUTE_CHARS = 128;
+  // UTF-8 bytes of a string attribute the engine takes: its item has room
+  // for 130 units with the two marks, and a longer one makes it cancel its
+  // whole cycle (118). Longer values keep their first whole characters
+  // within 128 bytes (128 characters of ASCII), with warning 36.
+  static constexpr uint32_t MAX_STRING_ATTRIBUTE_UNITS = 128;
 
   // Borrows the index (loaded), its file manager, error info, models and
   // kernel interface; makes nothing yet.
@@ -99,8 +101,8 @@ class ItlClIndexUpdate {
   void setNumberAttribute(ItlClDocumentID& id, char const* name,
                           double value);
   // `length` bytes of `value` in `ccsid` (0: UTF-8). More than 65,535
-  // bytes: 25, nothing touched. More than 128 characters: the first 128
-  // with warning 36.
+  // bytes: 25, nothing touched. More than 128 UTF-8 bytes: the whole
+  // characters within the first 128, with warning 36.
   void setStringAttribute(ItlClDocumentID& id, char const* name,
                           char const* value, uint32_t length, uint16_t ccsid);
   void process();
@@ -124,6 +126,8 @@ class ItlClIndexUpdate {
  private:
   // Rule 1, then rule 2, then the start (rule 4) when not yet started.
   void ensureTransactionStartedForUpdate();
+  // The number of `id` (assigned through the mapping), with its new flag.
+  uint64_t assignNumber(ItlClDocumentID& id);
   // The number of `id` made current: with a document in progress it must
   // be that one (6, action Rollback).
   void checkDocumentSequence(ItlClDocumentID& id);

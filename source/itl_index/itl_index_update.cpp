@@ -79,22 +79,18 @@ void freeObject(T*& object) {
   object = nullptr;
 }
 
-// Bytes of the first `chars` UTF-8 characters of `text` (a lead byte
-// starts a character; continuation bytes 10xxxxxx do not).
-uint32_t utf8Prefix(char const* text, uint32_t length, uint32_t chars,
+// Bytes of the longest prefix of `text` that ends on a character
+// boundary and holds at most `limit` bytes; `cut` tells whether anything
+// was left out.
+uint32_t utf8Prefix(char const* text, uint32_t length, uint32_t limit,
                     bool& cut) {
-  uint32_t seen = 0;
-  for (uint32_t i = 0; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      if (seen == chars) {
-        cut = true;
-        return i;
-      }
-      ++seen;
-    }
-  }
-  cut = false;
-  return length;
+  cut = length > limit;
+  if (!cut) return length;
+  uint32_t end = limit;
+  // Back to the lead byte of the character that does not fit whole.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;
+  return end;
 }
 
 }  // namespace
@@ -188,8 +184,15 @@ void ItlClIndexUpdate::ensureTransactionStartedForUpdate() {
   iv_bStarted = true;
 }
 
-void ItlClIndexUpdate::checkDocumentSequence(ItlClDocumentID& id) {
+uint64_t ItlClIndexUpdate::assignNumber(ItlClDocumentID& id) {
   uint64_t number = id.assignForUpdate();
+  if (!id.usesNameMapping())
+    id.setNewDocument(!iv_rclIndex.getKernelInterface().hasVozIndexFiles());
+  return number;
+}
+
+void ItlClIndexUpdate::checkDocumentSequence(ItlClDocumentID& id) {
+  uint64_t number = assignNumber(id);
   if (iv_bDocumentInProgress && number != iv_ui64Current)
     raise(ITL_UPDATE_ORIGIN ":725", 725,
           ItlEnReasonCode_Invalid_calling_sequence);
@@ -256,36 +259,39 @@ void ItlClIndexUpdate::updateDocument(ItlClDocumentID& id,
                                       void const* buffer, uint32_t length,
                                       uint16_t& ccsid,
                                       CosClLanguage const& language) {
-  ItlClParserABase* parser = nullptr;
-  char const* location =
-      format == ItlEnDocumentFormat_Inso
-          ? iv_rclIndex.getConfig().getFormatConverterLocation()
-          : "";
-  if (location == nullptr) location = "";
-  if (!iv_pclParsers->selectParser(iv_rclErrorInfo, format, location,
-                                   iv_rclIndex.getDocumentModels(), parser) ||
-      parser == nullptr)
-    raise(ITL_UPDATE_ORIGIN ":369", 369,
-          ItlEnReasonCode_Document_format_not_supported,
-          ItlEnErrorAction_ReProcessDocument);
-  char const* bytes = static_cast<char const*>(buffer);
-  if (ccsid == 0) {
-    unsigned short found = 0;
-    parser->scanHeaderInformationCCSID(bytes, length, found);
-    ccsid = found;
-  }
-  bool paragraphs = (format == ItlEnDocumentFormat_Text ||
-                     format == ItlEnDocumentFormat_Structured) &&
-                    iv_rclIndex.getConfig().getSeparateParagraphs();
-  if (length != 0) {
-    if (format == ItlEnDocumentFormat_Inso)
-      iv_pclScanner->setInputTextNoConv(bytes, length);
-    else
-      iv_pclScanner->setInputText(*iv_pclPool, bytes, length,
-                                  CosClCCSID(ccsid));
-  }
-  ensureTransactionStartedForUpdate();
+  // Every failure goes through rethrow: one before the number is assigned
+  // still breaks a document whose attributes were set.
   try {
+    ItlClParserABase* parser = nullptr;
+    char const* location =
+        format == ItlEnDocumentFormat_Inso
+            ? iv_rclIndex.getConfig().getFormatConverterLocation()
+            : "";
+    if (location == nullptr) location = "";
+    if (!iv_pclParsers->selectParser(iv_rclErrorInfo, format, location,
+                                     iv_rclIndex.getDocumentModels(),
+                                     parser) ||
+        parser == nullptr)
+      raise(ITL_UPDATE_ORIGIN ":369", 369,
+            ItlEnReasonCode_Document_format_not_supported,
+            ItlEnErrorAction_ReProcessDocument);
+    char const* bytes = static_cast<char const*>(buffer);
+    if (ccsid == 0) {
+      unsigned short found = 0;
+      parser->scanHeaderInformationCCSID(bytes, length, found);
+      ccsid = found;
+    }
+    bool paragraphs = (format == ItlEnDocumentFormat_Text ||
+                       format == ItlEnDocumentFormat_Structured) &&
+                      iv_rclIndex.getConfig().getSeparateParagraphs();
+    if (length != 0) {
+      if (format == ItlEnDocumentFormat_Inso)
+        iv_pclScanner->setInputTextNoConv(bytes, length);
+      else
+        iv_pclScanner->setInputText(*iv_pclPool, bytes, length,
+                                    CosClCCSID(ccsid));
+    }
+    ensureTransactionStartedForUpdate();
     checkDocumentSequence(id);
     iv_pclDocument->setParagraphRecognition(paragraphs);
     iv_pclDocument->startDocument(id, CosClCCSID(ccsid), language);
@@ -346,7 +352,7 @@ uint16_t ItlClIndexUpdate::startAttribute(ItlClDocumentID& id,
                                           char const* name,
                                           ItlEnAttributeType type) {
   ensureTransactionStartedForUpdate();
-  uint64_t number = id.assignForUpdate();
+  uint64_t number = assignNumber(id);
   if (iv_ui64Current != 0 && number != iv_ui64Current)
     raise(ITL_UPDATE_ORIGIN ":612", 612,
           ItlEnReasonCode_Invalid_calling_sequence);
@@ -387,10 +393,10 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
                                           char const* name,
                                           char const* value, uint32_t length,
                                           uint16_t ccsid) {
-  if (length > MAX_STRING_ATTRIBUTE_BYTES)
-    raise(ITL_UPDATE_ORIGIN ":590", 590, ItlEnReasonCode_Invalid_argument,
-          ItlEnErrorAction_Inform);
   try {
+    if (length > MAX_STRING_ATTRIBUTE_BYTES)
+      raise(ITL_UPDATE_ORIGIN ":590", 590, ItlEnReasonCode_Invalid_argument,
+            ItlEnErrorAction_Inform);
     uint16_t attribute = startAttribute(id, name, ItlEnAttributeType_String);
     uint16_t source = ccsid == 0 ? kUtf8 : ccsid;
     if (iv_pclConverter == nullptr ||
@@ -411,7 +417,8 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
         "./headers/itl_index/itl_kernel_interface:569", 569,
         iv_pclConverter->getError());
     bool cut = false;
-    uint32_t kept = utf8Prefix(utf8, written, MAX_STRING_ATTRIBUTE_CHARS, cut);
+    uint32_t kept =
+        utf8Prefix(utf8, written, MAX_STRING_ATTRIBUTE_UNITS, cut);
     kernel.addStringItem(attribute, CosClCCSID(kUtf8), utf8, kept);
     if (cut)
       iv_rclErrorInfo.setError(ITL_UPDATE_ORIGIN ":641",

@@ -12,6 +12,7 @@
 #include "itl_api.h"
 #include "itl_api_docid.hpp"
 #include "itl_api_index.hpp"
+#include "itl_index_update.hpp"
 #include "itl_name_maps.hpp"
 #include "update_fixture.hpp"
 
@@ -174,6 +175,446 @@ TEST(ApiUpdate, FiveDocumentsOfThreeFormatsWithAttributesEndToEnd) {
             docs({numberOf(ix.index, "x1")}));
   // Both paragraphs of t1 are indexed.
   EXPECT_EQ(kfix::word("ix", (dir + "/").c_str(), "alpha"), docs({numberOf(ix.index, "t1")}));
+}
+
+
+// An update and a document id on an index, with helpers that name a
+// document and report rc/reason/action of each call.
+struct Session {
+  ApiIndex& ix;
+  ItlTyIndexUpdateHandle update = nullptr;
+  ItlTyDocumentIDHandle id = nullptr;
+
+  explicit Session(ApiIndex& index) : ix(index) {
+    EXPECT_EQ(itlHandleNewIndexUpdate(ix.index, &update), 0) << ix.reason();
+    EXPECT_EQ(itlHandleNewDocumentID(ix.index, &id), 0);
+  }
+  ~Session() {
+    if (id != nullptr) itlHandleDeleteDocumentID(&id);
+    if (update != nullptr) itlHandleDeleteIndexUpdate(&update);
+  }
+  // "rc/reason/action" of the last call that returned `rc` (reason and
+  // action only count with a return code).
+  std::string code(int rc) const {
+    if (rc == 0) return "0";
+    return std::to_string(rc) + "/" + std::to_string(ix.reason()) + "/" +
+           std::to_string(ix.action());
+  }
+  std::string name(std::string const& n) {
+    return code(itlDocumentIDSetName(id, n.data(),
+                                     static_cast<uint32_t>(n.size())));
+  }
+  std::string add(std::string const& n, std::string const& text,
+                  ItlEnDocumentFormat format = ItlEnDocumentFormat_Text) {
+    name(n);
+    ItlTyCCSID ccsid = 1208;
+    return code(itlIndexUpdateDocument(update, id, format, nullptr,
+                                       text.data(),
+                                       static_cast<uint32_t>(text.size()),
+                                       &ccsid, "en_US"));
+  }
+  std::string attribute(std::string const& n) {
+    name(n);
+    return code(itlIndexUpdateSetNumberAttribute(update, id, "a", 1.0));
+  }
+  std::string remove(std::string const& n) {
+    name(n);
+    return code(itlIndexUpdateRemoveDocument(update, id));
+  }
+  std::string process() { return code(itlIndexUpdateProcess(update)); }
+  std::string commit() { return code(itlIndexUpdateCommit(update)); }
+  std::string rollback() { return code(itlIndexUpdateRollback(update)); }
+};
+
+TEST(ApiUpdate, CallingOrder) {
+  ApiIndex ix;
+  {
+    Session s(ix);
+    EXPECT_EQ(s.add("a", "one"), "0");
+    EXPECT_EQ(s.commit(), "8/6/100003");
+    // Once a rollback is due, every call but rollback gets 109.
+    EXPECT_EQ(s.process(), "8/109/100003");
+    EXPECT_EQ(s.rollback(), "0");
+  }
+  {
+    Session s(ix);
+    EXPECT_EQ(s.add("a", "one"), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.add("b", "two"), "8/6/100003");
+    EXPECT_EQ(s.rollback(), "0");
+  }
+  {
+    // The attributes of "A" bind the next document to "A".
+    Session s(ix);
+    EXPECT_EQ(s.attribute("A"), "0");
+    EXPECT_EQ(s.add("B", "two"), "8/6/100003");
+    EXPECT_EQ(s.add("A", "one"), "8/109/100003");
+    EXPECT_EQ(s.attribute("A"), "8/109/100003");
+    EXPECT_EQ(s.remove("A"), "8/109/100003");
+    EXPECT_EQ(s.process(), "8/109/100003");
+    EXPECT_EQ(s.commit(), "8/109/100003");
+    EXPECT_TRUE(itlIndexUpdateIsPending(s.update));
+    EXPECT_EQ(s.rollback(), "0");
+    EXPECT_FALSE(itlIndexUpdateIsPending(s.update));
+    EXPECT_EQ(s.add("B", "two"), "0");
+    // Attributes, then the same document: text and attributes together.
+    EXPECT_EQ(s.attribute("C"), "0");
+    EXPECT_EQ(s.process(), "8/6/100003");
+    EXPECT_EQ(s.rollback(), "0");
+  }
+  {
+    // A document call after process on an update that opened nothing.
+    Session s(ix);
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.add("a", "one"), "8/6/100003");
+    EXPECT_EQ(s.rollback(), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+    EXPECT_EQ(s.attribute("a"), "0");
+    EXPECT_EQ(s.add("a", "alpha"), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+  }
+  EXPECT_EQ(ix.count(), 1u);
+  {
+    // An unknown name: 303 before any engine call; the update goes on.
+    Session s(ix);
+    EXPECT_EQ(s.remove("nobody"), "8/303/100001");
+    EXPECT_EQ(s.add("b", "beta"), "0");
+    // The working directory cannot change under an open transaction.
+    EXPECT_EQ(itlIndexSetWorkingDirectory(ix.index, ix.dir.path().c_str()),
+              8);
+    EXPECT_EQ(ix.reason(), 4);
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+    EXPECT_EQ(itlIndexSetWorkingDirectory(ix.index, ix.dir.path().c_str()),
+              0);
+  }
+  EXPECT_EQ(ix.count(), 2u);
+  EXPECT_EQ(kfix::word("ix", (ix.dir.path() + "/").c_str(), "alpha").size(),
+            1u);
+}
+
+TEST(ApiUpdate, ArgumentChecks) {
+  ApiIndex ix;
+  ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "xm", kXmlModel.data(),
+                                     static_cast<uint32_t>(kXmlModel.size())),
+            0);
+  std::string const htmlModel =
+      "<HTMLModel><HTMLFieldDefinition name='head' tag='h1'/></HTMLModel>";
+  ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "m", htmlModel.data(),
+                                     static_cast<uint32_t>(htmlModel.size())),
+            0);
+  Session s(ix);
+  s.name("d");
+  auto doc = [&](ItlEnDocumentFormat format, char const* model,
+                 void const* buffer, uint32_t length, ItlTyCCSID ccsid,
+                 char const* language) {
+    return s.code(itlIndexUpdateDocument(s.update, s.id, format, model,
+                                         buffer, length, &ccsid, language));
+  };
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Text, nullptr, nullptr, 5, 1208, "en"),
+            "8/25/100001");
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Text, nullptr, "x", 1, 1208, nullptr),
+            "8/25/100001");
+  EXPECT_EQ(s.code(itlIndexUpdateDocument(s.update, nullptr,
+                                          ItlEnDocumentFormat_Text, nullptr,
+                                          "x", 1, nullptr, "en")),
+            "8/25/100001");
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Text, nullptr, "x", 1, 65000, "en"),
+            "8/10/100001");
+  EXPECT_EQ(ix.context(), "Document CCSID: 65000");
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Text, nullptr, "x", 1, 1208, "xx_YY"),
+            "8/8/100001");
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Text, "m", "x", 1, 1208, "en"),
+            "8/25/100001");
+  EXPECT_EQ(ix.context(), "Document model: m");
+  EXPECT_FALSE(itlIndexUpdateIsPending(s.update));
+  // Length 0: a warning, the document is still indexed, and the CCSID
+  // the parser finds is written back.
+  ItlTyCCSID ccsid = 0;
+  EXPECT_EQ(itlIndexUpdateDocument(s.update, s.id, ItlEnDocumentFormat_Text,
+                                   nullptr, "", 0, &ccsid, "en"),
+            4);
+  EXPECT_EQ(ix.reason(), 29);
+  EXPECT_NE(ccsid, 0);
+  EXPECT_TRUE(itlIndexUpdateIsPending(s.update));
+  s.name("h");
+  EXPECT_EQ(doc(ItlEnDocumentFormat_Html, "m", "<p>h</p>", 8, 1208, "en"),
+            "0");
+  EXPECT_EQ(s.code(itlIndexUpdateSetDateAttribute(s.update, nullptr, "d", 1,
+                                                  1, 2000)),
+            "8/25/100001");
+  EXPECT_EQ(s.code(itlIndexUpdateSetDateAttribute(s.update, s.id, nullptr, 1,
+                                                  1, 2000)),
+            "8/25/100001");
+  struct DateCase {
+    uint16_t day, month;
+    char const* context;
+  } dates[] = {{0, 1, "Attribute number overflow: 0"},
+               {32, 1, "Attribute number overflow: 32"},
+               {1, 0, "Attribute number overflow: 0"},
+               {1, 13, "Attribute number overflow: 13"}};
+  for (DateCase const& c : dates) {
+    EXPECT_EQ(s.code(itlIndexUpdateSetDateAttribute(s.update, s.id, "d", c.day,
+                                                    c.month, 2000)),
+              "8/25/100001");
+    EXPECT_EQ(ix.context(), c.context);
+  }
+  EXPECT_EQ(s.code(itlIndexUpdateSetNumberAttribute(s.update, s.id, nullptr,
+                                                    1)),
+            "8/25/100001");
+  EXPECT_EQ(s.code(itlIndexUpdateSetStringAttribute(s.update, s.id, "s",
+                                                    nullptr, 1, 1208)),
+            "8/25/100001");
+  std::string big(65536, 'a');
+  EXPECT_EQ(s.code(itlIndexUpdateSetStringAttribute(s.update, s.id, "s",
+                                                    big.data(), 65536, 1208)),
+            "8/25/100001");
+  // Over 128 bytes of UTF-8: the whole characters within 128 are kept
+  // (the engine takes no more), with warning 36.
+  std::string ascii(200, 'q');
+  std::string accented;
+  for (int i = 0; i < 100; ++i) accented += "\xC3\xA9";
+  accented = "x" + accented;  // the 65th character straddles byte 128
+  struct StringCase {
+    char const* name;
+    std::string value;
+    std::string kept;
+  } strings[] = {{"ascii", ascii, ascii.substr(0, 128)},
+                 {"accented", accented, accented.substr(0, 127)}};
+  for (StringCase const& c : strings) {
+    s.name(c.name);
+    EXPECT_EQ(s.code(itlIndexUpdateSetStringAttribute(
+                  s.update, s.id, "s", c.value.data(),
+                  static_cast<uint32_t>(c.value.size()), 1208)),
+              "4/36/100001");
+    EXPECT_EQ(s.add(c.name, "text"), "0") << ix.context();
+  }
+  s.name("dated");
+  EXPECT_EQ(s.code(itlIndexUpdateSetDateAttribute(s.update, s.id, "d", 31, 12,
+                                                  0)),
+            "0");
+  EXPECT_EQ(s.add("dated", "text"), "0");
+  EXPECT_EQ(s.process(), "0");
+  EXPECT_EQ(s.commit(), "0");
+  EXPECT_EQ(ix.count(), 5u);
+  uint16_t item = attributeNumber(ix.index, "s", ItlEnAttributeType_String);
+  for (StringCase const& c : strings)
+    EXPECT_EQ(kfix::equal("ix", (ix.dir.path() + "/").c_str(), item, c.kept),
+              docs({numberOf(ix.index, c.name)}))
+        << c.name;
+  // Null handles and out pointers.
+  ItlTyIndexUpdateHandle none = nullptr;
+  EXPECT_EQ(itlHandleNewIndexUpdate(ix.index, nullptr), 8);
+  EXPECT_EQ(ix.reason(), 1);
+  EXPECT_EQ(itlHandleNewIndexUpdate(nullptr, &none), 16);
+  EXPECT_EQ(itlHandleDeleteIndexUpdate(&none), 16);
+  EXPECT_EQ(itlHandleDeleteIndexUpdate(nullptr), 16);
+  EXPECT_EQ(itlIndexUpdateProcess(nullptr), 16);
+  EXPECT_FALSE(itlIndexUpdateIsPending(nullptr));
+  for (int type : {0, 100002, 100025, 100026})
+    EXPECT_EQ(itlIndexUpdateGetTimes(
+                  nullptr, static_cast<ItlEnTimingUpdateType>(type)),
+              0.0);
+  EXPECT_EQ(itlIndexUpdateGetStatistics(
+                s.update, static_cast<ItlEnStatisticsUpdateType>(100001)),
+            0.0);
+}
+
+int gs_failDocument = 0;
+int failEngineDocument(uint64_t) { return gs_failDocument; }
+
+TEST(ApiUpdate, Rollbacks) {
+  ApiIndex ix;
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"a", ItlEnDocumentFormat_Text,
+                                            "alpha"}}),
+            "");
+  std::string dir = ix.dir.path() + "/";
+  {
+    Session s(ix);
+    EXPECT_EQ(s.add("b", "beta"), "0");
+    EXPECT_EQ(s.remove("a"), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.rollback(), "0");
+    EXPECT_FALSE(itlIndexUpdateIsPending(s.update));
+  }
+  EXPECT_EQ(ix.count(), 1u);
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "beta"), kfix::Docs());
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "alpha").size(), 1u);
+  {
+    // Deleting the handle mid-transaction rolls back.
+    Session s(ix);
+    EXPECT_EQ(s.add("c", "gamma"), "0");
+  }
+  EXPECT_EQ(ix.count(), 1u);
+  EXPECT_EQ(numberOf(ix.index, "c"), 0u);
+  {
+    // The engine fails a document: its cycle is gone, only a rollback is
+    // left, and the next transaction commits.
+    Session s(ix);
+    EXPECT_EQ(s.add("d", "delta"), "0");
+    gs_failDocument = 1;
+    itlSetUpdateEngineTestHook(failEngineDocument);
+    EXPECT_EQ(s.add("e", "epsilon"), "8/27/100003");
+    EXPECT_EQ(itlErrorInfoGetVOZCode(ix.ei), 118);
+    gs_failDocument = 0;
+    itlSetUpdateEngineTestHook(nullptr);
+    EXPECT_EQ(s.add("f", "phi"), "8/109/100003");
+    EXPECT_EQ(s.remove("a"), "8/109/100003");
+    // A removal refused with 109 leaves the caller's id alone.
+    char const* name = nullptr;
+    uint32_t length = 0;
+    EXPECT_EQ(itlDocumentIDObtainName(s.id, &name, &length), 0);
+    EXPECT_EQ(std::string(name, length), "a");
+    EXPECT_EQ(s.process(), "8/109/100003");
+    EXPECT_EQ(s.rollback(), "0");
+    EXPECT_EQ(s.add("g", "eta"), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+  }
+  ix.reopen();
+  EXPECT_EQ(ix.count(), 2u);
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "delta"), kfix::Docs());
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "eta"),
+            docs({numberOf(ix.index, "g")}));
+  EXPECT_EQ(numberOf(ix.index, "d"), 0u);
+}
+
+TEST(ApiUpdate, NumbersAreNeverReused) {
+  ApiIndex ix;
+  uint64_t highest = 0;
+  auto addNew = [&](std::vector<std::string> const& names) {
+    std::vector<Document> d;
+    for (auto const& n : names) d.push_back({n, ItlEnDocumentFormat_Text, n});
+    EXPECT_EQ(upfix::addDocuments(ix.index, d), "");
+    for (auto const& n : names) {
+      uint64_t number = numberOf(ix.index, n);
+      EXPECT_GT(number, highest) << n;
+      highest = number;
+    }
+  };
+  auto removeAll = [&](std::vector<std::string> const& names) {
+    Session s(ix);
+    for (auto const& n : names) EXPECT_EQ(s.remove(n), "0") << n;
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+  };
+  addNew({"a", "b", "c"});
+  removeAll({"c"});  // the highest
+  addNew({"d"});
+  removeAll({"a", "b", "d"});
+  ix.reopen();
+  EXPECT_EQ(ix.count(), 0u);
+  addNew({"e", "a"});
+  EXPECT_EQ(ix.count(), 2u);
+  // Replacing keeps the number.
+  uint64_t before = numberOf(ix.index, "e");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"e", ItlEnDocumentFormat_Text,
+                                            "replaced"}}),
+            "");
+  EXPECT_EQ(numberOf(ix.index, "e"), before);
+  EXPECT_EQ(ix.count(), 2u);
+  EXPECT_EQ(kfix::word("ix", (ix.dir.path() + "/").c_str(), "replaced"),
+            docs({before}));
+  EXPECT_EQ(kfix::word("ix", (ix.dir.path() + "/").c_str(), "e"),
+            kfix::Docs());
+}
+
+TEST(ApiDocumentID, NamesAndNumbers) {
+  ApiIndex ix("MaxDocumentIDLength = 4\n");
+  ItlTyDocumentIDHandle id = nullptr;
+  ASSERT_EQ(itlHandleNewDocumentID(ix.index, &id), 0);
+  auto code = [&](int rc) {
+    return rc == 0 ? std::string("0")
+                   : std::to_string(rc) + "/" + std::to_string(ix.reason());
+  };
+  auto setName = [&](std::string const& n) {
+    return code(itlDocumentIDSetName(id, n.data(),
+                                     static_cast<uint32_t>(n.size())));
+  };
+  auto number = [&]() {
+    uint64_t n = 99;
+    int rc = itlDocumentIDObtainNumber(id, &n);
+    return rc == 0 ? std::to_string(n) : code(rc);
+  };
+  auto name = [&]() {
+    char const* p = nullptr;
+    uint32_t length = 0;
+    int rc = itlDocumentIDObtainName(id, &p, &length);
+    return rc == 0 ? std::string(p, length) : code(rc);
+  };
+  // A fresh handle holds neither.
+  EXPECT_EQ(number(), "8/302");
+  EXPECT_EQ(name(), "8/302");
+  EXPECT_EQ(itlDocumentIDSetNameMapping(id, false), 0);
+  struct Row {
+    char const* name;
+    char const* result;  // the number, or rc/reason
+  } rows[] = {{"123", "123"},   {"0", "0"},       {"12a", "8/302"},
+              {"-1", "8/302"},  {"+5", "8/302"},  {" 7", "8/302"},
+              {"2147", "2147"}, {"", "8/12"},     {"12345", "8/12"}};
+  for (Row const& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::string rc = setName(r.name);
+    EXPECT_EQ(rc == "0" ? number() : rc, r.result);
+  }
+  // Longer than MaxDocumentIDLength, still refused as a name.
+  EXPECT_EQ(setName("2147483647"), "8/12");
+  EXPECT_EQ(code(itlDocumentIDSetNumber(id, 2147483647ull)), "8/12");
+  EXPECT_EQ(code(itlDocumentIDSetNumber(id, 1ull << 32)), "8/12");
+  EXPECT_EQ(code(itlDocumentIDSetNumber(id, 2147483646)), "0");
+  EXPECT_EQ(name(), "2147483646");
+  EXPECT_EQ(code(itlDocumentIDSetNumber(id, 77)), "0");
+  EXPECT_EQ(name(), "77");
+  EXPECT_EQ(code(itlDocumentIDSetName(id, nullptr, 1)), "8/25");
+  EXPECT_EQ(code(itlDocumentIDObtainName(id, nullptr, nullptr)), "8/25");
+  EXPECT_EQ(code(itlDocumentIDObtainNumber(id, nullptr)), "8/25");
+  // Retrieval never assigns: unknown names give 303 and an empty id.
+  for (bool map : {false, true}) {
+    SCOPED_TRACE(map);
+    EXPECT_EQ(itlDocumentIDSetNameMapping(id, map), 0);
+    EXPECT_EQ(code(itlDocumentIDRetrieveByName(id, "abcd", 4)), "8/303");
+    EXPECT_EQ(name(), "8/302");
+    EXPECT_EQ(code(itlDocumentIDRetrieveByName(id, "abcde", 5)), "8/12");
+  }
+  // The setting of an earlier error stays across SetNameMapping.
+  EXPECT_EQ(itlDocumentIDSetNameMapping(id, true), 0);
+  EXPECT_EQ(itlErrorInfoGetReturnCode(ix.ei), 8);
+  EXPECT_EQ(itlHandleDeleteDocumentID(&id), 0);
+  EXPECT_EQ(id, nullptr);
+  EXPECT_EQ(itlHandleDeleteDocumentID(&id), 16);
+  EXPECT_EQ(itlHandleNewDocumentID(ix.index, nullptr), 8);
+  EXPECT_EQ(ix.reason(), 1);
+  // Mapped names: found after commit, by name and by number.
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"abcd", ItlEnDocumentFormat_Text,
+                                            "x"}}),
+            "");
+  uint64_t n = numberOf(ix.index, "abcd");
+  EXPECT_NE(n, 0u);
+  EXPECT_EQ(nameOf(ix.index, n), "abcd");
+}
+
+TEST(ApiDocumentID, NumbersWithoutMapping) {
+  // DocumentIDMapping OFF: the caller's numbers are the engine's.
+  ApiIndex ix("DocumentIDMapping = OFF\n");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"17", ItlEnDocumentFormat_Text,
+                                            "seventeen"},
+                                           {"4", ItlEnDocumentFormat_Text,
+                                            "four"}}),
+            "");
+  std::string dir = ix.dir.path() + "/";
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "seventeen"), docs({17}));
+  Session s(ix);
+  EXPECT_EQ(s.remove("17"), "0");
+  EXPECT_EQ(s.add("4", "replaced"), "0");
+  EXPECT_EQ(s.add("9", "nine"), "0");
+  EXPECT_EQ(s.process(), "0");
+  EXPECT_EQ(s.commit(), "0");
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "replaced"), docs({4}));
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "nine"), docs({9}));
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "four"), kfix::Docs());
+  EXPECT_EQ(kfix::word("ix", dir.c_str(), "seventeen"), kfix::Docs());
 }
 
 }  // namespace

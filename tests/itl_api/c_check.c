@@ -56,6 +56,26 @@ int main(void) {
                         strncmp(origin, "source/itl_api/", 15) == 0,
                     "origin");
   failures += check(g_callbackCalls == 1, "error callback called once");
+  /* Update and document-id functions on null handles. */
+  {
+    ItlTyIndexUpdateHandle update = NULL;
+    ItlTyDocumentIDHandle id = NULL;
+    ItlTyCCSID ccsid = 0;
+    failures += check(itlHandleNewIndexUpdate(NULL, &update) == 16 &&
+                          itlHandleDeleteIndexUpdate(&update) == 16 &&
+                          !itlIndexUpdateIsPending(update) &&
+                          itlIndexUpdateDocument(update, id,
+                                                 ItlEnDocumentFormat_Text, NULL,
+                                                 "", 0, &ccsid, "en") == 16 &&
+                          itlIndexUpdateGetTimes(update,
+                                                 ItlEnTimingUpdateType_First) ==
+                              0.0,
+                      "update functions on null handles");
+    failures += check(itlHandleNewDocumentID(NULL, &id) == 16 &&
+                          itlDocumentIDSetNumber(id, 1) == 16 &&
+                          itlHandleDeleteDocumentID(&id) == 16,
+                      "document-id functions on null handles");
+  }
   failures += check(itlHandleDeleteContext(&context) == 0 && context == NULL,
                     "delete context");
   failures += check(itlHandleDeleteErrorInfo(&errorInfo) == 0 &&

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "itl_api.h"
@@ -71,6 +72,16 @@ struct Document {
   ItlTyCCSID ccsid = 1208;   // 0: guessed by the library
   std::string model;         // empty: none
   std::vector<Attribute> attributes;
+
+  Document(std::string n, ItlEnDocumentFormat f, std::string b,
+           ItlTyCCSID c = 1208, std::string m = "",
+           std::vector<Attribute> a = {})
+      : name(std::move(n)),
+        format(f),
+        bytes(std::move(b)),
+        ccsid(c),
+        model(std::move(m)),
+        attributes(std::move(a)) {}
 };
 
 // "<what> rc=<rc> reason=<reason> context=<context>" of the last call.
