@@ -30,6 +30,8 @@ typedef struct ItlStContextHandle* ItlTyContextHandle;
 typedef struct ItlStIndexHandle* ItlTyIndexHandle;
 /* A search session on one index. */
 typedef struct ItlStIndexSearchHandle* ItlTyIndexSearchHandle;
+/* A caller's document id on one index: a document's name and number. */
+typedef struct ItlStDocumentIDHandle* ItlTyDocumentIDHandle;
 
 /* The engine's status record of its last failed call; its first field, a
  * 32-bit integer, is the engine's return code. */
