@@ -7,6 +7,7 @@
 #include <random>
 
 #include "query_env.hpp"
+#include "ti_test_util.hpp"
 
 namespace {
 
@@ -113,6 +114,165 @@ TEST(ApiQuery, EndToEndAgainstTheOracle) {
     Names expected = row.expected();
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(b.run(), expected);
+  }
+}
+
+
+TEST(ApiQuery, ScopeAndAnotherIndex) {
+  qc::Env& e = env();
+  Builder first(e, e.plain);
+  first.term("fig");
+  first.run();
+  Builder second(e, e.plain);
+  second.term("grape");
+  EXPECT_EQ(itlQuerySetScope(second.query, first.result), 0) << e.reason();
+  EXPECT_EQ(second.run(),
+            qc::both(qc::withWord("fig"), qc::withWord("grape")));
+
+  // The same condition on the second index (RespectCase ON: lower-case
+  // words as before).
+  Builder b(e, e.plain);
+  b.term("kiwi");
+  b.range("price", ItlEnAttributeType_Number, "5", 1, "25", 3);
+  b.op(ItlEnOperator_Or);
+  Names before = b.run();
+  EXPECT_EQ(before, qc::either(qc::withWord("kiwi"),
+                               qc::where([](qc::Doc const& d) {
+                                 return d.price >= 5 && d.price <= 25;
+                               })));
+  EXPECT_EQ(itlQuerySetNewIndex(b.query, e.cased.search), 0);
+  EXPECT_EQ(b.run(), before);
+}
+
+// A random boolean tree over the corpus: its postfix form through the
+// builder and its value by the oracle.
+Names randomTree(std::mt19937& rng, Builder& b, int terms) {
+  if (terms == 1) {
+    auto const& words = qc::vocabulary();
+    std::string word = words[rng() % (words.size() - 2)];  // no x, y
+    switch (rng() % 5) {
+      case 0: {
+        std::string field = qc::fieldNames()[rng() % qc::fieldNames().size()];
+        EXPECT_EQ(b.term(word, {field}), 0);
+        return qc::withWord(word, {field});
+      }
+      case 1: {
+        int low = static_cast<int>(rng() % 30), high = low + static_cast<int>(rng() % 15);
+        EXPECT_EQ(b.range("price", ItlEnAttributeType_Number,
+                          std::to_string(low), 1, std::to_string(high), 2),
+                  0);
+        return qc::where([&](qc::Doc const& d) {
+          return d.price >= low && d.price < high;
+        });
+      }
+      default:
+        EXPECT_EQ(b.term(word), 0);
+        return qc::withWord(word);
+    }
+  }
+  int left = 1 + static_cast<int>(rng() % (terms - 1));
+  Names a = randomTree(rng, b, left);
+  Names c = randomTree(rng, b, terms - left);
+  switch (rng() % 3) {
+    case 0:
+      EXPECT_EQ(b.op(ItlEnOperator_And), 0);
+      return qc::both(a, c);
+    case 1:
+      EXPECT_EQ(b.op(ItlEnOperator_Or), 0);
+      return qc::either(a, c);
+    default:
+      EXPECT_EQ(b.op(ItlEnOperator_AndNot), 0);
+      return qc::without(a, c);
+  }
+}
+
+TEST(ApiQuery, RandomTreesAgainstTheOracle) {
+  qc::Env& e = env();
+  uint32_t seed = testSeed();
+  std::mt19937 rng(seed);
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Builder b(e, e.plain);
+    Names expected = randomTree(rng, b, 1 + static_cast<int>(rng() % 8));
+    ASSERT_EQ(b.run(), expected) << "seed " << seed;
+  }
+}
+
+TEST(ApiQuery, Warnings) {
+  qc::Env& e = env();
+  {
+    SCOPED_TRACE("case on a RespectCase OFF index");
+    Builder b(e, e.plain);
+    EXPECT_EQ(b.term("Apple", {}, false, 1), 4);
+    EXPECT_EQ(e.reason(), 369);
+    EXPECT_EQ(b.run(), qc::withWord("apple"));
+  }
+  {
+    SCOPED_TRACE("RespectCase ON");
+    Builder upper(e, e.cased);
+    upper.term("Apple");
+    Builder lowerCase(e, e.cased);
+    lowerCase.term("apple");
+    Names u = upper.run(), l = lowerCase.run();
+    EXPECT_EQ(u, qc::withWord("Apple", {}, true));
+    EXPECT_EQ(l, qc::withWord("apple", {}, true));
+    EXPECT_NE(u, l);
+  }
+  {
+    SCOPED_TRACE("threshold met");
+    Builder b(e, e.plain);
+    b.term("common");
+    EXPECT_EQ(itlQuerySetProcessingThreshold(b.query, 5,
+                                             ItlEnThresholdUnit_Documents),
+              0);
+    EXPECT_EQ(b.process(), 4);
+    EXPECT_EQ(e.reason(), 380);
+    ASSERT_NE(b.list, nullptr);
+    std::vector<std::string> found = b.walk(b.list);
+    EXPECT_FALSE(found.empty());
+    EXPECT_LE(found.size(), 5u);
+  }
+  {
+    SCOPED_TRACE("unknown field under OR: the other side's documents");
+    Builder b(e, e.plain);
+    EXPECT_EQ(b.term("fig"), 0);
+    EXPECT_EQ(b.term("grape", {"nofield"}), 4);
+    EXPECT_EQ(e.reason(), 403);
+    b.op(ItlEnOperator_Or);
+    EXPECT_EQ(b.run(), qc::withWord("fig"));
+  }
+  {
+    SCOPED_TRACE("unknown field under AND: nothing");
+    Builder b(e, e.plain);
+    b.term("fig");
+    b.term("fig", {"nofield"});
+    b.op(ItlEnOperator_And);
+    EXPECT_EQ(b.run(), Names());
+  }
+  {
+    SCOPED_TRACE("unknown attributes match nothing");
+    Builder b(e, e.plain);
+    EXPECT_EQ(b.color("red", "nocolor"), 4);
+    EXPECT_EQ(b.range("noprice", ItlEnAttributeType_Number, "0", 1, "99", 3),
+              4);
+    b.op(ItlEnOperator_Or);
+    EXPECT_EQ(b.run(), Names());
+  }
+}
+
+TEST(ApiQuery, ProximityByHand) {
+  qc::Env& e = env();
+  // doc0: "lemon kiwi fig grape honey iris juniper mango", one sentence.
+  for (uint16_t distance : {1, 5}) {
+    SCOPED_TRACE(distance);
+    Builder b(e, e.plain);
+    b.term("lemon");
+    b.term("mango");
+    EXPECT_EQ(b.near(distance), 0);
+    Names found = b.run();
+    EXPECT_EQ(found.count("doc0"), 1u);
+    for (std::string const& name : found)
+      EXPECT_EQ(qc::both(qc::withWord("lemon"), qc::withWord("mango")).count(name), 1u);
   }
 }
 
