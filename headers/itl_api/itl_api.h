@@ -25,6 +25,8 @@
 #include "itl_api_index.h"
 #include "itl_api_library.h"
 #include "itl_api_list.h"
+#include "itl_api_query.h"
+#include "itl_api_query_result.h"
 #include "itl_api_search_attribute.h"
 #include "itl_api_search_handle.h"
 #include "itl_api_search_string.h"

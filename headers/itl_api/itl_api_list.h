@@ -5,8 +5,9 @@
  * from them, and reads the current element with the element function of
  * the list's kind. Iterators are deleted before their list: once the list
  * is gone, itlHandleDeleteIterator refuses the iterator (16) and
- * itlListIteratorIsValid answers false. The plain navigation functions
- * (IsAtFirst .. SetToPrevious) do not test whether the list still lives.
+ * itlListIteratorIsValid answers false. The navigation functions
+ * (IsAtFirst .. SetToPrevious) answer false for a null iterator and for
+ * one whose list is gone, and record nothing.
  */
 #ifndef ITL_API_LIST_H
 #define ITL_API_LIST_H
@@ -35,8 +36,8 @@ ITL_API_EXPORT ItlEnReturnCode itlListObtainNumberOfElements(
  * reason 25. */
 ITL_API_EXPORT ItlEnReturnCode itlHandleNewIterator(
     ItlTyListHandle list, ItlTyIteratorHandle* iterator);
-/* Null pointer or handle, or a list already deleted: 16 (the iterator is
- * then left as it is). */
+/* Null pointer or handle: 16. An iterator of a list already deleted: 16,
+ * and the iterator is freed and *iterator set to null all the same. */
 ITL_API_EXPORT ItlEnReturnCode itlHandleDeleteIterator(
     ItlTyIteratorHandle* iterator);
 /* False for a null iterator, an iterator of a deleted list, or one past

@@ -10,6 +10,7 @@
 #define ITL_SEARCH_ATTRIBUTE_HPP
 
 #include <cstdint>
+#include <string>
 
 #include "cos_ccsid.hpp"
 #include "cos_language.hpp"
@@ -19,6 +20,7 @@
 
 class ItlClContext;
 class ItlClErrorInfo;
+class ItlClIndexSearch;
 
 class ItlClAlStringAttribute {
  public:
@@ -43,6 +45,14 @@ class ItlClAlStringAttribute {
   void setSearchString(ItlClAlSearchString const& searchString) {
     iv_clString.assign(searchString);
   }
+
+  // The condition's record for a query: the value converted from its CCSID
+  // (else `ccsid`) to UTF-8 (more than 128 bytes: 33), masks as for terms,
+  // the case rule, the attribute numbered by the index's string map. An
+  // unknown name (warning 403) gives a record that matches nothing. The
+  // value buffer stays the condition's. Body in itl_query_finalize.cpp.
+  SEARCHITEM finalize(CosClCCSID const& ccsid, CosClLanguage const& language,
+                      ItlClIndexSearch& search);
 
   ItlClAlSearchString const& getSearchString() const { return iv_clString; }
   char const* getName() const { return iv_pcName; }
@@ -91,6 +101,22 @@ class ItlClAlNumericAttributeCondition {
   }
   // Language unknown (territory kept) and CCSID 0; the rest stays.
   void reset();
+
+  // The condition's record for a query: both values converted from the
+  // condition's CCSID (else `ccsid`) and parsed with its language (else
+  // `language`), the attribute numbered by the index's number/date map (an
+  // unknown name, warning 403, gives a record that matches nothing). Body
+  // in itl_query_finalize.cpp.
+  SEARCHITEM finalize(CosClCCSID const& ccsid, CosClLanguage const& language,
+                      ItlClIndexSearch& search);
+  // A value through the context's number callback (else the default one):
+  // 32 with the text as context when it is refused or holds no number.
+  double parseNumberValue(std::u16string const& text,
+                          CosClLanguage const& language) const;
+  // A value through the context's date callback (else the default one),
+  // coded year * 10000 + month * 100 + day: 31 when refused or not valid.
+  double parseDateValue(std::u16string const& text,
+                        CosClLanguage const& language) const;
 
   char const* getName() const { return iv_pcName; }
   ItlEnAttributeType getType() const { return iv_enType; }

@@ -23,6 +23,8 @@
 #include "files/voz_records.hpp"
 
 class ItlClErrorInfo;
+class ItlClIndexSearch;
+class ItlClNormalization;
 
 // A field name: an owned, terminated name buffer and its size in bytes.
 class ItlClFieldName {
@@ -113,7 +115,11 @@ class ItlClAlSearchTerm {
     iv_stWord.precision = static_cast<int16_t>(precision);
   }
   // REQUIRES: 0 or more.
-  void setWeight(ItlTyRankWeight weight) { iv_stWord.weight = weight; }
+  void setWeight(ItlTyRankWeight weight) {
+    iv_sTermWeight = weight;
+    iv_stWord.weight = weight;
+  }
+  ItlTyRankWeight getTermWeight() const { return iv_sTermWeight; }
 
   // Starts the field-name list with `name` as its only entry.
   void setField(char const* name);
@@ -128,6 +134,20 @@ class ItlClAlSearchTerm {
   // freed and the record zeroed, type W, precision 100. The search-string
   // copy stays; the caller resets the error info.
   void resetToDefault();
+
+  // Completes the record for a query: the search string converted from its
+  // CCSID (else `ccsid`), normalised by `normalizer` and written as UTF-8;
+  // masks (one UTF-8 byte each, else 360/361; none for Thai, 370); fields
+  // and field weights numbered by the index's field map, read from the
+  // start of their lists every time (unknown names: warning 403, the term
+  // then matches no field); the case rule against the index's RespectCase
+  // (369 when it cannot be met). The record's buffers stay the term's.
+  // Unsupported CCSID: 11. Body in itl_query_finalize.cpp.
+  RTRVWORD const& finalize(CosClCCSID const& ccsid,
+                           CosClLanguage const& language,
+                           ItlClNormalization& normalizer,
+                           ItlClIndexSearch& search);
+
 
   ItlClAlSearchString const& getSearchString() const { return iv_clString; }
   int32_t getCaseRule() const { return iv_iCaseRule; }
@@ -154,6 +174,8 @@ class ItlClAlSearchTerm {
   int32_t iv_iCaseRule;  // -1 index default, 0, 1
   void* iv_pvThaiBreakIterator;
   RTRVWORD iv_stWord;
+  ItlTyRankWeight iv_sTermWeight = 0;  // the caller's; the record's weight
+                                       // counts field weights once finalised
   ItlClErrorInfo& iv_rclErrorInfo;
 };
 

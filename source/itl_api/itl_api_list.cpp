@@ -65,8 +65,18 @@ ItlEnReturnCode itlHandleDeleteIterator(ItlTyIteratorHandle* handle) {
   if (handle == nullptr || *handle == nullptr)
     return ItlEnReturnCode_Error_Handle;
   ItlClListABase::Iterator* iterator = iteratorOf(*handle);
-  // The list (and its error info) may be gone: the iterator stays.
-  if (!iterator->isListValid()) return ItlEnReturnCode_Error_Handle;
+  // The list (and its error info) is gone: nothing can be recorded, so the
+  // call answers 16; the iterator is freed all the same (it only drops its
+  // links), so that it does not leak.
+  if (!iterator->isListValid()) {
+    try {
+      itlApiDestroy(iterator);
+    } catch (...) {
+      return ItlEnReturnCode_Error_Handle;
+    }
+    *handle = nullptr;
+    return ItlEnReturnCode_Error_Handle;
+  }
   ItlClErrorInfo& errorInfo = iterator->getList().getErrorInfo();
   itlApiReset(errorInfo);
   return itlApiGuarded(errorInfo, ITL_API_POS("itl_api_list"), [&] {
@@ -79,30 +89,64 @@ bool itlListIteratorIsValid(ItlTyIteratorHandle handle) {
   ItlClApiTrace trace(ITL_API_POS("itl_api_list"));
   if (handle == nullptr) return false;
   ItlClListABase::Iterator* iterator = iteratorOf(handle);
-  return iterator->isListValid() && iterator->isValid();
+  if (!iterator->isListValid()) return false;
+  try {
+    return iterator->isValid();
+  } catch (...) {
+    return false;
+  }
 }
 
+namespace {
+
+// The plain forwarders: false for a null iterator or one whose list is
+// gone, and for an iterator operation that throws (a highlight iterator
+// does); nothing is recorded.
+template <class Move>
+bool forward(ItlTyIteratorHandle handle, Move&& move) {
+  if (handle == nullptr) return false;
+  ItlClListABase::Iterator* iterator = iteratorOf(handle);
+  if (!iterator->isListValid()) return false;
+  try {
+    return move(*iterator);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
 bool itlListIteratorIsAtFirst(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->isAtFirstElement();
+  return forward(handle, [](ItlClListABase::Iterator& i) {
+    return i.isAtFirstElement();
+  });
 }
 
 bool itlListIteratorIsAtLast(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->isAtLastElement();
+  return forward(handle, [](ItlClListABase::Iterator& i) {
+    return i.isAtLastElement();
+  });
 }
 
 bool itlListIteratorSetToFirst(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->setToFirst();
+  return forward(handle,
+                 [](ItlClListABase::Iterator& i) { return i.setToFirst(); });
 }
 
 bool itlListIteratorSetToLast(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->setToLast();
+  return forward(handle,
+                 [](ItlClListABase::Iterator& i) { return i.setToLast(); });
 }
 
 bool itlListIteratorSetToNext(ItlTyIteratorHandle handle, uint32_t steps) {
-  return iteratorOf(handle)->setToNext(steps);
+  return forward(handle, [steps](ItlClListABase::Iterator& i) {
+    return i.setToNext(steps);
+  });
 }
 
 bool itlListIteratorSetToPrevious(ItlTyIteratorHandle handle,
                                   uint32_t steps) {
-  return iteratorOf(handle)->setToPrevious(steps);
+  return forward(handle, [steps](ItlClListABase::Iterator& i) {
+    return i.setToPrevious(steps);
+  });
 }

@@ -166,6 +166,7 @@ void ItlClAlSearchTerm::resetToDefault() {
   iv_iCaseRule = -1;
   freeWordBuffers();
   iv_stWord = RTRVWORD();
+  iv_sTermWeight = 0;
   iv_stWord.type = TERM_TYPE_WORD;
   iv_stWord.precision = DEFAULT_PRECISION;
 }
