@@ -102,7 +102,9 @@ class Builder {
     EXPECT_EQ(itlHandleNewSearchTerm(string, &t, iv_rEnv.ctx), 0);
     // The engine reads mask characters as masks only when they are
     // preferred; otherwise they stand for themselves.
-    if (masks) EXPECT_EQ(itlSearchTermPreferMasks(t, true), 0);
+    if (masks) {
+      EXPECT_EQ(itlSearchTermPreferMasks(t, true), 0);
+    }
     for (size_t i = 0; i < fields.size(); ++i)
       EXPECT_LE(i == 0 ? itlSearchTermSetField(t, fields[i].c_str())
                        : itlSearchTermAddField(t, fields[i].c_str()),
@@ -151,8 +153,9 @@ class Builder {
   // Processes into the builder's result (made on first use) and returns
   // the return code; the list (null or not) stays in `list`.
   int process() {
-    if (result == nullptr)
+    if (result == nullptr) {
       EXPECT_EQ(itlHandleNewQueryResult(&result, iv_rEnv.ctx), 0);
+    }
     if (list != nullptr) itlHandleDeleteList(&list);
     return itlQueryProcess(query, result, &list);
   }
