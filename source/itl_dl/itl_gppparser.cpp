@@ -168,6 +168,8 @@ void ItlClParserGpp::startDocument(ItlEnParserModus modus,
                                    ItlClTextCollector* collector,
                                    ItlClDocumentOffsetMapper* mapper,
                                    char const* modelName) {
+  // No document is open until this has gone through.
+  iv_uiState = IDLE;
   ItlClGppModel const* model = static_cast<ItlClGppModel const*>(
       iv_rclDocumentModels.getDocumentModel(modelName,
                                             ItlEnDocumentFormat_Structured));
@@ -264,6 +266,9 @@ void ItlClParserGpp::finish() {
 }
 
 void ItlClParserGpp::processDocument(ItlClDocumentInputScanner& scanner) {
+  // Without a started document (or after a failed start) there is no
+  // finder to walk and nowhere to write.
+  if (iv_uiState == IDLE || iv_pclTagFinder == nullptr) return;
   unsigned int capacity = iv_pclTagFinder->getLongestTagLength() + 1;
   if (iv_pclSpender != nullptr && iv_pclSpender->getLookAhead() == capacity) {
     iv_pclSpender->reset(scanner);

@@ -245,6 +245,11 @@ TEST(ParserGpp, StartDocumentFailures) {
     });
     EXPECT_EQ(got.reason, c.reason) << c.model;
     EXPECT_EQ(got.rc, 8) << c.model;
+    // A document whose start failed reads nothing.
+    CosClMemoryPool pool(4096, 4096, 16);
+    ItlClDocumentInputScanner scanner;
+    scanner.setInputText(pool, "x", 1, CosClCCSID(1208));
+    p.parser.processDocument(scanner);
     p.parser.endDocument();
     // The next document parses under a good model.
     std::string events = p.run("<T>a</T>", "m");
