@@ -16,6 +16,13 @@
 //   BM_ParseHtml          the concatenated HTML pages as one HTML document
 //                         through the HTML parser, without a model, the
 //                         same way.
+//   BM_ParseGpp           the HTML pages repeated to 50 MB as one STRUCTURED
+//                         document under a model of 20 start strings (the
+//                         strings of BM_TagFinder20, most with end strings),
+//                         the same way.
+//   BM_ParseInso          for information: the HTML pages as lines of the
+//                         stand-in filter libraries' toy format, one INSO
+//                         document of up to 8 MB (built with the tests only).
 // Each scanner run reports MB/s and its ratio to the engine's MB/s
 // ("x_engine"; the goal is at least 5); every run prints a hash of its
 // output so that fast-but-wrong shows.
@@ -42,7 +49,9 @@
 #include "itl_gpp_tag_finder.hpp"
 #include "itl_documentmodels.hpp"
 #include "itl_gppmodel.hpp"
+#include "itl_gppparser.hpp"
 #include "itl_htmlparser.hpp"
+#include "itl_insoparser.hpp"
 #include "itl_index_location.hpp"
 #include "itl_textparser.hpp"
 #include "itl_tldocument.hpp"
@@ -264,8 +273,11 @@ std::vector<std::string> const& textSources() {
 }
 
 // Each document through scanner, parser and text document; MB/s of input.
+// `model`: the model name handed to the parser; `raw`: the bytes go to the
+// parser unconverted (filter-library documents).
 void runParser(benchmark::State& state, ItlClParserABase& parser,
-               std::vector<std::string> const& docs) {
+               std::vector<std::string> const& docs,
+               char const* model = nullptr, bool raw = false) {
   if (docs.empty()) {
     state.SkipWithError("corpus not installed");
     return;
@@ -285,10 +297,13 @@ void runParser(benchmark::State& state, ItlClParserABase& parser,
       pool.deleteAll();
       doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
       scanner.reset();
-      scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
-                           CosClCCSID(1208));
+      if (raw)
+        scanner.setInputTextNoConv(d.data(), static_cast<unsigned>(d.size()));
+      else
+        scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
+                             CosClCCSID(1208));
       parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr,
-                           nullptr);
+                           model);
       parser.processDocument(scanner);
       parser.endDocument();
       units += port.getBufferPosition();
@@ -327,6 +342,80 @@ void BM_ParseHtml(benchmark::State& state) {
   runParser(state, parser, one);
 }
 BENCHMARK(BM_ParseHtml)->Unit(benchmark::kMillisecond);
+
+// A model store in a temporary index directory, removed at the end.
+struct TempModels {
+  fs::path dir = fs::temp_directory_path() /
+                 ("parse_bench_models." + std::to_string(getpid()));
+  std::unique_ptr<ItlClIndexLocation> location;
+  ItlClErrorInfo info;
+  std::unique_ptr<ItlClDocumentModels> models;
+  TempModels() {
+    fs::create_directories(dir);
+    location.reset(new ItlClIndexLocation("bench", dir.c_str()));
+    models.reset(new ItlClDocumentModels(*location, info));
+    models->onIndexFileCreate();
+  }
+  ~TempModels() {
+    models.reset();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+};
+
+void BM_ParseGpp(benchmark::State& state) {
+  // Start and end strings (XML-escaped); no start string is a prefix of
+  // another.
+  static char const* const items[20][2] = {
+      {"&lt;div", "&gt;"}, {"&lt;p&gt;", nullptr}, {"&lt;/p&gt;", nullptr},
+      {"&lt;a href", "&lt;/a&gt;"}, {"&lt;/a&gt;", nullptr},
+      {"&lt;span", "&gt;"}, {"&lt;pre", "&lt;/pre&gt;"},
+      {"&lt;code", "&lt;/code&gt;"}, {"&lt;h1", "&lt;/h1&gt;"},
+      {"&lt;h2", "&lt;/h2&gt;"}, {"&lt;li&gt;", nullptr}, {"&lt;ul", "&gt;"},
+      {"&lt;table", "&gt;"}, {"&lt;tr", "&gt;"}, {"&lt;td", "&gt;"},
+      {"class=\"", "\""}, {"&amp;amp;", nullptr}, {"&amp;lt;", nullptr},
+      {"def ", "("}, {"import ", "&#10;"}};
+  std::string model = "<GPPModel>";
+  for (unsigned i = 0; i < 20; ++i) {
+    model += "<GPPFieldDefinition name='f" + std::to_string(i) + "' start='" +
+             items[i][0] + "'";
+    if (items[i][1] != nullptr) model += std::string(" end='") + items[i][1] + "'";
+    model += "/>";
+  }
+  model += "</GPPModel>";
+  TempModels m;
+  m.models->add("twenty", model.data(), static_cast<unsigned>(model.size()));
+  m.info.setWarningThreshold(0);
+  static std::vector<std::string> one = [] {
+    std::string d;
+    while (d.size() < (50u << 20)) d += joined();
+    d.resize(50u << 20);
+    return std::vector<std::string>{d};
+  }();
+  ItlClParserGpp parser(m.info, *m.models);
+  runParser(state, parser, one, "twenty");
+}
+BENCHMARK(BM_ParseGpp)->Unit(benchmark::kMillisecond);
+
+#ifdef TI_FILTER_STANDIN_DIR
+void BM_ParseInso(benchmark::State& state) {
+  TempModels m;
+  m.info.setWarningThreshold(0);
+  // The pages' lines, none read as a toy-format command.
+  static std::vector<std::string> one = [] {
+    std::string d;
+    std::istringstream in(joined());
+    std::string line;
+    while (d.size() < (8u << 20) && std::getline(in, line))
+      d += (line.empty() || line[0] != '@' ? line : " " + line) + "\n";
+    return std::vector<std::string>{d};
+  }();
+  ItlClParserINSO parser(m.info, TI_FILTER_STANDIN_DIR, *m.models);
+  parser.init();
+  runParser(state, parser, one, nullptr, true);
+}
+BENCHMARK(BM_ParseInso)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_error.hpp"
+#include "itl_gppparser.hpp"
 #include "itl_htmlparser.hpp"
 #include "itl_insoparser.hpp"
 #include "itl_textparser.hpp"
@@ -80,6 +81,8 @@ static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
       return new ItlClParserHTML(errorInfo, models);
     case ItlEnDocumentFormat_Xml:
       return new ItlClParserXML(errorInfo, models);
+    case ItlEnDocumentFormat_Structured:
+      return new ItlClParserGpp(errorInfo, models);
     case ItlEnDocumentFormat_Inso: {
       // The libraries load from the directory by their full names; the
       // working directory is never changed. A missing directory is a
@@ -96,7 +99,6 @@ static ItlClParserABase* itlCreateParser(ItlEnDocumentFormat format,
       }
       return new ItlClParserINSO(errorInfo, directory, models);
     }
-    case ItlEnDocumentFormat_Structured:
     default:
       return nullptr;
   }

@@ -38,6 +38,14 @@ function(ti_fuzz_program exe)
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/common
                              ${CMAKE_CURRENT_SOURCE_DIR}/itl_base)
   target_compile_definitions(${exe} PRIVATE TI_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  # The filter-library target loads our stand-in filter libraries.
+  if(exe MATCHES "^fuzz_(replay_)?inso$" AND TARGET filter_standins)
+    add_dependencies(${exe} filter_standins)
+    target_compile_definitions(${exe} PRIVATE
+      TI_FILTER_STANDIN_DIR="${TI_FILTER_STANDIN_DIR}")
+    target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/source/filter_standin)
+    target_link_libraries(${exe} PRIVATE ${CMAKE_DL_LIBS})
+  endif()
 endfunction()
 
 foreach(src ${ti_fuzz_sources})

@@ -262,10 +262,11 @@ TEST(ParserHTML, TheFactoryHandsOutHtmlAndTextParsers) {
   ASSERT_NE(html, nullptr);
   EXPECT_EQ(html->getDocumentFormat(), ItlEnDocumentFormat_Html);
   EXPECT_EQ(factory.getCurrentParser(), html);
-  // A format whose parser is not built yet keeps the current parser.
-  for (auto f : {ItlEnDocumentFormat_Structured}) {
+  // A value that is no format keeps the current parser.
+  for (int f : {0, 99999, 100005}) {
     ItlClParserABase* p = html;
-    EXPECT_FALSE(factory.selectParser(none.info, f, "", none.models, p));
+    EXPECT_FALSE(factory.selectParser(none.info, static_cast<ItlEnDocumentFormat>(f),
+                                      "", none.models, p));
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(factory.getCurrentParser(), html);
   }

@@ -208,6 +208,47 @@ TEST_F(InsoFixture, RobustAgainstTheFiltersOutput) {
   EXPECT_EQ(run(parser, "ok").thrown.reason, -1);
 }
 
+// A port whose configuration names another fallback format and whose
+// field map is full.
+class FullMapPort : public RecordingPort {
+ public:
+  int32_t getFormatConverterFallbackFormat() const override { return 1234; }
+  void assignFieldNameToNumber(char const*, unsigned short&, bool&) override {
+    ItlClException("source/itl_index/itl_namemap:1", 1,
+                   ItlEnReasonCode_Map_out_of_range)
+        .raise();
+  }
+};
+
+TEST_F(InsoFixture, ConfiguredFallbackAndAThrowingTextDocument) {
+  ItlClParserINSO parser(info, TI_FILTER_STANDIN_DIR, store.models);
+  parser.init();
+  FullMapPort port;
+  CosClMemoryPool pool(65536, 65536, 256);
+  ItlClTlDocument doc(port);
+  doc.init(pool);
+  TestDocumentId id("doc", 0);
+  std::string text = "before\n@begin 6\nTitle\n@end\n";
+  ItlClDocumentInputScanner scanner;
+  scanner.setInputTextNoConv(text.data(), static_cast<unsigned>(text.size()));
+  Caught c = catchItl([&] {
+    doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
+    parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr, nullptr);
+    parser.processDocument(scanner);
+  });
+  parser.endDocument();
+  doc.reset();
+  // The fallback reached the filter; the exception of the field map left
+  // the loop after the content and the document were closed.
+  EXPECT_EQ(libs.daCounters().option2, 1234u);
+  EXPECT_EQ(c.reason, 404);
+  EXPECT_EQ(libs.caCounters().contentCloses, 1);
+  EXPECT_EQ(libs.daCounters().closes, 1);
+  EXPECT_EQ(libs.caCounters().openContents, 0);
+  EXPECT_EQ(libs.daCounters().openDocuments, 0);
+  EXPECT_EQ(run(parser, "ok").thrown.reason, -1);
+}
+
 TEST(InsoParser, Callbacks) {
   ItlClParserINSO* none = nullptr;
   (void)none;
