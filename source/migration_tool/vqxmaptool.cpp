@@ -155,13 +155,18 @@ int readOptions(CosClConsoleUI& console, Options& o, Run& run) {
 
 // The name lookups print the number the map hands out also for an unknown
 // name (1, with a warning): their return codes are not checked.
-void lookUp(Options const& o, Run& run) {
+void lookUp(CosClConsoleUI& console, Options const& o, Run& run) {
   uint16_t number = 0;
 #ifdef ITL_TOOLS_HAVE_NAME_LOOKUPS
   if (o.fields)
     itlFieldMapNameToNumber(run.search, o.name, &number);
   else
     itlAttributeMapNameToNumber(run.search, o.name, o.type, &number);
+#else
+  // A library without the lookups: refused rather than a wrong number.
+  char const kMessage[] = "Name lookup is not available";
+  console.format(kMessage, static_cast<int32_t>(kExitError));
+  throw ItlClTestException(kMessage, false);
 #endif
   if (o.fields)
     std::fprintf(run.out, " %ld is number for field  \"%s\" \n",
@@ -176,12 +181,12 @@ void lookUp(Options const& o, Run& run) {
 void act(CosClConsoleUI& console, Options const& o, Run& run) {
   ItlTyErrorInfoHandle ei = run.errorInfo;
   if (o.fields && o.name != nullptr) {
-    lookUp(o, run);
+    lookUp(console, o, run);
   } else if (o.fields) {
     checkError(console, "Error displaying field name map ", ei,
                itlDisplayFieldNameMap(run.search, run.out), 0, true);
   } else if (o.attributes && o.name != nullptr) {
-    lookUp(o, run);
+    lookUp(console, o, run);
   } else if (o.attributes) {
     checkError(console, "Error displaying attribute name map ", ei,
                itlDisplayAttributeNameMap(run.search, run.out), 0, true);
