@@ -158,6 +158,7 @@ int readOptions(CosClConsoleUI& console, Options& o, Run& run) {
 void lookUp(CosClConsoleUI& console, Options const& o, Run& run) {
   uint16_t number = 0;
 #ifdef ITL_TOOLS_HAVE_NAME_LOOKUPS
+  (void)console;
   if (o.fields)
     itlFieldMapNameToNumber(run.search, o.name, &number);
   else
