@@ -7,8 +7,11 @@
 #       < itl_index < itl_api
 # Inside itl_base, the engine's layers, lowest first:
 #   files < characters < blocks < postings < build < search < calls
-# itl_cnet (the thesaurus) and migration_tool may include any folder of
-# the index library; no folder of the index library includes theirs.
+# itl_cnet (the thesaurus) may include any folder of the index library;
+# migration_tool (vqxmaptool) only cos, its own folder, headers/itl_test
+# and the public C headers of the index library (headers/itl_api/*.h and
+# the code sets itl_codes.h they include): it links the shared libraries.
+# No folder of the index library includes theirs.
 #
 # A header belongs to the folder it lives in: cos/headers -> cos,
 # headers/<dir> and source/<dir> -> <dir>, an engine header is named
@@ -58,6 +61,15 @@ find source -name '*.[ch]pp' -o -name '*.h' -o -name '*.c' | sort |
                 }
                 if (!(layer in lrank) && (inc in owner) && owner[inc] != "cos") {
                     printf "%s: includes %s (folder %s is above itl_base)\n", file, inc, owner[inc]
+                    bad = 1
+                }
+                next
+            }
+            if (own == "migration_tool") {
+                dep = (inc in owner) ? owner[inc] : ""
+                if (!(dep == "" || dep == "cos" || dep == "migration_tool" || dep == "itl_test" ||
+                      (dep == "itl_api" && inc ~ /\.h$/) || inc == "itl_codes.h")) {
+                    printf "%s: includes %s (the tool uses only cos and the public itl headers)\n", file, inc
                     bad = 1
                 }
                 next

@@ -19,6 +19,7 @@
 
 #include "itl_api_base.h"
 #include "itl_api_config.h"
+#include "itl_api_docmap.h"
 #include "itl_api_context.h"
 #include "itl_api_docid.h"
 #include "itl_api_errorinfo.h"

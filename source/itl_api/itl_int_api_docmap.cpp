@@ -1,7 +1,8 @@
-// itl_int_api_docmap.cpp: the exported tool functions for document ids,
-// limits and name maps (itl_docmap_tools.hpp), on the API frame.
+// itl_int_api_docmap.cpp: the tool functions for document ids, limits and
+// name maps over the parts of an index (itl_api_docmap_parts.hpp), on the
+// API frame; the exported forms on handles (itl_api_docmap.cpp) call them.
 //
-// Each works on the parts of an index the caller hands over; the work is
+// Each works on the parts of an index it is handed; the work is
 // delegated to the document-name mapping, the number-to-name map and the
 // name maps. Origins of recorded failures are
 // "source/itl_api/itl_int_api_docmap:<line>" (and, for the name-map
@@ -11,8 +12,9 @@
 #include "cos_memmgr.hpp"
 #include "itl_api_frame.hpp"
 #include "itl_docmap_dix.hpp"
-#include "itl_docmap_tools.hpp"
+#include "itl_api_docmap_parts.hpp"
 #include "itl_docname_mapping.hpp"
+#include "itl_index.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
 #include "itl_name_maps.hpp"
@@ -27,6 +29,10 @@ bool isComplete(ItlStDocMapToolIndex const* index) {
          index->config != nullptr && index->errorInfo != nullptr;
 }
 
+void loadIfAsked(ItlStDocMapToolIndex const& index) {
+  if (index.toLoad != nullptr) index.toLoad->load();
+}
+
 // Frame of the functions on one part of the index: null index `nullCode`;
 // reset; a null part reason 25; then the work, guarded.
 template <class Part, class Body>
@@ -39,12 +45,15 @@ ItlEnReturnCode onPart(ItlStDocMapToolIndex const* index, Part* part,
   if (part == nullptr)
     return itlApiCheckFailed(errorInfo, origin,
                              ItlEnReasonCode_Invalid_argument);
-  return itlApiGuarded(errorInfo, origin, [&] { body(*part); });
+  return itlApiGuarded(errorInfo, origin, [&] {
+    loadIfAsked(*index);
+    body(*part);
+  });
 }
 
 }  // namespace
 
-ItlEnReturnCode itlDocMapObtainDocumentIds(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDocMapObtainDocumentIds(ItlStDocMapToolIndex const* index,
                                            uint64_t count, uint64_t* numbers,
                                            uint16_t* lengths, char* names,
                                            bool inOrder) {
@@ -68,6 +77,7 @@ ItlEnReturnCode itlDocMapObtainDocumentIds(ItlStDocMapToolIndex const* index,
     return itlApiCheckFailed(errorInfo, DOCMAP_ORIGIN(130),
                              ItlEnReasonCode_Invalid_argument);
   return itlApiGuarded(errorInfo, DOCMAP_ORIGIN(143), [&] {
+    loadIfAsked(*index);
     uint16_t slot = index->config->getMaxDocIDLength();
     index->mapping->access4Read();
     if (fixed)
@@ -79,7 +89,7 @@ ItlEnReturnCode itlDocMapObtainDocumentIds(ItlStDocMapToolIndex const* index,
   });
 }
 
-ItlEnReturnCode itlGetMaxDocNameSize(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolGetMaxDocNameSize(ItlStDocMapToolIndex const* index,
                                      uint16_t* size) {
   ItlClApiTrace trace(DOCMAP_ORIGIN(151));
   if (!isComplete(index)) return ItlEnReturnCode_Error_Handle;
@@ -92,7 +102,7 @@ ItlEnReturnCode itlGetMaxDocNameSize(ItlStDocMapToolIndex const* index,
   return errorInfo.getReturnCode();
 }
 
-ItlEnReturnCode itlGetMaxDocNumber(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolGetMaxDocNumber(ItlStDocMapToolIndex const* index,
                                    uint64_t* number) {
   ItlClApiTrace trace(DOCMAP_ORIGIN(183));
   if (!isComplete(index)) return ItlEnReturnCode_Error_Handle;
@@ -103,6 +113,7 @@ ItlEnReturnCode itlGetMaxDocNumber(ItlStDocMapToolIndex const* index,
                              ItlEnReasonCode_Invalid_argument);
   // A map of its own, so the index's mapping keeps its state.
   return itlApiGuarded(errorInfo, DOCMAP_ORIGIN(225), [&] {
+    loadIfAsked(*index);
     ItlClIndexLocation const& from = *index->location;
     ItlClIndexLocation location(
         from.getIndexName(), from.getIndexDirectory().getAsCString(),
@@ -122,16 +133,21 @@ ItlEnReturnCode itlGetMaxDocNumber(ItlStDocMapToolIndex const* index,
   });
 }
 
-ItlEnReturnCode itlNameMapProcess(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolNameMapProcess(ItlStDocMapToolIndex const* index,
                                   char const* name, uint16_t length,
                                   bool assign) {
   if (!isComplete(index)) return ItlEnReturnCode_Error;
   ItlClErrorInfo& errorInfo = *index->errorInfo;
   itlApiReset(errorInfo);
-  uint16_t maxLength = index->config->getMaxDocIDLength();
   if (name == nullptr || index->mapping == nullptr)
     return itlApiCheckFailed(errorInfo, DOCMAP_ORIGIN(876),
                              ItlEnReasonCode_Invalid_argument);
+  // The longest name is the configuration's on disk.
+  if (index->toLoad != nullptr &&
+      itlApiGuarded(errorInfo, DOCMAP_ORIGIN(879),
+                    [&] { loadIfAsked(*index); }) != ItlEnReturnCode_Success)
+    return errorInfo.getReturnCode();
+  uint16_t maxLength = index->config->getMaxDocIDLength();
   if (length > maxLength)
     return itlApiCheckFailed(errorInfo, DOCMAP_ORIGIN(882),
                              ItlEnReasonCode_Invalid_argument);
@@ -150,7 +166,7 @@ ItlEnReturnCode itlNameMapProcess(ItlStDocMapToolIndex const* index,
   });
 }
 
-ItlEnReturnCode itlNameMapFinalize(ItlStDocMapToolIndex const* index) {
+ItlEnReturnCode itlApiToolNameMapFinalize(ItlStDocMapToolIndex const* index) {
   return onPart(index, index != nullptr ? index->mapping : nullptr,
                 ItlEnReturnCode_Error, DOCMAP_ORIGIN(926),
                 [](ItlClDocumentNameMapping& mapping) {
@@ -159,7 +175,7 @@ ItlEnReturnCode itlNameMapFinalize(ItlStDocMapToolIndex const* index) {
                 });
 }
 
-ItlEnReturnCode itlNameMapMerge(ItlStDocMapToolIndex const* index) {
+ItlEnReturnCode itlApiToolNameMapMerge(ItlStDocMapToolIndex const* index) {
   return onPart(index, index != nullptr ? index->mapping : nullptr,
                 ItlEnReturnCode_Error, DOCMAP_ORIGIN(948),
                 [](ItlClDocumentNameMapping& mapping) {
@@ -168,7 +184,7 @@ ItlEnReturnCode itlNameMapMerge(ItlStDocMapToolIndex const* index) {
                 });
 }
 
-ItlEnReturnCode itlDisplayFieldNameMap(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDisplayFieldNameMap(ItlStDocMapToolIndex const* index,
                                        FILE* stream) {
   ItlClFieldNameMap* map =
       index != nullptr && stream != nullptr ? index->fieldNameMap : nullptr;
@@ -179,7 +195,7 @@ ItlEnReturnCode itlDisplayFieldNameMap(ItlStDocMapToolIndex const* index,
                 });
 }
 
-ItlEnReturnCode itlDisplayAttributeNameMap(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDisplayAttributeNameMap(ItlStDocMapToolIndex const* index,
                                            FILE* stream) {
   ItlClAttributeNameMap* map =
       index != nullptr && stream != nullptr ? index->attributeNameMap : nullptr;
@@ -190,13 +206,13 @@ ItlEnReturnCode itlDisplayAttributeNameMap(ItlStDocMapToolIndex const* index,
                 });
 }
 
-ItlEnReturnCode itl32To64FieldNameMap(ItlStDocMapToolIndex const* index) {
+ItlEnReturnCode itlApiTool32To64FieldNameMap(ItlStDocMapToolIndex const* index) {
   return onPart(index, index != nullptr ? index->fieldNameMap : nullptr,
                 ItlEnReturnCode_Error, INDEX_ORIGIN(101),
                 [](ItlClFieldNameMap& m) { m.convert32To64(); });
 }
 
-ItlEnReturnCode itl32To64AttributeNameMap(ItlStDocMapToolIndex const* index) {
+ItlEnReturnCode itlApiTool32To64AttributeNameMap(ItlStDocMapToolIndex const* index) {
   return onPart(index, index != nullptr ? index->attributeNameMap : nullptr,
                 ItlEnReturnCode_Error, INDEX_ORIGIN(122),
                 [](ItlClAttributeNameMap& m) {

@@ -1,9 +1,10 @@
-// itl_int_api_docmap_display.cpp: the exported document-map displays
-// (itl_docmap_tools.hpp) on the API frame; the work is in
+// itl_int_api_docmap_display.cpp: the document-map displays over the parts
+// of an index (itl_api_docmap_parts.hpp) on the API frame; the work is in
 // itl_docmap_display.cpp of the index folder.
 #include "itl_api_frame.hpp"
 #include "itl_docmap_display.hpp"
-#include "itl_docmap_tools.hpp"
+#include "itl_index.hpp"
+#include "itl_api_docmap_parts.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
 
@@ -28,6 +29,7 @@ ItlEnReturnCode displayMap(ItlStDocMapToolIndex const* index,
   ItlClErrorInfo& errorInfo = *index->errorInfo;
   itlApiReset(errorInfo);
   return itlApiGuarded(errorInfo, origin, [&] {
+    if (index->toLoad != nullptr) index->toLoad->load();
     ItlStDocMapDisplayTarget target{*index->location,
                                     index->config->getMaxDocIDLength(),
                                     index->config->getDocNamesHaveFixSize()};
@@ -38,7 +40,7 @@ ItlEnReturnCode displayMap(ItlStDocMapToolIndex const* index,
 
 }  // namespace
 
-ItlEnReturnCode itlDisplayDex(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDisplayDex(ItlStDocMapToolIndex const* index,
                               bool indexOnly, bool oneBlock,
                               unsigned int blockNumber,
                               CosClConsoleUI& console, bool hex) {
@@ -50,7 +52,7 @@ ItlEnReturnCode itlDisplayDex(ItlStDocMapToolIndex const* index,
                     indexOnly, oneBlock, blockNumber, console, hex);
 }
 
-ItlEnReturnCode itlDisplayDix(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDisplayDix(ItlStDocMapToolIndex const* index,
                               bool indexOnly, bool oneBlock,
                               unsigned int blockNumber,
                               CosClConsoleUI& console, bool hex) {
@@ -62,13 +64,14 @@ ItlEnReturnCode itlDisplayDix(ItlStDocMapToolIndex const* index,
                     indexOnly, oneBlock, blockNumber, console, hex);
 }
 
-ItlEnReturnCode itlDisplayDel(ItlStDocMapToolIndex const* index,
+ItlEnReturnCode itlApiToolDisplayDel(ItlStDocMapToolIndex const* index,
                               CosClConsoleUI& console) {
   ItlClApiTrace trace(ITL_API_POS("itl_int_api_docmap"));
   if (!isComplete(index)) return ItlEnReturnCode_Error;
   ItlClErrorInfo& errorInfo = *index->errorInfo;
   itlApiReset(errorInfo);
   return itlApiGuarded(errorInfo, kDelOrigin, [&] {
+    if (index->toLoad != nullptr) index->toLoad->load();
     ItlStDocMapDisplayTarget target{*index->location,
                                     index->config->getMaxDocIDLength(),
                                     index->config->getDocNamesHaveFixSize()};

@@ -19,7 +19,7 @@
 #include "cos_consoleui.hpp"
 #include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
-#include "itl_docmap_tools.hpp"
+#include "itl_api_docmap_parts.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   config.setDocNamesHaveFixSize((layout & 0x80) != 0);
   ItlClFieldNameMap fields(location, info);
   fields.init();
-  ItlStDocMapToolIndex tool{&location, &config, &info, &fields, nullptr, nullptr};
+  ItlStDocMapToolIndex tool{&location, &config, &info, &fields, nullptr, nullptr, nullptr};
 
   char const* argv[] = {"docmap_tools_fuzz"};
   CosClConsoleUI console(1, argv);
@@ -90,13 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   bool indexOnly = (flags & 1) != 0, oneBlock = (flags & 2) != 0,
        hex = (flags & 4) != 0;
   QuietStdout quiet;
-  int rc = itlDisplayDex(&tool, indexOnly, oneBlock, block, console, hex);
+  int rc = itlApiToolDisplayDex(&tool, indexOnly, oneBlock, block, console, hex);
   FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
-  rc = itlDisplayDix(&tool, indexOnly, oneBlock, block, console, hex);
+  rc = itlApiToolDisplayDix(&tool, indexOnly, oneBlock, block, console, hex);
   FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
-  rc = itlDisplayDel(&tool, console);
+  rc = itlApiToolDisplayDel(&tool, console);
   FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
-  rc = itl32To64FieldNameMap(&tool);
+  rc = itlApiTool32To64FieldNameMap(&tool);
   FUZZ_CHECK(rc == 0 || rc == 8);
   return 0;
 }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cos_consoleui.hpp"
-#include "itl_docmap_tools.hpp"
+#include "itl_api_docmap_parts.hpp"
 #include "itl_docname_mapping.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
@@ -54,7 +54,7 @@ struct ToolIndex {
     mapping->setNameLayout(config->getMaxDocIDLength(),
                            config->getDocNamesHaveFixSize());
     tool = {location.get(), config.get(), &info, fields.get(),
-            attributes.get(), mapping.get()};
+            attributes.get(), mapping.get(), nullptr};
   }
   std::string file(char const* ext) const { return dir + "ix" + ext; }
   // Every file of the index directory with its content.
@@ -65,7 +65,7 @@ struct ToolIndex {
     return all;
   }
   void process(std::string const& name, bool assign) {
-    ASSERT_EQ(itlNameMapProcess(&tool, name.data(),
+    ASSERT_EQ(itlApiToolNameMapProcess(&tool, name.data(),
                                 static_cast<uint16_t>(name.size()), assign),
               0)
         << name << " reason " << info.getReasonCode();
@@ -105,19 +105,19 @@ TEST_F(DocMapTools, NullIndexReturnsItsCodeAndRecordsNothing) {
       int rc;
       int expected;
     } const cases[] = {
-        {"ObtainDocumentIds", itlDocMapObtainDocumentIds(index, 1, &n, &s, names, true), 16},
-        {"GetMaxDocNameSize", itlGetMaxDocNameSize(index, &s), 16},
-        {"GetMaxDocNumber", itlGetMaxDocNumber(index, &n), 16},
-        {"NameMapProcess", itlNameMapProcess(index, "a", 1, true), 8},
-        {"NameMapFinalize", itlNameMapFinalize(index), 8},
-        {"NameMapMerge", itlNameMapMerge(index), 8},
-        {"DisplayFieldNameMap", itlDisplayFieldNameMap(index, stdout), 8},
-        {"DisplayAttributeNameMap", itlDisplayAttributeNameMap(index, stdout), 8},
-        {"32To64FieldNameMap", itl32To64FieldNameMap(index), 8},
-        {"32To64AttributeNameMap", itl32To64AttributeNameMap(index), 8},
-        {"DisplayDex", itlDisplayDex(index, false, false, 0, console, false), 8},
-        {"DisplayDix", itlDisplayDix(index, false, false, 0, console, false), 8},
-        {"DisplayDel", itlDisplayDel(index, console), 8},
+        {"ObtainDocumentIds", itlApiToolDocMapObtainDocumentIds(index, 1, &n, &s, names, true), 16},
+        {"GetMaxDocNameSize", itlApiToolGetMaxDocNameSize(index, &s), 16},
+        {"GetMaxDocNumber", itlApiToolGetMaxDocNumber(index, &n), 16},
+        {"NameMapProcess", itlApiToolNameMapProcess(index, "a", 1, true), 8},
+        {"NameMapFinalize", itlApiToolNameMapFinalize(index), 8},
+        {"NameMapMerge", itlApiToolNameMapMerge(index), 8},
+        {"DisplayFieldNameMap", itlApiToolDisplayFieldNameMap(index, stdout), 8},
+        {"DisplayAttributeNameMap", itlApiToolDisplayAttributeNameMap(index, stdout), 8},
+        {"32To64FieldNameMap", itlApiTool32To64FieldNameMap(index), 8},
+        {"32To64AttributeNameMap", itlApiTool32To64AttributeNameMap(index), 8},
+        {"DisplayDex", itlApiToolDisplayDex(index, false, false, 0, console, false), 8},
+        {"DisplayDix", itlApiToolDisplayDix(index, false, false, 0, console, false), 8},
+        {"DisplayDel", itlApiToolDisplayDel(index, console), 8},
     };
     for (auto const& c : cases) EXPECT_EQ(c.rc, c.expected) << c.what;
   }
@@ -127,34 +127,34 @@ TEST_F(DocMapTools, NullIndexReturnsItsCodeAndRecordsNothing) {
 TEST_F(DocMapTools, HighestNumberSurvivesDeletionAndMerge) {
   ToolIndex ix(base.path(), 16, false);
   uint64_t highest = 7;
-  EXPECT_EQ(itlGetMaxDocNumber(&ix.tool, &highest), 8);
+  EXPECT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, &highest), 8);
   EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Index_not_found);
   EXPECT_EQ(origin(ix.info), "source/itl_api/itl_int_api_docmap:217");
-  EXPECT_EQ(itlGetMaxDocNumber(&ix.tool, nullptr), 8);
+  EXPECT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, nullptr), 8);
   EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Invalid_argument);
   EXPECT_EQ(origin(ix.info), "source/itl_api/itl_int_api_docmap:201");
 
   for (int i = 1; i <= 5; ++i) ix.process("doc" + std::to_string(i), true);
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
-  ASSERT_EQ(itlGetMaxDocNumber(&ix.tool, &highest), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, &highest), 0);
   EXPECT_EQ(highest, 5u);
 
   for (int i = 1; i <= 5; ++i) ix.process("doc" + std::to_string(i), false);
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
-  ASSERT_EQ(itlNameMapMerge(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolNameMapMerge(&ix.tool), 0);
   ix.reopen();
-  ASSERT_EQ(itlGetMaxDocNumber(&ix.tool, &highest), 0);
+  ASSERT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, &highest), 0);
   EXPECT_EQ(highest, 5u);
   // Merged: the deleted numbers are gone, and numbers are not reused.
   uint64_t number = 3;
   uint16_t length = 0;
   char name[16];
-  EXPECT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 1, &number, &length, name, true), 8);
+  EXPECT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 1, &number, &length, name, true), 8);
   EXPECT_TRUE(ix.info.getReasonCode() == ItlEnReasonCode_Docmap_invalid_docnumber ||
               ix.info.getReasonCode() == ItlEnReasonCode_Docmap_docnumber_not_found);
   ix.process("doc1", true);
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
-  ASSERT_EQ(itlGetMaxDocNumber(&ix.tool, &highest), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, &highest), 0);
   EXPECT_EQ(highest, 6u);
 }
 
@@ -171,7 +171,7 @@ TEST_F(DocMapTools, ObtainDocumentIdsChecksThenLooksUp) {
       names.push_back(name);
       ix.process(name, true);
     }
-    ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
+    ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
 
     uint64_t numbers[4] = {9, 1, 300, 150};
     uint16_t lengths[4];
@@ -187,7 +187,7 @@ TEST_F(DocMapTools, ObtainDocumentIdsChecksThenLooksUp) {
         {numbers, nullptr, out.data(), fixed ? 0 : 123},
     };
     for (auto const& c : checks) {
-      int rc = itlDocMapObtainDocumentIds(&ix.tool, 4, c.numbers, c.lengths, c.names, true);
+      int rc = itlApiToolDocMapObtainDocumentIds(&ix.tool, 4, c.numbers, c.lengths, c.names, true);
       if (c.line == 0) {
         EXPECT_EQ(rc, 0);
         continue;
@@ -197,12 +197,12 @@ TEST_F(DocMapTools, ObtainDocumentIdsChecksThenLooksUp) {
       EXPECT_EQ(origin(ix.info),
                 "source/itl_api/itl_int_api_docmap:" + std::to_string(c.line));
     }
-    EXPECT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 0, numbers, lengths, out.data(), true), 0);
+    EXPECT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 0, numbers, lengths, out.data(), true), 0);
 
     // In order and sorted agree, at the caller's positions.
     for (bool inOrder : {true, false}) {
       std::fill(out.begin(), out.end(), '\0');
-      ASSERT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 4, numbers, lengths, out.data(), inOrder), 0);
+      ASSERT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 4, numbers, lengths, out.data(), inOrder), 0);
       for (int i = 0; i < 4; ++i) {
         std::string got(out.data() + i * size, fixed ? size : lengths[i]);
         EXPECT_EQ(got, names[numbers[i] - 1]) << "number " << numbers[i];
@@ -211,15 +211,15 @@ TEST_F(DocMapTools, ObtainDocumentIdsChecksThenLooksUp) {
     // An unknown number ends the call; results before it stay.
     uint64_t some[3] = {2, 301, 3};
     std::fill(out.begin(), out.end(), '\0');
-    EXPECT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 3, some, lengths, out.data(), true), 8);
+    EXPECT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 3, some, lengths, out.data(), true), 8);
     EXPECT_TRUE(ix.info.getReasonCode() == ItlEnReasonCode_Docmap_invalid_docnumber ||
                 ix.info.getReasonCode() == ItlEnReasonCode_Docmap_docnumber_not_found);
     EXPECT_EQ(std::string(out.data(), fixed ? size : lengths[0]), names[1]);
     // A stale return code is never returned.
     uint16_t max = 0;
-    EXPECT_EQ(itlGetMaxDocNameSize(&ix.tool, &max), 0);
+    EXPECT_EQ(itlApiToolGetMaxDocNameSize(&ix.tool, &max), 0);
     EXPECT_EQ(max, size);
-    EXPECT_EQ(itlGetMaxDocNameSize(&ix.tool, nullptr), 8);
+    EXPECT_EQ(itlApiToolGetMaxDocNameSize(&ix.tool, nullptr), 8);
     EXPECT_EQ(origin(ix.info), "source/itl_api/itl_int_api_docmap:167");
   }
 }
@@ -227,34 +227,34 @@ TEST_F(DocMapTools, ObtainDocumentIdsChecksThenLooksUp) {
 TEST_F(DocMapTools, NameMapProcessLimitsAndTransactions) {
   ToolIndex ix(base.path(), 8, false);
   ix.process("first", true);
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
   auto before = ix.snapshot();
 
   ix.process("12345678", true);  // exactly the maximum
-  EXPECT_EQ(itlNameMapProcess(&ix.tool, "123456789", 9, true), 8);
+  EXPECT_EQ(itlApiToolNameMapProcess(&ix.tool, "123456789", 9, true), 8);
   EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Invalid_argument);
   EXPECT_EQ(origin(ix.info), "source/itl_api/itl_int_api_docmap:882");
-  EXPECT_EQ(itlNameMapProcess(&ix.tool, nullptr, 1, true), 8);
+  EXPECT_EQ(itlApiToolNameMapProcess(&ix.tool, nullptr, 1, true), 8);
   EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Invalid_argument);
   ix.process("first", false);
   EXPECT_EQ(ix.snapshot(), before);  // nothing reaches the index directory
 
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
   EXPECT_NE(ix.snapshot(), before);
   uint64_t highest = 0;
-  ASSERT_EQ(itlGetMaxDocNumber(&ix.tool, &highest), 0);
+  ASSERT_EQ(itlApiToolGetMaxDocNumber(&ix.tool, &highest), 0);
   EXPECT_EQ(highest, 2u);  // 123456789 got no number
   // Deleting a name without a live number: 303.
-  EXPECT_EQ(itlNameMapProcess(&ix.tool, "first", 5, false), 8);
+  EXPECT_EQ(itlApiToolNameMapProcess(&ix.tool, "first", 5, false), 8);
   EXPECT_EQ(ix.info.getReasonCode(), 303);
-  ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);  // ends the update it opened
-  ASSERT_EQ(itlNameMapMerge(&ix.tool), 0);
+  ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);  // ends the update it opened
+  ASSERT_EQ(itlApiToolNameMapMerge(&ix.tool), 0);
   uint64_t one = 1;
   uint16_t length;
   char name[8];
-  EXPECT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 1, &one, &length, name, true), 8);
+  EXPECT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 1, &one, &length, name, true), 8);
   uint64_t two = 2;
-  EXPECT_EQ(itlDocMapObtainDocumentIds(&ix.tool, 1, &two, &length, name, true), 0);
+  EXPECT_EQ(itlApiToolDocMapObtainDocumentIds(&ix.tool, 1, &two, &length, name, true), 0);
   EXPECT_EQ(std::string(name, length), "12345678");
 }
 
@@ -278,14 +278,14 @@ TEST_F(DocMapTools, NameMapDisplays) {
   ix.fields->assignFieldNameToNumber("title", number, isNew);
   ix.fields->assignFieldNameToNumber("body", number, isNew);
   ix.attributes->assignAttributeNameToNumber("author", ItlEnAttributeType_String, number, isNew);
-  EXPECT_EQ(displayed(itlDisplayFieldNameMap, &ix.tool),
+  EXPECT_EQ(displayed(itlApiToolDisplayFieldNameMap, &ix.tool),
             "elementNumber elementName\n\n            2  title \n"
             "            3  body \n");
-  EXPECT_EQ(displayed(itlDisplayAttributeNameMap, &ix.tool), "elementNumber elementName\n\n");
+  EXPECT_EQ(displayed(itlApiToolDisplayAttributeNameMap, &ix.tool), "elementNumber elementName\n\n");
   ix.attributes->assignAttributeNameToNumber("price", ItlEnAttributeType_Number, number, isNew);
-  EXPECT_EQ(displayed(itlDisplayAttributeNameMap, &ix.tool),
+  EXPECT_EQ(displayed(itlApiToolDisplayAttributeNameMap, &ix.tool),
             "elementNumber elementName\n\n            2  price \n");
-  EXPECT_EQ(itlDisplayFieldNameMap(&ix.tool, nullptr), 8);
+  EXPECT_EQ(itlApiToolDisplayFieldNameMap(&ix.tool, nullptr), 8);
   EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Invalid_argument);
 }
 
@@ -306,7 +306,7 @@ void expectGaps(std::string const& input, std::string const& converted,
 
 std::string convertField(ToolIndex& ix, int expectedRc = 0) {
   testing::internal::CaptureStdout();
-  int rc = itl32To64FieldNameMap(&ix.tool);
+  int rc = itlApiTool32To64FieldNameMap(&ix.tool);
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(rc, expectedRc) << "reason " << ix.info.getReasonCode();
   return out;
@@ -326,7 +326,7 @@ TEST_F(DocMapTools, ConversionOfMapsMadeByTheLibrary) {
     ix.fields->onIndexFileCommitTransaction();
     for (int i = 0; i < documents; ++i)
       ix.process("document-" + std::to_string(i) + std::string(i % 20, 'z'), true);
-    ASSERT_EQ(itlNameMapFinalize(&ix.tool), 0);
+    ASSERT_EQ(itlApiToolNameMapFinalize(&ix.tool), 0);
     ix.reopen();
     ASSERT_EQ(ix.fields->getEntryCount(), 256u);
 
@@ -359,7 +359,7 @@ TEST_F(DocMapTools, ConversionOfMapsMadeByTheLibrary) {
     tool.location = &again;
     tool.fieldNameMap = &map;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(itl32To64FieldNameMap(&tool), 0);
+    EXPECT_EQ(itlApiTool32To64FieldNameMap(&tool), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Migration for file " + ix.file(".tf") + " not necessary, already 64bit.\n");
     EXPECT_EQ(readFile(ix.file(".tf.64")), converted);
@@ -375,7 +375,7 @@ TEST_F(DocMapTools, ConversionOfMapsMadeByTheLibrary) {
     tool.location = &third;
     tool.fieldNameMap = &damaged;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(itl32To64FieldNameMap(&tool), 8);
+    EXPECT_EQ(itlApiTool32To64FieldNameMap(&tool), 8);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(ix.info.getReasonCode(), ItlEnReasonCode_Io_read_error);
     EXPECT_FALSE(exists(ix.file(".tf.64")));
