@@ -85,8 +85,9 @@ int itlToolsUpdateOneDoc(CosClConsoleUI& console,
     model[bytes] = '\0';
     modelName = model;
   }
+  ItlTyCCSID documentCcsid = ccsid;  // the library writes back its guess
   rc = itlIndexUpdateDocument(update, docId, format, modelName, file.data,
-                              file.size, ccsid, language);
+                              file.size, &documentCcsid, language);
   if (rc != 0) {
     console.format(" itlIndexUpdateDocument RC", rc);
     if (rc >= ItlEnReturnCode_Error) line(console, "itlIndexUpdateDocument failed!");
