@@ -5,8 +5,9 @@
  * from them, and reads the current element with the element function of
  * the list's kind. Iterators are deleted before their list: once the list
  * is gone, itlHandleDeleteIterator refuses the iterator (16) and
- * itlListIteratorIsValid answers false. The plain navigation functions
- * (IsAtFirst .. SetToPrevious) do not test whether the list still lives.
+ * itlListIteratorIsValid answers false. The navigation functions
+ * (IsAtFirst .. SetToPrevious) answer false for a null iterator or one
+ * whose list is gone.
  */
 #ifndef ITL_API_LIST_H
 #define ITL_API_LIST_H

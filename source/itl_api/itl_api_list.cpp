@@ -82,27 +82,56 @@ bool itlListIteratorIsValid(ItlTyIteratorHandle handle) {
   return iterator->isListValid() && iterator->isValid();
 }
 
+// The navigation functions answer false for a null iterator, for one whose
+// list is gone and for anything the list's iterator throws: no exception
+// leaves them.
+namespace {
+
+template <class Step>
+bool itlApiNavigate(ItlTyIteratorHandle handle, Step&& step) {
+  if (handle == nullptr) return false;
+  ItlClListABase::Iterator* iterator = iteratorOf(handle);
+  if (!iterator->isListValid()) return false;
+  try {
+    return step(*iterator);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
 bool itlListIteratorIsAtFirst(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->isAtFirstElement();
+  return itlApiNavigate(handle, [](ItlClListABase::Iterator& i) {
+    return i.isAtFirstElement();
+  });
 }
 
 bool itlListIteratorIsAtLast(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->isAtLastElement();
+  return itlApiNavigate(handle, [](ItlClListABase::Iterator& i) {
+    return i.isAtLastElement();
+  });
 }
 
 bool itlListIteratorSetToFirst(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->setToFirst();
+  return itlApiNavigate(
+      handle, [](ItlClListABase::Iterator& i) { return i.setToFirst(); });
 }
 
 bool itlListIteratorSetToLast(ItlTyIteratorHandle handle) {
-  return iteratorOf(handle)->setToLast();
+  return itlApiNavigate(
+      handle, [](ItlClListABase::Iterator& i) { return i.setToLast(); });
 }
 
 bool itlListIteratorSetToNext(ItlTyIteratorHandle handle, uint32_t steps) {
-  return iteratorOf(handle)->setToNext(steps);
+  return itlApiNavigate(handle, [steps](ItlClListABase::Iterator& i) {
+    return i.setToNext(steps);
+  });
 }
 
 bool itlListIteratorSetToPrevious(ItlTyIteratorHandle handle,
                                   uint32_t steps) {
-  return iteratorOf(handle)->setToPrevious(steps);
+  return itlApiNavigate(handle, [steps](ItlClListABase::Iterator& i) {
+    return i.setToPrevious(steps);
+  });
 }
