@@ -23,6 +23,7 @@
 #include "itl_api_context.h"
 #include "itl_api_docid.h"
 #include "itl_api_errorinfo.h"
+#include "itl_api_highlight.h"
 #include "itl_api_index.h"
 #include "itl_api_library.h"
 #include "itl_api_list.h"

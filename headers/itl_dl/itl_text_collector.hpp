@@ -4,7 +4,9 @@
 // and keeps the text normalised with the index's normaliser and converted
 // to UTF-8, as one buffer that the highlighter searches. A delimiter is
 // one blank; fields only change the collector's own nesting and exclusion
-// flag (excluded text is collected too).
+// flag. Text inside an excluded field is left out, delimiters are not, as
+// the text document leaves them out of the index: the collected text counts
+// positions as the index does.
 //
 // Both buffers grow as needed: a normaliser that expands text (umlaut
 // folding, NFKC, Thai blanks) never loses text and never fails for want of
@@ -31,9 +33,9 @@ class ItlClTextCollector {
   // many bytes (at least one), the normalisation buffer 4096 units times
   // the normaliser's factor. Nothing collected.
   void init(unsigned int size);
-  // Normalises `units` units of text and appends them in UTF-8. A
-  // conversion failure raises (the cos error mapped); what was collected
-  // before stays.
+  // Normalises `units` units of text and appends them in UTF-8 (nothing
+  // while an excluded field is innermost). A conversion failure raises (the
+  // cos error mapped); what was collected before stays.
   void addText(unsigned short const* text, unsigned int units);
   // Appends one blank, normalised like text.
   void addDelimiter();
@@ -51,6 +53,8 @@ class ItlClTextCollector {
   ItlClFieldStack const& getFieldStack() const { return iv_clFieldStack; }
 
  private:
+  // addText without the exclusion test.
+  void append(unsigned short const* text, unsigned int units);
   void growNormalizationBuffer(unsigned int units);
   void ensureOutputRoom(unsigned int bytes);
 

@@ -66,6 +66,12 @@ void ItlClTextCollector::ensureOutputRoom(unsigned int bytes) {
 
 void ItlClTextCollector::addText(unsigned short const* text,
                                  unsigned int units) {
+  // Excluded text is not indexed: positions must not count it here either.
+  if (!iv_bExclusion) append(text, units);
+}
+
+void ItlClTextCollector::append(unsigned short const* text,
+                                unsigned int units) {
   if (iv_uiNormCapacity == 0) {
     unsigned int factor = iv_rclNormalizer.getNormalizeUnicodeFactor();
     growNormalizationBuffer(factor == 0 ? 1 : factor);
@@ -97,8 +103,9 @@ void ItlClTextCollector::addText(unsigned short const* text,
 }
 
 void ItlClTextCollector::addDelimiter() {
+  // A delimiter counts also inside an excluded field, as in the index.
   static unsigned short const kBlank = 0x0020;
-  addText(&kBlank, 1);
+  append(&kBlank, 1);
 }
 
 void ItlClTextCollector::startField(char const* name, bool exclude) {

@@ -294,8 +294,17 @@ TEST_F(XmlFixture, ByteOrderMarksWithoutCcsid) {
 }
 
 // A mapper that records every call.
+ItlClHitlist const& noHits() {
+  static ItlClHitlist const hits(0);
+  return hits;
+}
+
 struct RecordingMapper : ItlClDocumentOffsetMapper {
   std::vector<std::string> calls;
+  RecordingMapper() : ItlClDocumentOffsetMapper(noHits()) {}
+  ItlEnDocumentFormat getDocumentFormat() const override {
+    return ItlEnDocumentFormat_Xml;
+  }
   void setSourceBuffer(char const*, unsigned int bytes) override {
     calls.push_back("source " + std::to_string(bytes));
   }
