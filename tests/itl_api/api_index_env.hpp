@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,9 +34,11 @@ inline std::string const kTemplate =
 using Document = std::pair<std::string, std::u16string>;
 
 // One committed update of `index`: the documents of `adds` (name, text)
-// go in, the documents named in `removes` go out.
+// go in, the documents named in `removes` go out; `inside` runs within the
+// transaction (to name fields and attributes, for example).
 inline void update(ItlClIndex& index, std::vector<Document> const& adds,
-                   std::vector<std::string> const& removes = {}) {
+                   std::vector<std::string> const& removes = {},
+                   std::function<void()> const& inside = {}) {
   index.load();
   CosClMemoryPool pool{65536, 65536, 256};
   ItlClKernelInterface& kernel = index.getKernelInterface();
@@ -66,6 +69,7 @@ inline void update(ItlClIndex& index, std::vector<Document> const& adds,
     names.deleteDocumentName(&id);
     kernel.removeDocument(number);
   }
+  if (inside) inside();
   kernel.processUpdate();
   files.notifyEndTransaction();
   ItlClIndexCommit(index).commitUpdate();
