@@ -77,10 +77,12 @@ inline void update(ItlClIndex& index, std::vector<Document> const& adds,
 
 class Env {
  public:
-  explicit Env(char const* tag) : dir(tag, fastTempParent()) {
+  // `templ`: the configuration the index is created from.
+  explicit Env(char const* tag, std::string const& templ = kTemplate)
+      : dir(tag, fastTempParent()) {
     EXPECT_EQ(itlHandleNewErrorInfo(&ei), 0);
     EXPECT_EQ(itlHandleNewContext(&ctx, ei), 0);
-    EXPECT_TRUE(writeFile(dir / "t.ini", kTemplate));
+    EXPECT_TRUE(writeFile(dir / "t.ini", templ));
     std::filesystem::create_directories(dir / "ix");
     std::filesystem::create_directories(dir / "work");
     EXPECT_EQ(itlHandleNewIndex(ctx, "idx", directory().c_str(), &index), 0);
