@@ -18,10 +18,13 @@
 #define ITL_API_H
 
 #include "itl_api_base.h"
+#include "itl_api_attribute_map.h"
 #include "itl_api_config.h"
 #include "itl_api_docmap.h"
 #include "itl_api_context.h"
 #include "itl_api_docid.h"
+
+#include "itl_api_cp_converter.h"
 #include "itl_api_errorinfo.h"
 #include "itl_api_highlight.h"
 #include "itl_api_index.h"
@@ -29,6 +32,10 @@
 #include "itl_api_list.h"
 #include "itl_api_query.h"
 #include "itl_api_query_result.h"
+
+#include "itl_api_lookup.h"
+#include "itl_api_merge.h"
+#include "itl_api_normalizer.h"
 #include "itl_api_search_attribute.h"
 #include "itl_api_search_handle.h"
 #include "itl_api_search_string.h"

@@ -33,6 +33,7 @@
 #include <cstdio>
 
 #include "cos_filename.hpp"
+#include "itl_types.h"
 
 class ItlClIndexLocation;
 
@@ -69,12 +70,8 @@ constexpr uint32_t ITL_DOCMAP_TOP_SLOT = 32760;       // entry 0's number
 constexpr uint32_t ITL_DOCMAP_DII_ENTRY_SIZE = 12;    // ".dii" entry
 constexpr uint32_t ITL_DOCMAP_MAP_SIZE = ITL_DOCMAP_BLOCK_SIZE + ITL_DOCMAP_CTL_SIZE;
 
-// A document name as the maps take and return it: bytes without a
-// terminating zero and their count.
-struct _ItlStDocumentId {
-  char const* pszDocId;
-  uint16_t usDocIdLength;
-};
+// A document name as the maps take and return it (_ItlStDocumentId:
+// bytes without a terminating zero and their count) is in itl_types.h.
 
 // The data file's control record in memory.
 struct ItlStDataCtlRecord {
