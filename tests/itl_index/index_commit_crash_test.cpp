@@ -185,8 +185,11 @@ std::vector<Doc> firstDocs() {
 
 // The update under test: two new documents, a new field name and a new
 // attribute, one removal.
-void theUpdate(std::string const& base, int killAt = 0, int refuseAt = 0) {
-  update(base, {{"n1", u"alpha new", 11}, {"n2", u"zeta red", 12}}, {"d1"},
+void theUpdate(std::string const& base, int killAt = 0, int refuseAt = 0,
+               bool first = false) {
+  std::vector<std::string> removed;
+  if (!first) removed.push_back("d1");
+  update(base, {{"n1", u"alpha new", 11}, {"n2", u"zeta red", 12}}, removed,
          "f2", true, killAt, refuseAt);
 }
 
@@ -270,7 +273,8 @@ void copyTree(std::string const& from, std::string const& to) {
   fs::copy(from, to, fs::copy_options::recursive);
 }
 
-enum class Kind { Update, Merge };
+// Update: onto ten documents; Create: the first update of an empty index.
+enum class Kind { Update, Create, Merge };
 
 // The prepared index: ten documents, and for the merge four removed.
 struct Golden {
@@ -288,7 +292,7 @@ struct Golden {
       Open o(base);
       o.index.adminCreate((base + "/template.ini").c_str());
     }
-    update(base, firstDocs(), {}, "f1", false);
+    if (kind != Kind::Create) update(base, firstDocs(), {}, "f1", false);
     if (kind == Kind::Merge) update(base, {}, {"d2", "d3", "d4", "d5"}, "f1", false);
     before = observe(base);
     std::string probe = dir / "probe";
@@ -303,8 +307,8 @@ struct Golden {
 
   static void run(Kind kind, std::string const& base, int killAt,
                   int refuseAt) {
-    if (kind == Kind::Update) theUpdate(base, killAt, refuseAt);
-    else merge(base, killAt, refuseAt);
+    if (kind == Kind::Merge) merge(base, killAt, refuseAt);
+    else theUpdate(base, killAt, refuseAt, kind == Kind::Create);
   }
 };
 
@@ -403,6 +407,14 @@ TEST(IndexCommitCrash, UpdateKilledAtEveryOperationAndAtRandom) {
 }
 
 TEST(IndexCommitCrash, UpdateOperationRefused) { refusalRuns(Kind::Update); }
+
+TEST(IndexCommitCrash, FirstUpdateKilledAtEveryOperationAndAtRandom) {
+  killRuns(Kind::Create);
+}
+
+TEST(IndexCommitCrash, FirstUpdateOperationRefused) {
+  refusalRuns(Kind::Create);
+}
 
 TEST(IndexCommitCrash, MergeKilledAtEveryOperationAndAtRandom) {
   killRuns(Kind::Merge);
