@@ -116,8 +116,9 @@ void install(ItlClIndex const& index, std::vector<Step> const& steps) {
     if (s.kind == ItlClIndexCommit::STEP_RENAME) {
       if (!exists(from)) continue;  // done before a crash
       std::string to = base + s.to;
+      // ENOENT: a reader's recovery has just run the same step.
       if (itlFileOpRefused("rename", to.c_str()) ||
-          std::rename(from.c_str(), to.c_str()) != 0)
+          (std::rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT))
         ITL_CMT_RAISE(ItlEnReasonCode_Io_rename_error, from);
     } else {
       if (itlFileOpRefused("unlink", from.c_str()) ||

@@ -235,6 +235,20 @@ void finishCommit(CREATWRK* cwp) {
     if (cwp->mainState != 'E' && !flushed(cwp)) rmdir(indexDir(cwp).c_str());  // only when empty
 }
 
+// A staged commit keeps the "#" parts for its pending journal; a "#supp"
+// half that no step of `j` names is a leftover of the cycle (a cycle that
+// only deleted) and goes now, as finishCommit removes it after a commit.
+void dropUnstaged(CREATWRK* cwp, const VOZJOURNAL* j) {
+    const _FCTLHEAD* main = set(cwp, 0, VOZ_SET_MAIN);
+    const char* prefix = main->subdirPrefix[0] != '\0' ? main->subdirPrefix : cwp->directoryPrefix;
+    for (uint16_t i = 0; i < j->count; ++i)
+        if (j->steps[i].kind == VOZ_JNL_REPLACE && j->steps[i].slot == VOZ_JNL_SUPP &&
+            strcmp(j->steps[i].prefix, prefix) == 0)
+            return;
+    GTRSTATUS ignored{};
+    voz_IDXremove(set(cwp, 0, VOZ_SET_SUPP_NEW), &ignored);
+}
+
 // Step 3: the new parts of the blocks switched in. Blocks of one index
 // (the text and the item sub-index of an update) go under one mark, so
 // that a crash leaves both old or both new. With `stageOnly` the mark is
@@ -245,7 +259,12 @@ int commit(CREATWRK* blocks[2], bool stageOnly, GTRSTATUS* st) {
         if (blocks[i] != nullptr) mains[i] = set(blocks[i], 0, VOZ_SET_MAIN);
     if (stageOnly)
         return voz_JnlStageBlocks(
-            2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return stageCommit(blocks[i], j, s); },
+            2, mains,
+            [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) {
+                if (stageCommit(blocks[i], j, s) != 0) return -1;
+                dropUnstaged(blocks[i], j);
+                return 0;
+            },
             st);
     return voz_JnlCommitBlocks(
         2, mains, [blocks](int i, VOZJOURNAL* j, GTRSTATUS* s) { return stageCommit(blocks[i], j, s); },
