@@ -163,6 +163,9 @@ void ItlClIndexCommit::run(bool merge) {
   std::string base = basePath(iv_rclIndex);
   std::string mark = base + kMarkSuffix;
   std::vector<Step> steps;
+  // A commit without an open transaction is refused by the kernel (6)
+  // before anything is prepared: no file hears a rollback it never began.
+  bool const open = merge ? kernel.isMergeOpen() : kernel.isUpdateOpen();
   // 1. Prepare: nothing live changes.
   try {
     if (merge) kernel.prepareCommitMerge();
@@ -195,6 +198,7 @@ void ItlClIndexCommit::run(bool merge) {
       }
       throw;
     }
+    if (!open) throw;
     dropPrepared(iv_rclIndex);
     rollbackFiles();
     throw;

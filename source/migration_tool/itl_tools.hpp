@@ -57,7 +57,6 @@ void itlToolsDisplayError(CosClConsoleUI& console, char const* message,
 // blank, then " \n", on standard output.
 void printHex(char* data, unsigned int length, char* label);
 
-#ifdef ITL_TOOLS_HAVE_UPDATE
 // Indexes the document in file `fileName` under `docId` (format, model
 // name of less than 1024 bytes, CCSID, language), or with `remove` removes
 // the document `docId`. Returns the update's return code; 15 or 2 when the
@@ -76,6 +75,5 @@ int itlToolsUpdateOneDoc(CosClConsoleUI& console,
 int itlToolsUpdateAttrs(CosClConsoleUI& console,
                         ItlTyIndexUpdateHandle update,
                         ItlTyDocumentIDHandle docId, char const* fileName);
-#endif
 
 #endif  // ITL_TOOLS_HPP

@@ -1,10 +1,7 @@
 // itl_tools_update.cpp: the tool helpers that feed an update handle
 // (itl_tools.hpp): one document from a file, and attributes from an ini
-// file. Built when the library exports the update functions
-// (ITL_TOOLS_HAVE_UPDATE, set by CMakeLists.txt from the public headers).
+// file.
 #include "itl_tools.hpp"
-
-#ifdef ITL_TOOLS_HAVE_UPDATE
 
 #include <cstdlib>
 #include <cstring>
@@ -171,4 +168,3 @@ int itlToolsUpdateAttrs(CosClConsoleUI& console,
   return result;
 }
 
-#endif  // ITL_TOOLS_HAVE_UPDATE

@@ -157,18 +157,11 @@ int readOptions(CosClConsoleUI& console, Options& o, Run& run) {
 // name (1, with a warning): their return codes are not checked.
 void lookUp(CosClConsoleUI& console, Options const& o, Run& run) {
   uint16_t number = 0;
-#ifdef ITL_TOOLS_HAVE_NAME_LOOKUPS
   (void)console;
   if (o.fields)
     itlFieldMapNameToNumber(run.search, o.name, &number);
   else
     itlAttributeMapNameToNumber(run.search, o.name, o.type, &number);
-#else
-  // A library without the lookups: refused rather than a wrong number.
-  char const kMessage[] = "Name lookup is not available";
-  console.format(kMessage, static_cast<int32_t>(kExitError));
-  throw ItlClTestException(kMessage, false);
-#endif
   if (o.fields)
     std::fprintf(run.out, " %ld is number for field  \"%s\" \n",
                  static_cast<long>(number), o.name);

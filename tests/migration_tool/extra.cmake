@@ -1,8 +1,7 @@
 # Tests of the index migration tool: vqxmaptool_test runs the built
 # program (and its start script) as a child process; it writes its fixture
 # indexes through the library's object libraries. The program's path comes
-# through TI_VQXMAPTOOL; TI_TOOL_NAME_LOOKUPS tells whether the program was
-# built with the name lookups.
+# through TI_VQXMAPTOOL.
 if(TARGET vqxmaptool)
   add_executable(migration_tool_vqxmaptool_test
                  ${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/vqxmaptool_test.cpp)
@@ -15,21 +14,14 @@ if(TARGET vqxmaptool)
     TI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/data"
     TI_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}"
     TI_VQXMAPTOOL="$<TARGET_FILE:vqxmaptool>")
-  if(TI_TOOL_NAME_LOOKUPS)
-    target_compile_definitions(migration_tool_vqxmaptool_test PRIVATE TI_TOOL_NAME_LOOKUPS)
-  endif()
   add_dependencies(migration_tool_vqxmaptool_test vqxmaptool)
   gtest_discover_tests(migration_tool_vqxmaptool_test DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60 WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES TIMEOUT 300)
 
   # The tool helpers, compiled into the test with the library's objects;
-  # those that feed update handles only when the library has them.
   set(ti_tool_src ${PROJECT_SOURCE_DIR}/source/migration_tool)
-  set(ti_tool_tests tools)
-  if(TI_TOOL_UPDATE)
-    list(APPEND ti_tool_tests tools_update)
-  endif()
+  set(ti_tool_tests tools tools_update)
   foreach(name ${ti_tool_tests})
     set(exe migration_tool_${name}_test)
     add_executable(${exe} ${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/${name}_test.cpp
@@ -40,9 +32,6 @@ if(TARGET vqxmaptool)
       ${ti_tool_src} ${PROJECT_SOURCE_DIR}/headers/itl_test)
     target_compile_definitions(${exe} PRIVATE TI_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}"
       TI_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/data")
-    if(TI_TOOL_UPDATE)
-      target_compile_definitions(${exe} PRIVATE ITL_TOOLS_HAVE_UPDATE)
-    endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} PROPERTIES TIMEOUT 300)
   endforeach()

@@ -1,7 +1,6 @@
 // Tests of the tool helpers that feed an update handle: a fixture index
 // filled through itlToolsUpdateOneDoc and itlToolsUpdateAttrs, then shown
-// by vqxmaptool; the reports of bad attribute files. Built only when the
-// library exports the update functions (TI_TOOL_UPDATE, see extra.cmake).
+// by vqxmaptool; the reports of bad attribute files.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -58,12 +57,14 @@ TEST_F(ToolsUpdate, DocumentsAndAttributesFromFiles) {
                         "[STRING]\nNAME = author\nVALUE = someone\nCCSID = 819\n"
                         "[OTHER]\nNAME = x\n[NUMBER]\nNAME = bad\nVALUE = 1x\n"));
   ASSERT_EQ(itlDocumentIDSetName(docId, "d1", 2), 0);
+  // A document's attributes come before its text; the document call then
+  // indexes both together.
+  EXPECT_EQ(itlToolsUpdateAttrs(console, update, docId, (dir / "attrs.ini").c_str()), 0)
+      << out.str();
   EXPECT_EQ(itlToolsUpdateOneDoc(console, update, docId, false,
                                  (dir / "doc.txt").c_str(), ItlEnDocumentFormat_Text,
                                  nullptr, 819, "en_us"),
             0)
-      << out.str();
-  EXPECT_EQ(itlToolsUpdateAttrs(console, update, docId, (dir / "attrs.ini").c_str()), 0)
       << out.str();
   EXPECT_NE(out.str().find("illegal section in attributes file ignored"), std::string::npos);
   EXPECT_NE(out.str().find("illegal number value ignored, attribute name: bad"),

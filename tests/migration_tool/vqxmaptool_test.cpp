@@ -257,9 +257,6 @@ TEST_F(VqxMapTool, DisplaysOfAFixtureIndex) {
 }
 
 TEST_F(VqxMapTool, NameLookups) {
-#ifndef TI_TOOL_NAME_LOOKUPS
-  GTEST_SKIP() << "vqxmaptool was built without the name lookups";
-#endif
   makeFixture(dir, standardFixture());
   struct Row {
     std::vector<std::string> args;
