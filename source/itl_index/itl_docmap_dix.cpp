@@ -184,9 +184,12 @@ void ItlClDix::locateAppendPosition() {
   iv_uiBuildNameEnd = 0;
   getBlock()->clear();
   iv_uiCurrentBlock = 0;
-  if (iv_stIndexCtl.uiEntryCount == 0) return;
+  // Checked before the empty case too: the next block is written after the
+  // data file's counted ones, so a count the index does not back would put
+  // it far beyond the file's end.
   if (iv_stIndexCtl.uiEntryCount != iv_stDataCtl.uiBlockCount)
     itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_DIX_ORIGIN), iv_clIndexWorkName);
+  if (iv_stIndexCtl.uiEntryCount == 0) return;
   loadBlock(iv_iDataWorkFd, iv_clDataWorkName, iv_stDataCtl.uiBlockCount,
             iv_stDataCtl.uiBlockCount);
   uint32_t count = getBlock()->getCount();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -531,6 +532,37 @@ TEST_F(DocMapMaps, DamageIsReportedForEveryLookup) {
     reasons.erase(0);
     ASSERT_FALSE(reasons.empty());
     for (int r : reasons) EXPECT_TRUE(r == 300 || r == 17) << r;
+  }
+}
+
+// A data file whose control record counts blocks that the index file does
+// not list (an empty index, a huge block count) must be refused before an
+// update writes: writing the next block after the counted ones would put
+// it terabytes beyond the file's end.
+TEST_F(DocMapMaps, BlockCountWithoutIndexEntriesIsRefusedBeforeWriting) {
+  for (bool fixed : {false, true}) {
+    SCOPED_TRACE(fixed ? "fixed" : "sequential");
+    TempDir d("docmap_blockcount");
+    MapPair pair(d / "i", d / "w", 20, fixed);
+    pair.begin();
+    pair.assign(fixed ? std::string(20, 'a') : "first");
+    pair.end();
+    std::string did = readFile(pair.idx(".did")), dii = readFile(pair.idx(".dii"));
+    put32(did, 8, 0x20000002u);
+    put32(dii, 0, 0);
+    writeFile(pair.idx(".did"), did);
+    writeFile(pair.idx(".dii"), dii);
+    pair.reopenObjects();
+    int reason = thrown([&] {
+                   pair.begin();
+                   pair.assign(fixed ? std::string(20, 'b') : "second");
+                   pair.end();
+                 }).reason;
+    EXPECT_EQ(reason, 300);
+    for (std::string const& dir : {d / "i", d / "w"}) {
+      for (auto const& entry : std::filesystem::directory_iterator(dir))
+        EXPECT_LT(std::filesystem::file_size(entry.path()), 1u << 20) << entry.path();
+    }
   }
 }
 
