@@ -4,7 +4,8 @@
 # on purpose:
 #   libqorsvc   the services (Cos*, cos*, with their typeinfo, vtables and
 #               thunks), the string helpers of cos_string.hpp and the trace
-#               instance pointer gs_pclCosTraceInstance;
+#               instance pointer gs_pclCosTraceInstance, the message
+#               table gs_apszCosMessageTable;
 #   libvqxtext  the functions declared ITL_API_EXPORT in headers/itl_api
 #               (plain names from the *.h files, C++ functions from the *.hpp
 #               files), the engine calls (GTR*, VOZ_*, VOZStemUtil,
@@ -29,7 +30,7 @@ bad=0
 for lib in "$@"; do
     case $(basename "$lib") in
         libqorsvc*)
-            rule="^((${special})?(Cos|cos)[A-Za-z0-9_]*(::|\\(|$)|(gs_pclCosTraceInstance|strupr|strlwr|strcmpi|strncmpi|memicmp)$)" ;;
+            rule="^((${special})?(Cos|cos)[A-Za-z0-9_]*(::|\\(|$)|(gs_pclCosTraceInstance|gs_apszCosMessageTable|strupr|strlwr|strcmpi|strncmpi|memicmp)$)" ;;
         libvqxtext*)
             rule="^((${cxx_names})\\(|(GTR[A-Za-z0-9_]*|VOZ_[A-Za-z0-9_]*|VOZStemUtil|itlGetEngineType|voz_ClearStatus)\\(|(${special})?(${classes})(::|$))" ;;
         libvqxthes*)
