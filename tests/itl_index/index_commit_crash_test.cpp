@@ -341,6 +341,23 @@ bool nextUpdateAfter(Golden const& g, int k) {
   return k % 3 == 0 || k > g.ops || (k >= g.markAt - 2 && k <= g.markAt + 2);
 }
 
+// The plain build interrupts every operation. A sanitized build runs each
+// child some thirty times slower, so it interrupts every fourth operation,
+// the first and last, and all around the mark (the plain build still covers
+// every one), and kills at fewer random moments.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kStride = 4;
+constexpr int kRandomKills = 5;
+#else
+constexpr int kStride = 1;
+constexpr int kRandomKills = 15;
+#endif
+
+bool interruptAt(Golden const& g, int k) {
+  return k % kStride == 0 || k == 1 || k >= g.ops ||
+         (k >= g.markAt - 2 && k <= g.markAt + 2);
+}
+
 void killRuns(Kind kind) {
   Golden g(kind);
   ASSERT_NE(g.before, g.after);
@@ -349,9 +366,9 @@ void killRuns(Kind kind) {
   std::string base = g.dir / "run";
   uint32_t seed = testSeed();
   std::mt19937 random(seed);
-  int const randomKills = 15;
-  for (int k = 1; k <= g.ops + randomKills; ++k) {
+  for (int k = 1; k <= g.ops + kRandomKills; ++k) {
     bool precise = k <= g.ops;
+    if (precise && !interruptAt(g, k)) continue;
     copyTree(g.base, base);
     pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -389,6 +406,7 @@ void refusalRuns(Kind kind) {
   Golden g(kind);
   std::string base = g.dir / "run";
   for (int k = 1; k <= g.ops; ++k) {
+    if (!interruptAt(g, k)) continue;
     copyTree(g.base, base);
     std::string what = "operation " + std::to_string(k) + " of " +
                        std::to_string(g.ops) + " refused";
