@@ -4,7 +4,9 @@
 #                           their version links; RUNPATH $ORIGIN)
 #   <p>/bin                 vqxmaptool and vqxmovetool.sh, when built
 #   <p>/include/vqxtext     the C interface of the index library: every
-#                           headers/itl_api/*.h and itl_codes.h
+#                           headers/itl_api/*.h and the C headers of
+#                           headers/itl_common they include (itl_codes.h,
+#                           itl_types.h, itl_occurrence.h)
 #   <p>/include/vqxtext/engine
 #                           the engine calls (calls/voz_gtr*.hpp and their
 #                           siblings) with every engine header they include,
@@ -48,6 +50,8 @@ set(ti_include_text ${CMAKE_INSTALL_INCLUDEDIR}/vqxtext)
 set(ti_include_thes ${CMAKE_INSTALL_INCLUDEDIR}/vqxthes)
 file(GLOB ti_public_c_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/headers/itl_api/*.h)
 install(FILES ${ti_public_c_headers} ${PROJECT_SOURCE_DIR}/headers/itl_common/itl_codes.h
+        ${PROJECT_SOURCE_DIR}/headers/itl_common/itl_types.h
+        ${PROJECT_SOURCE_DIR}/headers/itl_common/itl_occurrence.h
         DESTINATION ${ti_include_text})
 if(TARGET vqxthes)
   install(FILES ${PROJECT_SOURCE_DIR}/headers/itl_cnet/voz_cnet.h DESTINATION ${ti_include_thes})
