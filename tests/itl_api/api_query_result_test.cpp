@@ -18,10 +18,7 @@ namespace {
 using qc::Builder;
 using qc::Names;
 
-qc::Env& env() {
-  static qc::Env* e = new qc::Env();  // shared by the tests of this binary
-  return *e;
-}
+qc::Env& env() { return qc::sharedEnv(); }
 
 uint32_t listCount(ItlTyListHandle list) {
   uint32_t count = 0;

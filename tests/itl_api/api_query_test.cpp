@@ -14,10 +14,7 @@ namespace {
 using qc::Builder;
 using qc::Names;
 
-qc::Env& env() {
-  static qc::Env* e = new qc::Env();  // shared by the tests of this binary
-  return *e;
-}
+qc::Env& env() { return qc::sharedEnv(); }
 
 struct Row {
   char const* what;

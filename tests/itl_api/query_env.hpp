@@ -197,6 +197,25 @@ class Builder {
   CorpusIndex& iv_rIndex;
 };
 
+// The environment shared by the tests of one program: made on first use
+// and freed (its index directory removed) when the tests end.
+inline Env& sharedEnv() {
+  static Env* env = nullptr;
+  if (env == nullptr) {
+    struct Release : ::testing::Environment {
+      Env** slot;
+      explicit Release(Env** s) : slot(s) {}
+      void TearDown() override {
+        delete *slot;
+        *slot = nullptr;
+      }
+    };
+    env = new Env();
+    ::testing::AddGlobalTestEnvironment(new Release(&env));
+  }
+  return *env;
+}
+
 }  // namespace qc
 
 #endif  // TESTS_ITL_API_QUERY_ENV_HPP
