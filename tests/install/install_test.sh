@@ -22,7 +22,10 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 export LD_LIBRARY_PATH=$libdir
 # A sanitizer build's libraries need the sanitizer runtime in the program.
 extra=()
-if nm -D "$libdir/libvqxtext.so" | grep -q __asan_; then
+# (nm's whole output is read first: with pipefail, grep -q stopping early
+# would fail the pipe through nm's SIGPIPE.)
+symbols=$(nm -D "$libdir/libvqxtext.so")
+if grep -q __asan_ <<< "$symbols"; then
     extra=(-fsanitize=address,undefined)
 fi
 
