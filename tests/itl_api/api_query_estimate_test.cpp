@@ -3,6 +3,7 @@
 // between estimates, scopes, and the checks of the three functions.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,20 @@ TEST_F(QueryEstimate, ScopeChangesNothing) {
   if (list != nullptr) itlHandleDeleteList(&list);
   itlHandleDeleteQuery(&query);
   itlHandleDeleteQueryResult(&result);
+}
+
+TEST_F(QueryEstimate, EngineFailureWritesNoCounts) {
+  ASSERT_EQ(term(estimate, "alpha"), 0);
+  EXPECT_EQ(process(0), 12u);
+  // The index's files vanish under the kept estimate.
+  for (auto const& entry : std::filesystem::directory_iterator(ix.dir.path()))
+    if (entry.path().filename() != "template.ini")
+      std::filesystem::remove_all(entry.path());
+  uint64_t selected = 777, second = 777;
+  EXPECT_EQ(itlQueryEstimateProcess(estimate, 0, &selected, &second), 8);
+  EXPECT_NE(ix.reason(), 0);
+  EXPECT_EQ(selected, 777u);
+  EXPECT_EQ(second, 777u);
 }
 
 TEST_F(QueryEstimate, ChecksOfTheFunctions) {
