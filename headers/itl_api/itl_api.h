@@ -31,6 +31,7 @@
 #include "itl_api_library.h"
 #include "itl_api_list.h"
 #include "itl_api_query.h"
+#include "itl_api_query_estimate.h"
 #include "itl_api_query_result.h"
 
 #include "itl_api_lookup.h"

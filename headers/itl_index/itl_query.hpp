@@ -93,6 +93,13 @@ class ItlClAlQuery {
   CosClCCSID const& getCCSID() const { return iv_clCCSID; }
   CosClLanguage const& getLanguage() const { return iv_clLanguage; }
 
+ protected:
+  // Compiles the condition with the context's callbacks; the query is
+  // processed from then on.
+  void finalizeCondition();
+  // The engine's status record of the last engine call.
+  GTRSTATUS& getStatus() { return iv_stStatus; }
+
  private:
   void releaseSearchHandle();
   // The engine's ranking function: the caller's callback with its data.

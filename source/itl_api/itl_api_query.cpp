@@ -3,10 +3,7 @@
 // entry.
 #include <cstring>
 
-#include "itl_api_frame.hpp"
-#include "itl_api_query.h"
-#include "itl_api_search_handle.hpp"
-#include "itl_query.hpp"
+#include "itl_api_query.hpp"
 #include "itl_query_result.hpp"
 #include "itl_search_attribute.hpp"
 #include "itl_search_term.hpp"
@@ -15,9 +12,7 @@
 
 namespace {
 
-ItlClAlQuery* object(ItlTyQueryHandle handle) {
-  return reinterpret_cast<ItlClAlQuery*>(handle);
-}
+ItlClAlQuery* object(ItlTyQueryHandle handle) { return itlApiQuery(handle); }
 
 bool isOne(bool value) {
   unsigned char raw;
@@ -46,22 +41,8 @@ ItlEnReturnCode itlHandleNewQuery(ItlTyIndexSearchHandle searchHandle,
   ItlClApiTrace trace(ITL_QY_POS);
   trace.text("language", language);
   trace.dump(CosEnTraceDataType::UINT16, "ItlTyCCSID", &ccsid, 2);
-  if (searchHandle == nullptr) return ItlEnReturnCode_Error_Handle;
-  ItlClIndexSearch& search = *itlApiIndexSearch(searchHandle);
-  ItlClErrorInfo& errorInfo = search.getErrorInfo();
-  itlApiReset(errorInfo);
-  if (handle == nullptr || language == nullptr)
-    return itlApiCheckFailed(errorInfo, ITL_QY_POS,
-                             ItlEnReasonCode_Invalid_argument);
-  *handle = nullptr;
-  return itlApiGuarded(errorInfo, ITL_QY_POS, [&] {
-    ItlClAlQuery* query = itlApiMake<ItlClAlQuery>(ItlClNoInit(), search);
-    // Stored first: after a refused language or CCSID the caller deletes
-    // the handle.
-    *handle = reinterpret_cast<ItlTyQueryHandle>(query);
-    ItlEnReasonCode reason = query->setCCSIDAndLanguage(ccsid, language);
-    if (reason != 0) refuse(errorInfo, reason);
-  });
+  return itlApiNewQuery<ItlClAlQuery>(ITL_QY_POS, searchHandle, language,
+                                      ccsid, handle);
 }
 
 ItlEnReturnCode itlHandleDeleteQuery(ItlTyQueryHandle* handle) {

@@ -174,13 +174,17 @@ void ItlClAlQuery::setNewIndex(ItlClIndexSearch& search) {
   iv_pclSearch = &search;
 }
 
+void ItlClAlQuery::finalizeCondition() {
+  iv_clCondition.finalize(&iv_pclSearch->getContext());
+  iv_bProcessed = true;
+}
+
 void ItlClAlQuery::process(ItlClQueryResult& result) {
   CosClTrace trace(CosEnTraceDetail::HIGH, 3, kQueryOrigin);
   RTRVRANK* rank = iv_bDoRank ? &iv_stRank : nullptr;
   ItlClIndex& index = iv_pclSearch->getIndex();
   result.notifySearchStart(index, rank);
-  iv_clCondition.finalize(&iv_pclSearch->getContext());
-  iv_bProcessed = true;
+  finalizeCondition();
 
   int32_t threshold = iv_clCondition.getProcessingThreshold();
   uint64_t limit = result.getLimit();
