@@ -163,15 +163,17 @@ static int isWordByte(unsigned char c) { return isalnum(c) || c >= 0x80; }
 static uint32_t findOccurrences(char const* text, size_t length, int words,
                                 char** word, ItlStOccurrence* out) {
   size_t i = 0;
-  int32_t position = 0; /* characters before text[i] */
+  /* Positions count characters from 1; blanks between words count
+   * nothing, as the index counts them. */
+  int32_t position = 1;
   uint32_t count = 0;
   while (i < length && count < MAX_OCCURRENCES) {
     size_t start;
     int32_t first;
     int w;
     if (!isWordByte((unsigned char)text[i])) {
+      if (!isspace((unsigned char)text[i])) ++position;
       ++i;
-      ++position;
       continue;
     }
     start = i;
