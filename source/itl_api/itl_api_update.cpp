@@ -165,33 +165,42 @@ ItlEnReturnCode itlIndexUpdateRemoveDocument(ItlTyIndexUpdateHandle handle,
       ItlClUpdateRollbackStep{update, true});
 }
 
-ItlEnReturnCode itlIndexUpdateProcess(ItlTyIndexUpdateHandle handle) {
-  ItlClApiTrace trace(ITL_UP_POS);
+namespace {
+
+// Process, commit and rollback: null handle 16, the error info reset, then
+// `body` on the update guarded (with the rollback-marking step when given).
+template <typename Body, typename... Step>
+ItlEnReturnCode onWholeUpdate(ItlTyIndexUpdateHandle handle, Body body,
+                              Step... step) {
   if (handle == nullptr) return ItlEnReturnCode_Error_Handle;
   ItlClIndexUpdate& update = *itlApiIndexUpdate(handle);
   ItlClErrorInfo& errorInfo = update.getErrorInfo();
   itlApiReset(errorInfo);
-  return itlApiGuarded(errorInfo, ITL_UP_POS, [&] { update.process(); },
-                       ItlClUpdateRollbackStep{update, false});
+  return itlApiGuarded(errorInfo, ITL_UP_POS, [&] { body(update); },
+                       step...);
+}
+
+}  // namespace
+
+ItlEnReturnCode itlIndexUpdateProcess(ItlTyIndexUpdateHandle handle) {
+  ItlClApiTrace trace(ITL_UP_POS);
+  if (handle == nullptr) return ItlEnReturnCode_Error_Handle;
+  ItlClIndexUpdate* update = itlApiIndexUpdate(handle);
+  return onWholeUpdate(handle, [](ItlClIndexUpdate& u) { u.process(); },
+                       ItlClUpdateRollbackStep{*update, false});
 }
 
 ItlEnReturnCode itlIndexUpdateCommit(ItlTyIndexUpdateHandle handle) {
   ItlClApiTrace trace(ITL_UP_POS);
   if (handle == nullptr) return ItlEnReturnCode_Error_Handle;
-  ItlClIndexUpdate& update = *itlApiIndexUpdate(handle);
-  ItlClErrorInfo& errorInfo = update.getErrorInfo();
-  itlApiReset(errorInfo);
-  return itlApiGuarded(errorInfo, ITL_UP_POS, [&] { update.commit(); },
-                       ItlClUpdateRollbackStep{update, false});
+  ItlClIndexUpdate* update = itlApiIndexUpdate(handle);
+  return onWholeUpdate(handle, [](ItlClIndexUpdate& u) { u.commit(); },
+                       ItlClUpdateRollbackStep{*update, false});
 }
 
 ItlEnReturnCode itlIndexUpdateRollback(ItlTyIndexUpdateHandle handle) {
   ItlClApiTrace trace(ITL_UP_POS);
-  if (handle == nullptr) return ItlEnReturnCode_Error_Handle;
-  ItlClIndexUpdate& update = *itlApiIndexUpdate(handle);
-  ItlClErrorInfo& errorInfo = update.getErrorInfo();
-  itlApiReset(errorInfo);
-  return itlApiGuarded(errorInfo, ITL_UP_POS, [&] { update.rollback(); });
+  return onWholeUpdate(handle, [](ItlClIndexUpdate& u) { u.rollback(); });
 }
 
 ItlEnReturnCode itlIndexUpdateSetDateAttribute(ItlTyIndexUpdateHandle handle,
