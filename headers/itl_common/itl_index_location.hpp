@@ -10,6 +10,8 @@
 #ifndef ITL_INDEX_LOCATION_HPP
 #define ITL_INDEX_LOCATION_HPP
 
+#include <string>
+
 #include "cos_location.hpp"
 
 class ItlClIndexLocation {
@@ -32,6 +34,15 @@ class ItlClIndexLocation {
     return iv_clWorkingDirectory;
   }
 
+  // The base name of this location's working files: the index name
+  // followed by a tag unique to this location object ("-<pid>-<n>"). Two
+  // index objects that share a working directory (two indexes of one name
+  // in different directories, or a searcher and the updater of one index)
+  // thus never open, truncate or remove each other's working files.
+  std::string getWorkBaseName() const { return workBaseNameOf(iv_szIndexName); }
+  // The same for another index name (a rename in progress).
+  std::string workBaseNameOf(char const* indexName) const;
+
   // Whether the document-number map files of this index were converted to
   // the 64-bit layout in this process (they are converted once per index).
   bool areDocMapFilesConverted() const { return iv_bDocMapFilesConverted; }
@@ -42,6 +53,7 @@ class ItlClIndexLocation {
   CosClLocation iv_clIndexDirectory;
   CosClLocation iv_clWorkingDirectory;
   mutable bool iv_bDocMapFilesConverted;
+  char iv_szWorkTag[32];
 };
 
 #endif  // ITL_INDEX_LOCATION_HPP

@@ -38,6 +38,7 @@
 #define ITL_KERNEL_INTERFACE_HPP
 
 #include <cstdint>
+#include <string>
 
 #include "itl_boundary_info.hpp"
 
@@ -194,8 +195,18 @@ class ItlClKernelInterface {
 
   void ensureConverter();
   void requireCreateHandle(char const* origin, unsigned line) const;
-  // Forgets the creation handle after the engine freed it.
-  void dropCreateHandle() { iv_pvCreateHandle = nullptr; }
+  // Forgets the creation handle after the engine freed it, and removes the
+  // update's work directory.
+  void dropCreateHandle();
+  // Forgets the merge handle after the engine freed it, and removes the
+  // merge's work directory.
+  void dropMergeHandle();
+  // A new directory for one update or merge cycle of the engine inside the
+  // index's working directory. The engine names its work files after the
+  // index ("<name>.K00"), so two cycles on indexes of one name that share a
+  // working directory (by default the temporary directory) would otherwise
+  // write into each other's files. Empty when none can be made.
+  std::string makeCycleWorkDirectory() const;
   // Makes room for `needed` more bytes of text.
   void growBuffer(uint32_t needed);
 
@@ -203,6 +214,8 @@ class ItlClKernelInterface {
   ItlClIndexConfig const& iv_rclConfig;
   void* iv_pvCreateHandle;   // engine's; null when no update is open
   void* iv_pvMergeHandle;    // engine's; null when no merge is open
+  std::string iv_sUpdateWorkDir;  // the open update's work directory
+  std::string iv_sMergeWorkDir;   // the open merge's work directory
   CosClMemoryPool* iv_pclPool;          // the open update's pool, borrowed
   CosClCodePage2UTF8Converter* iv_pclConverter;  // 13488 -> UTF-8, owned
   CosClCodePage2UTF8Converter* iv_pclItemConverter;  // item CCSID -> UTF-8

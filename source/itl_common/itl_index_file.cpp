@@ -2,6 +2,10 @@
 // index-file base and the broadcasts of the index-file manager.
 #include "itl_index_file.hpp"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -20,6 +24,9 @@ ItlClIndexLocation::ItlClIndexLocation(char const* indexName,
                                        char const* workingDirectory)
     : iv_clIndexDirectory(indexDirectory),
       iv_bDocMapFilesConverted(false) {
+  static std::atomic<unsigned> s_uiLocations{0};
+  std::snprintf(iv_szWorkTag, sizeof iv_szWorkTag, "-%u-%u",
+                (unsigned)getpid(), ++s_uiLocations);
   setIndexName(indexName);
   setWorkingDirectory(workingDirectory);
 }
@@ -28,6 +35,10 @@ void ItlClIndexLocation::setIndexName(char const* indexName) {
   if (indexName == nullptr) indexName = "";
   std::strncpy(iv_szIndexName, indexName, COS_PATH_MAX_LENGTH);
   iv_szIndexName[COS_PATH_MAX_LENGTH] = '\0';
+}
+
+std::string ItlClIndexLocation::workBaseNameOf(char const* indexName) const {
+  return std::string(indexName != nullptr ? indexName : "") + iv_szWorkTag;
 }
 
 void ItlClIndexLocation::setIndexDirectory(char const* directory) {

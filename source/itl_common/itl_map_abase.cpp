@@ -115,7 +115,8 @@ CosClFilename ItlClMapABase::getMapFileName() const {
 
 CosClFilename ItlClMapABase::getShadowFileName() const {
   return CosClFilename(iv_rclLocation.getWorkingDirectory(),
-                       iv_rclLocation.getIndexName(), iv_pszShadowName);
+                       iv_rclLocation.getWorkBaseName().c_str(),
+                       iv_pszShadowName);
 }
 
 // ---------------------------------------------------------------------------

@@ -56,12 +56,12 @@ void ItlClDeletedDocs::refreshNames() {
                             iv_rclLocation.getIndexName(), ITL_DOCMAP_EXT_DEL);
   iv_clWorkName =
       CosClFilename(iv_rclLocation.getWorkingDirectory(),
-                    iv_rclLocation.getIndexName(), ITL_DOCMAP_EXT_XEL);
+                    iv_rclLocation.getWorkBaseName().c_str(), ITL_DOCMAP_EXT_XEL);
 }
 
 void ItlClDeletedDocs::setNewBaseName(char const* name) {
   iv_clName.setNewBaseName(name);
-  iv_clWorkName.setNewBaseName(name);
+  iv_clWorkName.setNewBaseName(iv_rclLocation.workBaseNameOf(name).c_str());
 }
 
 void ItlClDeletedDocs::setWorkingDirectory(char const* directory) {

@@ -601,9 +601,10 @@ void ItlClDex::reset() {
 void ItlClDex::setNewName(char const* newBaseName) {
   closeAll();
   iv_clDataName.setNewBaseName(newBaseName);
-  iv_clDataWorkName.setNewBaseName(newBaseName);
+  std::string const work = iv_rclLocation.workBaseNameOf(newBaseName);
+  iv_clDataWorkName.setNewBaseName(work.c_str());
   iv_clIndexName.setNewBaseName(newBaseName);
-  iv_clIndexWorkName.setNewBaseName(newBaseName);
+  iv_clIndexWorkName.setNewBaseName(work.c_str());
   delete iv_pclSeqBlock;
   iv_pclSeqBlock = nullptr;
   delete iv_pclFixBlock;

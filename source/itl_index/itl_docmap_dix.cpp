@@ -55,8 +55,9 @@ ItlClDix::ItlClDix(ItlClIndexLocation const& location)
       iv_uiCursor(0),
       iv_uiSeqEntry(0),
       iv_uiSeqOffset(0) {
-  iv_clTempName = CosClFilename(location.getWorkingDirectory(),
-                                location.getIndexName(), ITL_DOCMAP_EXT_TDM);
+  iv_clTempName =
+      CosClFilename(location.getWorkingDirectory(),
+                    location.getWorkBaseName().c_str(), ITL_DOCMAP_EXT_TDM);
 }
 
 ItlClDix::~ItlClDix() {
@@ -68,7 +69,7 @@ void ItlClDix::refreshAllNames() {
   refreshNames();
   iv_clTempName =
       CosClFilename(iv_rclLocation.getWorkingDirectory(),
-                    iv_rclLocation.getIndexName(), ITL_DOCMAP_EXT_TDM);
+                    iv_rclLocation.getWorkBaseName().c_str(), ITL_DOCMAP_EXT_TDM);
 }
 
 void ItlClDix::setMaxDocNameSize(uint16_t size, bool fixed) {
@@ -515,10 +516,11 @@ void ItlClDix::setNewName(char const* newBaseName) {
   closeAll();
   closeTempFile();
   iv_clDataName.setNewBaseName(newBaseName);
-  iv_clDataWorkName.setNewBaseName(newBaseName);
+  std::string const work = iv_rclLocation.workBaseNameOf(newBaseName);
+  iv_clDataWorkName.setNewBaseName(work.c_str());
   iv_clIndexName.setNewBaseName(newBaseName);
-  iv_clIndexWorkName.setNewBaseName(newBaseName);
-  iv_clTempName.setNewBaseName(newBaseName);
+  iv_clIndexWorkName.setNewBaseName(work.c_str());
+  iv_clTempName.setNewBaseName(work.c_str());
   delete iv_pclSeqBlock;
   iv_pclSeqBlock = nullptr;
   delete iv_pclFixBlock;

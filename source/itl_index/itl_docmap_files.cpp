@@ -186,9 +186,11 @@ void ItlClDocNameMappingFiles::refreshNames() {
   CosClLocation const& work = iv_rclLocation.getWorkingDirectory();
   char const* index = iv_rclLocation.getIndexName();
   iv_clDataName = CosClFilename(dir, index, iv_pszDataExt);
-  iv_clDataWorkName = CosClFilename(work, index, iv_pszDataWorkExt);
+  std::string const workBase = iv_rclLocation.getWorkBaseName();
+  iv_clDataWorkName = CosClFilename(work, workBase.c_str(), iv_pszDataWorkExt);
   iv_clIndexName = CosClFilename(dir, index, iv_pszIndexExt);
-  iv_clIndexWorkName = CosClFilename(work, index, iv_pszIndexWorkExt);
+  iv_clIndexWorkName =
+      CosClFilename(work, workBase.c_str(), iv_pszIndexWorkExt);
 }
 
 void ItlClDocNameMappingFiles::setWorkingDirectory(char const* directory) {

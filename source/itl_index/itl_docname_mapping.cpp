@@ -56,8 +56,8 @@ std::string ItlClDocumentNameMapping::indexPath(char const* extension) const {
 }
 
 std::string ItlClDocumentNameMapping::workPath(char const* extension) const {
-  return CosClFilename(iv_sWorkDir.c_str(), iv_rclLocation.getIndexName(),
-                       extension)
+  return CosClFilename(iv_sWorkDir.c_str(),
+                       iv_rclLocation.getWorkBaseName().c_str(), extension)
       .getAsCString();
 }
 

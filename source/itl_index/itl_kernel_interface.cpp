@@ -8,7 +8,10 @@
 // forgotten exactly where the engine frees them (see the header).
 #include "itl_kernel_interface.hpp"
 
+#include <stdlib.h>
+
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -37,6 +40,22 @@ constexpr uint8_t kCodePageTurkish = 37;
 
 char const* directoryOf(CosClLocation const& location) {
   return location.getAsCString();
+}
+
+// The directory the engine works in: the cycle's own, else the index's
+// working directory.
+char const* cycleDirectory(std::string const& own,
+                           ItlClIndexLocation const& location) {
+  return own.empty() ? directoryOf(location.getWorkingDirectory())
+                     : own.c_str();
+}
+
+// Removes a cycle's work directory with what the engine left in it.
+void removeWorkDirectory(std::string& directory) {
+  if (directory.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(directory, ignored);
+  directory.clear();
 }
 
 }  // namespace
@@ -68,13 +87,13 @@ ItlClKernelInterface::~ItlClKernelInterface() {
   if (iv_pvCreateHandle != nullptr) {
     GTRSTATUS status{};
     GTRcreateIndexTerm(iv_pvCreateHandle, 'C', &status);
-    iv_pvCreateHandle = nullptr;
   }
+  dropCreateHandle();
   if (iv_pvMergeHandle != nullptr) {
     GTRSTATUS status{};
     VOZ_mergeIndexFinish(iv_pvMergeHandle, 'C', &status);
-    iv_pvMergeHandle = nullptr;
   }
+  dropMergeHandle();
   for (CosClCodePage2UTF8Converter* converter :
        {iv_pclConverter, iv_pclItemConverter}) {
     if (converter == nullptr) continue;
@@ -172,13 +191,15 @@ void ItlClKernelInterface::openForUpdate(CosClMemoryPool& pool,
   int32_t maximumDocument = 0;
   void* handle = nullptr;
   GTRSTATUS status{};
+  iv_sUpdateWorkDir = makeCycleWorkDirectory();
   GTRcreateIndexInit(&handle, iv_rclLocation.getIndexName(),
                      directoryOf(iv_rclLocation.getIndexDirectory()),
-                     directoryOf(iv_rclLocation.getWorkingDirectory()),
-                     operation, mode, &create, &system, &maximumDocument,
-                     &status);
+                     cycleDirectory(iv_sUpdateWorkDir, iv_rclLocation),
+                     operation, mode, &create,
+                     &system, &maximumDocument, &status);
   if (status.retcode != 0) handle = nullptr;  // nothing to free then
   iv_pvCreateHandle = handle;
+  if (handle == nullptr) dropCreateHandle();
   ItlClVozInterface::handleVozError(ITL_KI_POS(237), status);
   rollbackCurrentDocument();
 }
@@ -253,13 +274,36 @@ void ItlClKernelInterface::processMerge() {
   fillVozSysParm(system, iv_rclConfig);
   void* handle = nullptr;
   GTRSTATUS status{};
+  iv_sMergeWorkDir = makeCycleWorkDirectory();
   VOZ_mergeIndex(&handle, iv_rclLocation.getIndexName(),
                  directoryOf(iv_rclLocation.getIndexDirectory()),
-                 directoryOf(iv_rclLocation.getWorkingDirectory()), &system,
+                 cycleDirectory(iv_sMergeWorkDir, iv_rclLocation), &system,
                  &status);
   if (status.retcode != 0) handle = nullptr;  // the engine keeps none
   iv_pvMergeHandle = handle;
+  if (handle == nullptr) dropMergeHandle();
   ItlClVozInterface::handleVozError(ITL_KI_POS(644), status);
+}
+
+void ItlClKernelInterface::dropCreateHandle() {
+  iv_pvCreateHandle = nullptr;
+  removeWorkDirectory(iv_sUpdateWorkDir);
+}
+
+void ItlClKernelInterface::dropMergeHandle() {
+  iv_pvMergeHandle = nullptr;
+  removeWorkDirectory(iv_sMergeWorkDir);
+}
+
+std::string ItlClKernelInterface::makeCycleWorkDirectory() const {
+  std::string work = directoryOf(iv_rclLocation.getWorkingDirectory());
+  while (work.size() > 1 && work.back() == '/') work.pop_back();
+  std::string path = work + "/" + iv_rclLocation.getIndexName() + ".XXXXXX";
+  // Empty when no directory can be made (the working directory is missing
+  // or not writable): the engine then gets the working directory itself
+  // and reports what it finds there.
+  if (mkdtemp(&path[0]) == nullptr) return std::string();
+  return path;
 }
 
 void ItlClKernelInterface::commitMerge() {
@@ -267,7 +311,7 @@ void ItlClKernelInterface::commitMerge() {
     raiseNoMerge(ITL_KI_POS(665), iv_rclLocation.getIndexName());
   GTRSTATUS status{};
   VOZ_mergeIndexFinish(iv_pvMergeHandle, 'G', &status);
-  iv_pvMergeHandle = nullptr;
+  dropMergeHandle();
   ItlClVozInterface::handleVozError(ITL_KI_POS(681), status);
 }
 
@@ -276,7 +320,7 @@ void ItlClKernelInterface::prepareCommitMerge() {
     raiseNoMerge(ITL_KI_POS(685), iv_rclLocation.getIndexName());
   GTRSTATUS status{};
   vozMergeIndexStage(iv_pvMergeHandle, &status);
-  iv_pvMergeHandle = nullptr;
+  dropMergeHandle();
   ItlClVozInterface::handleVozError(ITL_KI_POS(689), status);
 }
 
@@ -284,7 +328,7 @@ void ItlClKernelInterface::rollbackMerge() {
   if (iv_pvMergeHandle == nullptr) return;
   GTRSTATUS status{};
   VOZ_mergeIndexFinish(iv_pvMergeHandle, 'C', &status);
-  iv_pvMergeHandle = nullptr;
+  dropMergeHandle();
   ItlClVozInterface::handleVozError(ITL_KI_POS(708), status);
 }
 

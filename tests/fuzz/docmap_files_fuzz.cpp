@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   put(dir + "/ix.did", did);
   put(dir + "/ix.dii", dii);
   put(dir + "/ix.del", del);
-  put(dir + "/ix.xel", del);
 
   ItlClIndexLocation location("ix", dir.c_str(), dir.c_str());
+  put(dir + "/" + location.getWorkBaseName() + ".xel", del);
   try {
     Files files(location);
     files.setNameLayout(nameSize, fixed);

@@ -4,6 +4,7 @@
 // argument checks, rollbacks and document numbers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -615,6 +616,47 @@ TEST(ApiDocumentID, NumbersWithoutMapping) {
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "nine"), docs({9}));
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "four"), kfix::Docs());
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "seventeen"), kfix::Docs());
+}
+
+// Two indexes of one name in different directories share the default
+// working directory (the temporary directory). Neither may touch the
+// other's working files (the name maps', the document maps' or the
+// engine's), and neither may a handle that only opens the index and goes.
+TEST(ApiUpdateWorkFiles, IndexesOfOneNameShareTheTemporaryDirectory) {
+  TempDir tmp("api_update_tmp", fastTempParent());
+  ScopedEnv env("TMP", tmp.path().c_str());
+  ApiIndex a("", false), b("", false);
+  {
+    Session s(a);
+    EXPECT_EQ(s.add("a1", "alpha words"), "0");
+    EXPECT_EQ(s.add("a2", "more alpha"), "0");
+    EXPECT_EQ(s.process(), "0");
+    // Between a's process and its commit: a whole transaction on b and a
+    // handle on a that opens and goes.
+    EXPECT_EQ(upfix::addDocuments(b.index, {{"b1", ItlEnDocumentFormat_Text,
+                                             "beta words"}}),
+              "");
+    ItlTyIndexHandle other = nullptr;
+    ASSERT_EQ(itlHandleNewIndex(a.ctx, "ix", a.dir.path().c_str(), &other), 0);
+    uint64_t n = 0;
+    EXPECT_EQ(itlIndexObtainNumberOfDocuments(other, &n), 0);
+    EXPECT_EQ(itlHandleDeleteIndex(&other), 0);
+    EXPECT_EQ(s.commit(), "0");
+  }
+  EXPECT_EQ(upfix::addDocuments(b.index, {{"b2", ItlEnDocumentFormat_Text,
+                                           "beta again"}}),
+            "");
+  EXPECT_EQ(a.count(), 2u);
+  EXPECT_EQ(b.count(), 2u);
+  EXPECT_EQ(numberOf(a.index, "a2"), 2u);
+  EXPECT_EQ(numberOf(b.index, "b2"), 2u);
+  std::string const aDir = a.dir.path() + "/", bDir = b.dir.path() + "/";
+  EXPECT_EQ(kfix::word("ix", aDir.c_str(), "alpha"), docs({1, 2}));
+  EXPECT_EQ(kfix::word("ix", bDir.c_str(), "beta"), docs({1, 2}));
+  a.close();
+  b.close();
+  // Every cycle and handle cleaned up after itself.
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
 }
 
 }  // namespace

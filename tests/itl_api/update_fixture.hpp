@@ -172,7 +172,9 @@ inline std::string addDocuments(ItlTyIndexHandle index,
 
 // An error info, a context and an index handle "ix" in a fresh directory,
 // created from a template (RespectCase ON, BlockMode OFF, plus `extra`
-// lines of [Index]); its working directory lies in the same directory.
+// lines of [Index]); its working directory lies in the same directory
+// unless `ownWorkingDirectory` is false (then it is the default, the
+// temporary directory).
 struct ApiIndex {
   TempDir dir{"api_update", fastTempParent()};
   ItlTyErrorInfoHandle ei = nullptr;
@@ -180,7 +182,10 @@ struct ApiIndex {
   ItlTyIndexHandle index = nullptr;
   std::string name = "ix";
 
-  explicit ApiIndex(std::string const& extra = "") {
+  bool ownWorkingDirectory = true;
+
+  explicit ApiIndex(std::string const& extra = "", bool ownWork = true)
+      : ownWorkingDirectory(ownWork) {
     itlHandleNewErrorInfo(&ei);
     itlHandleNewContext(&ctx, ei);
     writeFile(dir / "template.ini",
@@ -200,7 +205,8 @@ struct ApiIndex {
   }
   void open() {
     itlHandleNewIndex(ctx, name.c_str(), dir.path().c_str(), &index);
-    itlIndexSetWorkingDirectory(index, dir.path().c_str());
+    if (ownWorkingDirectory)
+      itlIndexSetWorkingDirectory(index, dir.path().c_str());
   }
   void close() {
     if (index != nullptr) itlHandleDeleteIndex(&index);

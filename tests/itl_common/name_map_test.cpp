@@ -47,7 +47,7 @@ struct NameMap : ::testing::Test {
                               (mkdir(work.c_str(), 0700), work.c_str())};
   ItlClErrorInfo info;
   std::string mapFile = dir / "ix.tf";
-  std::string shadowFile = work + "/ix.tf$";
+  std::string shadowFile = work + "/" + location.getWorkBaseName() + ".tf$";
 
   std::unique_ptr<ItlClFieldNameMap> open() {
     auto map = std::make_unique<ItlClFieldNameMap>(location, info);
@@ -357,7 +357,7 @@ TEST_F(NameMap, CommitAcrossFileSystems) {
   commit(*map);
   assign(*map, "b");
   commit(*map);
-  EXPECT_FALSE(exists(shmWork + "/ix.tf$"));
+  EXPECT_FALSE(exists(shmWork + "/" + location.getWorkBaseName() + ".tf$"));
   EXPECT_FALSE(exists(dir / "ix.tf~"));
   rmdir(shmWork.c_str());
   auto again = open();
@@ -632,7 +632,7 @@ TEST_F(NameMap, KilledBeforeEveryFileOperationOfACommitAcrossFileSystems) {
   ASSERT_EQ(mkdir(shmWork.c_str(), 0700), 0);
   location.setWorkingDirectory(shmWork.c_str());
   killBeforeEveryFileOperation(*this);
-  unlink((shmWork + "/ix.tf$").c_str());
+  unlink((shmWork + "/" + location.getWorkBaseName() + ".tf$").c_str());
   rmdir(shmWork.c_str());
 }
 
@@ -657,7 +657,7 @@ TEST_F(NameMap, CrashDuringCommitAcrossFileSystems) {
   for (int round = 0; round < 10 && !HasFailure(); ++round)
     committed = crashRound(*this, rng, committed);
   EXPECT_FALSE(exists(dir / "ix.tf~"));  // the last open removed a leftover
-  unlink((shmWork + "/ix.tf$").c_str());
+  unlink((shmWork + "/" + location.getWorkBaseName() + ".tf$").c_str());
   rmdir(shmWork.c_str());
 }
 

@@ -28,7 +28,8 @@ class DocMapDeleted : public ::testing::Test {
  protected:
   TempDir dir{"docmap_deleted"};
   ItlClIndexLocation location{"ix", dir.path().c_str(), dir.path().c_str()};
-  std::string del = dir / "ix.del", xel = dir / "ix.xel";
+  std::string del = dir / "ix.del",
+              xel = dir / (location.getWorkBaseName() + ".xel");
   _ItlStDocumentId name{"doc", 3};
 };
 

@@ -41,7 +41,12 @@ class DocMapFiles : public ::testing::Test {
  protected:
   TempDir dir{"docmap_files"};
   ItlClIndexLocation location{"ix", dir.path().c_str(), dir.path().c_str()};
-  std::string path(char const* ext) { return dir / (std::string("ix") + ext); }
+  // Index files carry the index name, working files (".x..", ".ted") the
+  // location's work base name.
+  std::string path(char const* ext) {
+    bool working = ext[1] == 'x' || std::string(ext) == ".ted";
+    return dir / ((working ? location.getWorkBaseName() : std::string("ix")) + ext);
+  }
 };
 
 TEST_F(DocMapFiles, UpdateCreatesRecordsOfExactBytes) {

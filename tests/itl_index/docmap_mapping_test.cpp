@@ -43,7 +43,9 @@ class Index {
     return m;
   }
   std::string file(char const* ext) const { return dir + "/ix" + ext; }
-  std::string wfile(char const* ext) const { return work + "/ix" + ext; }
+  std::string wfile(char const* ext) const {
+    return work + "/" + location->getWorkBaseName() + ext;
+  }
   std::string name(uint64_t i) const {
     std::string s = "doc/" + std::to_string(i) + "/" + std::string(i % 13, 'x');
     if (fixed) s.resize(size, '_');
@@ -371,11 +373,12 @@ TEST_F(DocMapMapping, RepointWorkingFiles) {
   auto m = index.open();
   m->repointWorkingFiles(elsewhere.c_str());
   assign(*m, "a");
-  EXPECT_TRUE(exists(elsewhere + "/ix.xid"));
+  std::string const moved = elsewhere + "/" + index.location->getWorkBaseName() + ".xid";
+  EXPECT_TRUE(exists(moved));
   EXPECT_FALSE(exists(index.wfile(".xid")));
   Thrown t = thrown([&] { m->repointWorkingFiles(index.work.c_str()); });
   EXPECT_EQ(t.reason, 4);
-  EXPECT_TRUE(exists(elsewhere + "/ix.xid")) << "nothing changed";
+  EXPECT_TRUE(exists(moved)) << "nothing changed";
   commit(*m);
   EXPECT_EQ(numberOf(*m, "a"), 1u);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere));

@@ -34,7 +34,10 @@ class MapPair {
   }
 
   std::string idx(char const* ext) const { return iv_index + "/ix" + ext; }
-  std::string work(char const* ext) const { return iv_work + "/ix" + ext; }
+  // Working files carry the location's tag after the index name.
+  std::string work(char const* ext) const {
+    return iv_work + "/" + location->getWorkBaseName() + ext;
+  }
 
   void reopenObjects() {
     del.reset();
