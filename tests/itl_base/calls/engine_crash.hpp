@@ -290,7 +290,25 @@ struct Tally {
     int sawOld = 0;
     int sawNew = 0;
     int finished = 0;    // updates that ended before their delayed kill
+    int planned = 0;     // kills the run set out to land
 };
+
+// With `everyOperation`, the operations interrupted precisely. The plain
+// build interrupts every one. A sanitized build runs each child many times
+// slower, so it interrupts every fourth operation, the first and the last
+// two (the plain build still covers every one).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kPreciseStride = 4;
+#else
+constexpr int kPreciseStride = 1;
+#endif
+
+inline std::vector<int> PreciseOperations(int ops) {
+    std::vector<int> at;
+    for (int k = 1; k <= ops; ++k)
+        if (k % kPreciseStride == 0 || k == 1 || k >= ops - 1) at.push_back(k);
+    return at;
+}
 
 // The file operations of one commit of `kind` and the microseconds from
 // each to the next (the last: to the end of the update).
@@ -320,7 +338,8 @@ inline std::vector<long long> CountOperations(Kind kind, Store store, std::strin
 // switch), the others spread evenly over all of them from a random start
 // (with twice as many kills as operations, each one in turn); the odd
 // attempts at a random delay after a random operation. With
-// `everyOperation`, first one kill just before each operation in turn, then
+// `everyOperation`, first one kill just before each operation in turn (every
+// `kPreciseStride`th in a sanitized build), then
 // the `kills` at random delays. Returns the first fault ("" none).
 inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng, Tally* t,
                             bool everyOperation = false) {
@@ -329,12 +348,16 @@ inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng
     if (!why.empty()) return why;
     const int ops = static_cast<int>(gaps.size());
     t->operations = ops;
-    if (everyOperation) kills += ops;
+    const std::vector<int> preciseAt =
+        everyOperation ? PreciseOperations(ops) : std::vector<int>();
+    const int preciseCount = static_cast<int>(preciseAt.size());
+    if (everyOperation) kills += preciseCount;
+    t->planned = kills;
     const long long start = static_cast<long long>(rng() % static_cast<uint32_t>(ops));
     const long long preciseKills = (kills + 1) / 2;
     for (int attempt = 0; t->kills < kills && attempt < 3 * kills + ops; ++attempt) {
-        const bool precise = everyOperation ? attempt < ops : attempt % 2 == 0;
-        const int k = everyOperation && precise ? 1 + attempt
+        const bool precise = everyOperation ? attempt < preciseCount : attempt % 2 == 0;
+        const int k = everyOperation && precise ? preciseAt[attempt]
                       : everyOperation || !precise
                           ? 1 + static_cast<int>(rng() % static_cast<uint32_t>(ops))
                       : attempt == 0 ? ops
