@@ -111,8 +111,10 @@ void cnetWarnf(const CNETEXEC* opts, const char* source, const char* fmt, ...)
 // ---- test hooks -------------------------------------------------------------
 
 // Asked before every file operation that changes the disk ("write",
-// "fsync", "rename", "delete", "lock-create", "lock-remove") with the path;
-// a non-zero answer is an errno with which the operation fails.
+// "fsync", "rename", "delete", "lock-create", "lock-remove") with the path,
+// and by every reader once it holds its lock ("read", with the path of
+// the word slot file); a non-zero answer is an errno with which the
+// operation fails.
 using CnetFileOpHook = int (*)(const char* operation, const char* path);
 // Replaces sleep() in the rename retries and the lock waits.
 using CnetSleepHook = void (*)(unsigned seconds);

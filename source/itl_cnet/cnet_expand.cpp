@@ -4,11 +4,16 @@
 //
 // The engine's conversion (GTRconvertSearchCond, or the _Mix form for
 // mixed conditions) turns the condition into numbered words (or mixed
-// elements) joined by an order string, in an area owned by the conversion
-// handle; the expand handle keeps that handle, so the converted words,
-// their texts and ranges stay valid as long as the new condition does. The
-// new word array, the related terms' records (their texts) and the new
-// order string are the expand handle's own allocations.
+// elements) joined by an order string. A structured or mixed condition
+// comes back from it unchanged, pointing into the caller's memory; so the
+// converted words, their texts, their ranges and the order string are
+// moved into the expand handle (cnetMoveCond) before they are expanded,
+// and the new condition stays valid after the caller changes or frees its
+// own. The conversion handle is kept as well: the field ranges and weights
+// of converted query text live in it.
+#include "cnet_expand.hpp"
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -18,20 +23,7 @@
 #include "calls/voz_convcond.hpp"
 #include "calls/voz_wordcalls.hpp"
 #include "cnet_def.hpp"
-#include "cnet_refer.hpp"
 #include "cnet_regist.hpp"
-#include "files/voz_records.hpp"
-
-// The expand handle.
-struct EXPANDWRK {
-    char tag[8];                // "EXPANDWR"
-    void* conv;                 // the engine's conversion handle
-    void* refer;                // the word-index search work
-    RTRVWORD* words;            // new word array (structured conditions)
-    GTRSEARCHMIX* mix;          // new element array (mixed conditions)
-    char* order;                // new order string
-    CNETRESULT* results;        // related terms of every word
-};
 
 namespace {
 
@@ -153,15 +145,18 @@ EXPANDWRK* cnetCreateExpandHandle() {
     return h;
 }
 
-// Frees what one expansion made; the handle and its word-index search stay.
 void cnetClearExpandHandle(EXPANDWRK* h) {
     GTRconvertSearchCond_Release(&h->conv);
     std::free(h->words);
     std::free(h->mix);
+    std::free(h->texts);
+    std::free(h->ranges);
     std::free(h->order);
     std::free(h->results);
     h->words = nullptr;
     h->mix = nullptr;
+    h->texts = nullptr;
+    h->ranges = nullptr;
     h->order = nullptr;
     h->results = nullptr;
 }
@@ -173,91 +168,163 @@ void cnetReleaseExpandHandle(EXPANDWRK* h) {
     std::free(h);
 }
 
-// Structured conditions: the words of the converted condition, then the
-// related terms of each.
-bool cnetExpandCond(EXPANDWRK* h, CNETCTL* ctl, const GTRSEARCH_COND& conv,
-                    const CNETPATH* path, const CNETRELSEL* sel, GTRSEARCH_COND* out,
-                    CNETSTATUS* st) {
-    const int32_t count = conv.struct_num;
-    if (count < 1 || conv.struct_word == nullptr || conv.struct_order == nullptr ||
-        conv.struct_order[0] == '\0') {
-        cnetSetStatus(st, CNET_RC_PARAMETER, 910);
+namespace {
+
+// Moves the texts and range arrays of `words` (records already in the
+// handle) and the order string `order` into h->texts and h->ranges and
+// re-points the words; *movedOrder is the order string's copy.
+bool moveWords(EXPANDWRK* h, const std::vector<RTRVWORD*>& words, const char* order,
+               char** movedOrder, CNETSTATUS* st) {
+    if (order == nullptr || order[0] == '\0') {
+        cnetSetStatus(st, CNET_RC_PARAMETER, 940);
         return false;
     }
+    size_t textBytes = 0, rangeCount = 0;
+    for (const RTRVWORD* w : words) {
+        if (w->wordp != nullptr && w->wordlen > 0) textBytes += static_cast<size_t>(w->wordlen);
+        if (w->range != nullptr && w->rangenum > 0) rangeCount += static_cast<size_t>(w->rangenum);
+    }
+    const size_t orderBytes = std::strlen(order) + 1;
+    h->texts = static_cast<uint8_t*>(std::malloc(textBytes + orderBytes));
+    if (rangeCount > 0)
+        h->ranges = static_cast<RTRVRANGE*>(std::calloc(rangeCount, sizeof(RTRVRANGE)));
+    if (h->texts == nullptr || (rangeCount > 0 && h->ranges == nullptr)) {
+        cnetSetStatus(st, CNET_RC_MEMORY, 941);
+        return false;
+    }
+    uint8_t* text = h->texts;
+    RTRVRANGE* range = h->ranges;
+    for (RTRVWORD* w : words) {
+        if (w->precision == 0) w->precision = 100;
+        if (w->wordp != nullptr && w->wordlen > 0) {
+            std::memcpy(text, w->wordp, static_cast<size_t>(w->wordlen));
+            w->wordp = text;
+            text += w->wordlen;
+        }
+        if (w->range != nullptr && w->rangenum > 0) {
+            std::memcpy(range, w->range, static_cast<size_t>(w->rangenum) * sizeof(RTRVRANGE));
+            w->range = range;
+            range += w->rangenum;
+        }
+    }
+    std::memcpy(text, order, orderBytes);
+    *movedOrder = reinterpret_cast<char*>(text);
+    return true;
+}
+
+}  // namespace
+
+bool cnetMoveCond(EXPANDWRK* h, const GTRSEARCH_COND& conv, size_t capacity,
+                  GTRSEARCH_COND* moved, CNETSTATUS* st) {
+    const int32_t count = conv.struct_num;
+    if (count < 1 || conv.struct_word == nullptr) {
+        cnetSetStatus(st, CNET_RC_PARAMETER, 942);
+        return false;
+    }
+    if (capacity < static_cast<size_t>(count)) capacity = static_cast<size_t>(count);
+    h->words = static_cast<RTRVWORD*>(std::calloc(capacity, sizeof(RTRVWORD)));
+    if (h->words == nullptr) {
+        cnetSetStatus(st, CNET_RC_MEMORY, 943);
+        return false;
+    }
+    std::vector<RTRVWORD*> words(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) {
+        h->words[i] = conv.struct_word[i];
+        words[static_cast<size_t>(i)] = &h->words[i];
+    }
+    char* order = nullptr;
+    if (!moveWords(h, words, conv.struct_order, &order, st)) return false;
+    *moved = conv;
+    moved->struct_word = h->words;
+    moved->struct_order = order;
+    return true;
+}
+
+bool cnetMoveCond_Mix(EXPANDWRK* h, const GTRSEARCH_COND& conv, size_t capacity,
+                      GTRSEARCH_COND* moved, CNETSTATUS* st) {
+    const int32_t count = conv.mix_num;
+    if (count < 1 || conv.mix == nullptr) {
+        cnetSetStatus(st, CNET_RC_PARAMETER, 944);
+        return false;
+    }
+    if (capacity < static_cast<size_t>(count)) capacity = static_cast<size_t>(count);
+    h->mix = static_cast<GTRSEARCHMIX*>(std::calloc(capacity, sizeof(GTRSEARCHMIX)));
+    if (h->mix == nullptr) {
+        cnetSetStatus(st, CNET_RC_MEMORY, 945);
+        return false;
+    }
+    std::vector<RTRVWORD*> words;
+    for (int32_t i = 0; i < count; ++i) {
+        h->mix[i] = conv.mix[i];
+        if (h->mix[i].mix_type == GTR_MIX_WORD) words.push_back(&h->mix[i].word);
+    }
+    char* order = nullptr;
+    if (!moveWords(h, words, conv.mix_order, &order, st)) return false;
+    *moved = conv;
+    moved->mix = h->mix;
+    moved->mix_order = order;
+    return true;
+}
+
+// Structured conditions: the moved words, then the related terms of each.
+bool cnetExpandCond(EXPANDWRK* h, CNETCTL* ctl, const GTRSEARCH_COND& moved,
+                    const CNETPATH* path, const CNETRELSEL* sel, GTRSEARCH_COND* out,
+                    CNETSTATUS* st) {
+    const int32_t count = moved.struct_num;
     const size_t per = path->termLimit;
     h->results = static_cast<CNETRESULT*>(std::calloc(static_cast<size_t>(count) * per,
                                                       sizeof(CNETRESULT)));
-    h->words = static_cast<RTRVWORD*>(
-        std::calloc(static_cast<size_t>(count) * (per + 1), sizeof(RTRVWORD)));
-    if (h->results == nullptr || h->words == nullptr) {
+    if (h->results == nullptr) {
         cnetSetStatus(st, CNET_RC_MEMORY, 911);
         return false;
     }
     std::vector<std::vector<int32_t>> related(static_cast<size_t>(count));
     int32_t next = count;
     for (int32_t i = 0; i < count; ++i) {
-        h->words[i] = conv.struct_word[i];
-        if (h->words[i].precision == 0) h->words[i].precision = 100;
-    }
-    for (int32_t i = 0; i < count; ++i) {
         CNETRESULT* rec = h->results + static_cast<size_t>(i) * per;
         uint32_t found = 0;
-        if (!expandWord(h, ctl, conv.struct_word[i], path, sel, rec, &found, st)) return false;
+        if (!expandWord(h, ctl, h->words[i], path, sel, rec, &found, st)) return false;
         for (uint32_t k = 0; k < found; ++k) {
             h->words[next] = relatedWord(h->words[i], &rec[k]);
             related[static_cast<size_t>(i)].push_back(++next);
         }
     }
-    if (!cnetSearchOrder_OR(conv.struct_order, count, related, &h->order, st)) return false;
-    *out = conv;
+    if (!cnetSearchOrder_OR(moved.struct_order, count, related, &h->order, st)) return false;
+    *out = moved;
     out->struct_num = next;
-    out->struct_word = h->words;
     out->struct_order = h->order;
     return true;
 }
 
 // Mixed conditions: every element unchanged, then one word element per
 // related term of each word element.
-bool cnetExpandCond_Mix(EXPANDWRK* h, CNETCTL* ctl, const GTRSEARCH_COND& conv,
+bool cnetExpandCond_Mix(EXPANDWRK* h, CNETCTL* ctl, const GTRSEARCH_COND& moved,
                         const CNETPATH* path, const CNETRELSEL* sel, GTRSEARCH_COND* out,
                         CNETSTATUS* st) {
-    const int32_t count = conv.mix_num;
-    if (count < 1 || conv.mix == nullptr || conv.mix_order == nullptr ||
-        conv.mix_order[0] == '\0') {
-        cnetSetStatus(st, CNET_RC_PARAMETER, 920);
-        return false;
-    }
+    const int32_t count = moved.mix_num;
     const size_t per = path->termLimit;
     h->results = static_cast<CNETRESULT*>(std::calloc(static_cast<size_t>(count) * per,
                                                       sizeof(CNETRESULT)));
-    h->mix = static_cast<GTRSEARCHMIX*>(
-        std::calloc(static_cast<size_t>(count) * (per + 1), sizeof(GTRSEARCHMIX)));
-    if (h->results == nullptr || h->mix == nullptr) {
+    if (h->results == nullptr) {
         cnetSetStatus(st, CNET_RC_MEMORY, 921);
         return false;
     }
     std::vector<std::vector<int32_t>> related(static_cast<size_t>(count));
     int32_t next = count;
     for (int32_t i = 0; i < count; ++i) {
-        h->mix[i] = conv.mix[i];
-        if (h->mix[i].mix_type == GTR_MIX_WORD && h->mix[i].word.precision == 0)
-            h->mix[i].word.precision = 100;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        if (conv.mix[i].mix_type != GTR_MIX_WORD) continue;
+        if (h->mix[i].mix_type != GTR_MIX_WORD) continue;
         CNETRESULT* rec = h->results + static_cast<size_t>(i) * per;
         uint32_t found = 0;
-        if (!expandWord(h, ctl, conv.mix[i].word, path, sel, rec, &found, st)) return false;
+        if (!expandWord(h, ctl, h->mix[i].word, path, sel, rec, &found, st)) return false;
         for (uint32_t k = 0; k < found; ++k) {
             h->mix[next] = h->mix[i];
             h->mix[next].word = relatedWord(h->mix[i].word, &rec[k]);
             related[static_cast<size_t>(i)].push_back(++next);
         }
     }
-    if (!cnetSearchOrder_OR(conv.mix_order, count, related, &h->order, st)) return false;
-    *out = conv;
+    if (!cnetSearchOrder_OR(moved.mix_order, count, related, &h->order, st)) return false;
+    *out = moved;
     out->mix_num = next;
-    out->mix = h->mix;
     out->mix_order = h->order;
     return true;
 }
@@ -321,11 +388,18 @@ extern "C" void vozCNETexpandSearchCond(void** handle, const char* dirspec, cons
         if (gs.retcode != 0) {
             engineFailure(st, gs);
         } else {
+            // Room for the words and termLimit related terms of each.
+            const size_t count =
+                static_cast<size_t>(std::max(mixed ? conv.mix_num : conv.struct_num, 0));
+            const size_t capacity = count * (static_cast<size_t>(path->termLimit) + 1);
+            GTRSEARCH_COND moved;
             try {
-                if (mixed)
-                    cnetExpandCond_Mix(h, ctl, conv, path, &sel, newCond, st);
-                else
-                    cnetExpandCond(h, ctl, conv, path, &sel, newCond, st);
+                if (mixed) {
+                    if (cnetMoveCond_Mix(h, conv, capacity, &moved, st))
+                        cnetExpandCond_Mix(h, ctl, moved, path, &sel, newCond, st);
+                } else if (cnetMoveCond(h, conv, capacity, &moved, st)) {
+                    cnetExpandCond(h, ctl, moved, path, &sel, newCond, st);
+                }
             } catch (const std::bad_alloc&) {
                 cnetSetStatus(st, CNET_RC_MEMORY, 936);
             }

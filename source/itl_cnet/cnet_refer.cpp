@@ -246,8 +246,14 @@ bool cnetOpenForReading(const char* dirspec, const char* name, CNETLOCK* lk, CNE
         }
     }
     if (!cnetLockRecover(nullptr, 4, dirspec, name, lk, st)) return false;
-    return cnetSetCNETCTL(ctl, dirspec, name, 0, st) && cnetOpen(ctl, "rb", st) &&
-           cnetReadHead(ctl, &ctl->head, st);
+    if (!cnetSetCNETCTL(ctl, dirspec, name, 0, st)) return false;
+    // The test hook hears every reader that holds its lock (a refusal is a
+    // read error).
+    if (cnetFileOpRefused("read", ctl->f[0].name) != 0) {
+        cnetSetStatus(st, CNET_RC_READ, 621, ctl->f[0].name);
+        return false;
+    }
+    return cnetOpen(ctl, "rb", st) && cnetReadHead(ctl, &ctl->head, st);
 }
 
 void cnetCloseForReading(const char* dirspec, const char* name, CNETLOCK* lk, CNETCTL* ctl,
