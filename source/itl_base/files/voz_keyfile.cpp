@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "files/voz_file.hpp"
+#include "files/voz_keycache.hpp"
 #include "files/voz_keyfile_codec.hpp"
 #include "files/voz_keyfile_io.hpp"
 #include "files/voz_names.hpp"
@@ -33,6 +34,8 @@ void voz_KeyFileFail(const _FCTLHEAD* fs, GTRSTATUS* st, int32_t rc,
 int64_t voz_KeyFileReadAt(const _FCTLHEAD* fs, int64_t offset, void* buf,
                           size_t size, size_t count, const VozReadReasons& r,
                           GTRSTATUS* st) {
+    const int64_t cached = voz_KeyCacheRead(fs, offset, buf, size, count, r, st);
+    if (cached != -2) return cached;
     FILE_CONTROL* f = voz_KeyFileOf(fs);
     if (f == nullptr) {  // nothing open: the positioning cannot succeed
         voz_KeyFileFail(fs, st, r.seekRc, r.seekEc, EBADF);

@@ -26,6 +26,7 @@
 
 struct GTRSTATUS;
 class CVozPosBroker;
+struct VOZKEYCACHE;
 class CVozDeletedDocs;
 
 // Capacity of the subdirectory prefix text ("Full", "Item").
@@ -116,6 +117,9 @@ struct _FCTLHEAD {
     int32_t bufFirst;
     int32_t bufEnd;
     uint8_t* keyBuffer;
+    VOZKEYCACHE* keyCache;             // key-file bytes kept while the set
+                                       // is open (files/voz_keycache.hpp);
+                                       // owned by whoever started it
 };
 
 // In-memory key information of one file set.

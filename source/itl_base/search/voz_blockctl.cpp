@@ -31,6 +31,7 @@ void detachFiles(_FCTLHEAD* fs) {
     fs->posBuf = nullptr;
     fs->posBufSize = 0;
     fs->keyBuffer = nullptr;
+    fs->keyCache = nullptr;
     fs->nextRec = fs->bufCapacity = fs->bufFirst = fs->bufEnd = 0;
 }
 

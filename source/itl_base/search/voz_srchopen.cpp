@@ -24,6 +24,7 @@
 
 #include "build/voz_journal.hpp"
 #include "files/voz_dirpin.hpp"
+#include "files/voz_keycache.hpp"
 #include "files/voz_keyfile.hpp"
 #include "files/voz_pagedarray.hpp"
 #include "files/voz_records.hpp"
@@ -81,6 +82,7 @@ int readKeyInfo(IDXINFO* v, bool same, KEYINFO_0* cached,
 
 void closeSet(IDXINFO* v, const VOZSEARCHHALF* half, int k, bool set1,
               int keyOnly) {
+    voz_KeyCacheEnd(&v->fctl);
     if (keyOnly && !set1)
         voz_IDXcloseKey(&v->fctl, nullptr);
     else
@@ -131,6 +133,8 @@ int openSet(VOZSEARCH* h, VOZSEARCHHALF* half, int k, const char* initials,
     h->setOpen[k] = 1;
     if (readKeyInfo(v0, same, &half->cache0[k], &half->cacheBlock0[k], st) != 0)
         return -1;
+    const bool cache = keyOnly == 0 && half->kept != nullptr && half->kept->pinned;
+    if (cache) voz_KeyCacheStart(&v0->fctl);
     if (!keyOnly && voz_IDXfileExistence(&v0->fctl, VOZ_FT_DELETED) == 0) {
         v0->fctl.deletedDocs = vozAllocateDeletedDocs(&v0->fctl, 0, st);
         if (voz_Failed(st)) return -1;
@@ -138,7 +142,10 @@ int openSet(VOZSEARCH* h, VOZSEARCHHALF* half, int k, const char* initials,
     if (v0->info.varKeys <= v0->info.filteredVarKeys) return 0;
     v1->fctl.flags |= VOZ_FCTL_TAKE_FLAGS;
     if (voz_IDXopen(&v1->fctl, "rb", st) != 0) return -1;
-    return readKeyInfo(v1, same, &half->cache1[k], &half->cacheBlock1[k], st);
+    if (readKeyInfo(v1, same, &half->cache1[k], &half->cacheBlock1[k], st) != 0)
+        return -1;
+    if (cache) voz_KeyCacheStart(&v1->fctl);
+    return 0;
 }
 
 // Leaves the cache holding the blocks of the views just opened.
