@@ -79,20 +79,6 @@ void freeObject(T*& object) {
   object = nullptr;
 }
 
-// Bytes of the longest prefix of `text` that ends on a character
-// boundary and holds at most `limit` bytes; `cut` tells whether anything
-// was left out.
-uint32_t utf8Prefix(char const* text, uint32_t length, uint32_t limit,
-                    bool& cut) {
-  cut = length > limit;
-  if (!cut) return length;
-  uint32_t end = limit;
-  // Back to the lead byte of the character that does not fit whole.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    --end;
-  return end;
-}
-
 }  // namespace
 
 void itlSetUpdateEngineTestHook(ItlUpdateEngineTestHook hook) {
@@ -418,7 +404,7 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
         iv_pclConverter->getError());
     bool cut = false;
     uint32_t kept =
-        utf8Prefix(utf8, written, MAX_STRING_ATTRIBUTE_UNITS, cut);
+        ItlClAttributeParserString::keptValueBytes(utf8, written, cut);
     kernel.addStringItem(attribute, CosClCCSID(kUtf8), utf8, kept);
     if (cut)
       iv_rclErrorInfo.setError(ITL_UPDATE_ORIGIN ":641",
