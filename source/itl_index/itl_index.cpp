@@ -181,6 +181,12 @@ void ItlClIndex::load() const {
 void ItlClIndex::obtainNumberOfDocuments(uint64_t& count) const {
   count = 0;
   load();
+  // Without name mapping the name map holds no documents: the count is
+  // the engine's.
+  if (!iv_pclConfig->getDocumentIdMapping()) {
+    iv_pclKernel->obtainNumberOfLiveDocuments(count);
+    return;
+  }
   iv_pclDocNames->getDex().obtainNumberOfDocuments(count);
 }
 

@@ -698,6 +698,67 @@ TEST(ApiDocumentID, NumbersWithoutMapping) {
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "seventeen"), kfix::Docs());
 }
 
+// DocumentIDMapping OFF keeps no names, so the count is the engine's live
+// documents: removed and replaced ones left out before and after a merge,
+// and a search handle on a filled index gives no empty-index warning.
+TEST(ApiDocumentID, CountWithoutMapping) {
+  ApiIndex ix("DocumentIDMapping = OFF\n");
+  auto search = [&] {
+    ItlTyIndexSearchHandle h = nullptr;
+    int rc = itlHandleNewIndexSearch(ix.index, &h);
+    std::string out = std::to_string(rc);
+    if (rc != 0) out += "/" + std::to_string(ix.reason());
+    itlHandleDeleteIndexSearch(&h);
+    return out;
+  };
+  EXPECT_EQ(ix.count(), 0u);
+  EXPECT_EQ(search(), "4/374");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"17", ItlEnDocumentFormat_Text,
+                                            "seventeen"},
+                                           {"4", ItlEnDocumentFormat_Text,
+                                            "four"}}),
+            "");
+  EXPECT_EQ(ix.count(), 2u);
+  EXPECT_EQ(search(), "0");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"5", ItlEnDocumentFormat_Text,
+                                            "five"}}),
+            "");
+  EXPECT_EQ(ix.count(), 3u);
+  {
+    // A removal and a replacement in the first half, a replacement and a
+    // new document in the second.
+    Session s(ix);
+    EXPECT_EQ(s.remove("17"), "0");
+    EXPECT_EQ(s.add("4", "four again"), "0");
+    EXPECT_EQ(s.add("5", "five again"), "0");
+    EXPECT_EQ(s.add("9", "nine"), "0");
+    EXPECT_EQ(s.process(), "0");
+    // Before the commit the count is the committed one.
+    EXPECT_EQ(ix.count(), 3u);
+    EXPECT_EQ(s.commit(), "0");
+  }
+  EXPECT_EQ(ix.count(), 3u);
+  ItlTyIndexMergeHandle m = nullptr;
+  ASSERT_EQ(itlHandleNewIndexMerge(ix.index, &m), 0) << ix.reason();
+  EXPECT_EQ(itlIndexMergeProcess(m), 0) << ix.reason();
+  EXPECT_EQ(itlIndexMergeCommit(m), 0) << ix.reason();
+  EXPECT_EQ(itlHandleDeleteIndexMerge(&m), 0);
+  EXPECT_EQ(ix.count(), 3u);
+  {
+    Session s(ix);
+    for (char const* n : {"4", "5", "9"}) EXPECT_EQ(s.remove(n), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+  }
+  ix.reopen();
+  EXPECT_EQ(ix.count(), 0u);
+  EXPECT_EQ(search(), "4/374");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"30", ItlEnDocumentFormat_Text,
+                                            "thirty"}}),
+            "");
+  EXPECT_EQ(ix.count(), 1u);
+}
+
 // Two indexes of one name in different directories share the default
 // working directory (the temporary directory). Neither may touch the
 // other's working files (the name maps', the document maps' or the
