@@ -22,6 +22,7 @@
 #include "itl_index_stw.hpp"
 #include "itl_index_tl_port.hpp"
 #include "itl_kernel_interface.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_name_maps.hpp"
 #include "itl_parser.hpp"
 #include "itl_tldocument.hpp"
@@ -59,26 +60,6 @@ class ItlClUpdateError : public ItlClException {
   ItlClException(origin, line, reason, ItlEnReturnCode_Error, action).raise();
 }
 
-// Objects of the update live in memory of the memory manager.
-template <class T, class... Args>
-T* makeObject(Args&&... args) {
-  void* memory = CosClMemoryManager::allocate(sizeof(T));
-  try {
-    return new (memory) T(std::forward<Args>(args)...);
-  } catch (...) {
-    CosClMemoryManager::free(memory);
-    throw;
-  }
-}
-
-template <class T>
-void freeObject(T*& object) {
-  if (object == nullptr) return;
-  object->~T();
-  CosClMemoryManager::free(object);
-  object = nullptr;
-}
-
 }  // namespace
 
 void itlSetUpdateEngineTestHook(ItlUpdateEngineTestHook hook) {
@@ -108,11 +89,11 @@ ItlClIndexUpdate::~ItlClIndexUpdate() {
       // still open.
     }
   }
-  freeObject(iv_pclConverter);
-  freeObject(iv_pclDocument);
-  freeObject(iv_pclScanner);
-  freeObject(iv_pclParsers);
-  freeObject(iv_pclPool);
+  itlDeleteObject(iv_pclConverter);
+  itlDeleteObject(iv_pclDocument);
+  itlDeleteObject(iv_pclScanner);
+  itlDeleteObject(iv_pclParsers);
+  itlDeleteObject(iv_pclPool);
 }
 
 void ItlClIndexUpdate::init() {
@@ -120,7 +101,7 @@ void ItlClIndexUpdate::init() {
   uint32_t initial = config.getMemoryPoolUpdateInitialSize();
   uint32_t growth = config.getMemoryPoolUpdateGrowthSize();
   try {
-    iv_pclPool = makeObject<CosClMemoryPool>(initial, growth, POOL_THRESHOLD);
+    iv_pclPool = itlNewObject<CosClMemoryPool>(initial, growth, POOL_THRESHOLD);
   } catch (CosClException const&) {
     iv_pclPool = nullptr;
   }
@@ -130,9 +111,9 @@ void ItlClIndexUpdate::init() {
     e.context(kMsgMemoryPool) << ": (" << initial << "-" << growth << ")";
     e.raise();
   }
-  iv_pclParsers = makeObject<ItlClParserFactory>();
-  iv_pclScanner = makeObject<ItlClDocumentInputScanner>();
-  iv_pclDocument = makeObject<ItlClTlDocument>(iv_rclIndex.getTlPort());
+  iv_pclParsers = itlNewObject<ItlClParserFactory>();
+  iv_pclScanner = itlNewObject<ItlClDocumentInputScanner>();
+  iv_pclDocument = itlNewObject<ItlClTlDocument>(iv_rclIndex.getTlPort());
   iv_pclDocument->init(*iv_pclPool);
 }
 
@@ -387,9 +368,9 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
     uint16_t source = ccsid == 0 ? kUtf8 : ccsid;
     if (iv_pclConverter == nullptr ||
         iv_pclConverter->getSourceCCSID().getCCSID() != source) {
-      freeObject(iv_pclConverter);
+      itlDeleteObject(iv_pclConverter);
       iv_pclConverter =
-          makeObject<CosClCodePage2UTF8Converter>(CosClCCSID(source));
+          itlNewObject<CosClCodePage2UTF8Converter>(CosClCCSID(source));
     }
     ItlClKernelInterface& kernel = iv_rclIndex.getKernelInterface();
     CosClMemoryPool& pool = kernel.getMemoryPool();

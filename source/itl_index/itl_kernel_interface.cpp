@@ -30,6 +30,7 @@
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_voz_interface.hpp"
 
 namespace {
@@ -96,12 +97,8 @@ ItlClKernelInterface::~ItlClKernelInterface() {
     VOZ_mergeIndexFinish(iv_pvMergeHandle, 'C', &status);
   }
   dropMergeHandle();
-  for (CosClCodePage2UTF8Converter* converter :
-       {iv_pclConverter, iv_pclItemConverter}) {
-    if (converter == nullptr) continue;
-    converter->~CosClCodePage2UTF8Converter();
-    CosClMemoryManager::free(converter);
-  }
+  itlDeleteObject(iv_pclConverter);
+  itlDeleteObject(iv_pclItemConverter);
   CosClMemoryManager::free(iv_pucBuffer);
 }
 
