@@ -85,6 +85,9 @@ class ItlClIndex {
   // document-name map from the configuration.
   void load() const;
 
+  // The documents of the index: those the document-name map's
+  // name-to-number file holds; without name mapping (DocumentIDMapping
+  // OFF), where that map stays empty, the engine's live documents.
   void obtainNumberOfDocuments(uint64_t& count) const;
   // isMergeRecommended of the engine's two counts and the deleted
   // documents the document-name map records.

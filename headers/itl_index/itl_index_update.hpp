@@ -66,11 +66,9 @@ class ItlClIndexUpdate {
   // Longest string attribute value a caller may give (bytes), the item's
   // 16-bit length.
   static constexpr uint32_t MAX_STRING_ATTRIBUTE_BYTES = 65535;
-  // UTF-8 bytes of a string attribute the engine takes: its item has room
-  // for 130 units with the two marks, and a longer one makes it cancel its
-  // whole cycle (118). Longer values keep their first whole characters
-  // within 128 bytes (128 characters of ASCII), with warning 36.
-  static constexpr uint32_t MAX_STRING_ATTRIBUTE_UNITS = 128;
+  // A value longer than the engine takes in an item (128 UTF-8 bytes,
+  // ItlClAttributeParserString::MAX_VALUE_BYTES) keeps its first whole
+  // characters within them, with warning 36, as a parsed value does.
 
   // Borrows the index (loaded), its file manager, error info, models and
   // kernel interface; makes nothing yet.

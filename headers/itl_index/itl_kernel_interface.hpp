@@ -142,6 +142,11 @@ class ItlClKernelInterface {
   // The document counts of the text index's two halves; both 0 when the
   // engine has no files of the index.
   void obtainNumberOfDocuments(uint64_t& count0, uint64_t& count1) const;
+  // The documents the text index holds now: those of both halves'
+  // document lists, removed and replaced ones left out (the halves'
+  // counts above keep them until a merge). 0 when the engine has no files
+  // of the index. Walks the lists: time grows with the documents.
+  void obtainNumberOfLiveDocuments(uint64_t& count) const;
   // The engine has files of the index. Never raises.
   bool hasVozIndexFiles() const;
 

@@ -12,10 +12,14 @@
 //     ('N', the value as a double; a date as codeDate(d, m, y)). A refusal
 //     records warning 31 (dates) or 32 (numbers) and ends the value; the
 //     items already added stay.
-//   - STRING: the whole value, converted to the index code page, becomes
-//     one character item ('C', bytes and their 16-bit length).
-// A value longer than 128 units keeps its first 128 and records warning
-// 36 once. Warnings go to the context's error info and may reach the
+//   - STRING: the whole value, converted to the index code page (UTF-8),
+//     becomes one character item ('C', bytes and their 16-bit length).
+//     The engine takes at most 128 bytes in such an item and cancels its
+//     whole update cycle (118) on a longer one, so a longer value keeps
+//     the whole characters within 128 bytes.
+// A value longer than 128 units keeps its first 128, a string longer than
+// 128 bytes its first whole characters within them; either records
+// warning 36, once per value. Warnings go to the context's error info and may reach the
 // caller's threshold, which throws ItlClException (reason 38).
 #ifndef ITL_ATTRIBUTE_HPP
 #define ITL_ATTRIBUTE_HPP
@@ -77,6 +81,10 @@ class ItlClAttributeParserABase {
   // function failed"); each valid value becomes a numeric item.
   void parseNumericValues(Recogniser const& recogniser, char const* origin,
                           int reason);
+  // Records warning 36 at `origin` for the attribute, context "Attribute
+  // name" and "Value" (`kept`, the UTF-8 value kept, NUL-terminated). May
+  // throw ItlClException (38) when the caller's warning threshold is met.
+  void recordTruncated(char const* origin, char const* kept);
   // Takes a numeric item from the pool and adds it.
   void addNumericItem(double value);
   // The language and short territory codes handed to the recognisers.
@@ -122,9 +130,21 @@ class ItlClAttributeParserNumber : public ItlClAttributeParserABase {
 
 class ItlClAttributeParserString : public ItlClAttributeParserABase {
  public:
+  // UTF-8 bytes of a string item the engine takes: the item has room for
+  // 130 units with its two marks, and a longer one makes the engine cancel
+  // its whole update cycle (118). The update's own string attributes obey
+  // the same limit.
+  static constexpr uint32_t MAX_VALUE_BYTES = 128;
+
   ItlClAttributeParserString(ItlClTlIndexPort& port, CosClLanguage& language,
                              bool doNotTextIndex)
       : ItlClAttributeParserABase(port, language, doNotTextIndex) {}
+
+  // Bytes of the longest prefix of the UTF-8 `value` (`length` bytes) that
+  // holds at most MAX_VALUE_BYTES and ends at a whole character; `cut`
+  // tells whether anything was left out.
+  static uint32_t keptValueBytes(char const* value, uint32_t length,
+                                 bool& cut);
 
  protected:
   // A converter failure throws ItlClException (the mapped cos error).

@@ -6,30 +6,19 @@
 #include "cos_converter.hpp"
 #include "cos_memmgr.hpp"
 #include "itl_cos_interface.hpp"
+#include "itl_managed_object.hpp"
 
 ItlClCpConverter::ItlClCpConverter(ItlClErrorInfo& errorInfo)
     : iv_rclErrorInfo(errorInfo), iv_pclConverter(nullptr) {}
 
-ItlClCpConverter::~ItlClCpConverter() {
-  if (iv_pclConverter == nullptr) return;
-  iv_pclConverter->~CosClCodePage2CodePageConverter();
-  CosClMemoryManager::free(iv_pclConverter);
-}
+ItlClCpConverter::~ItlClCpConverter() { itlDeleteObject(iv_pclConverter); }
 
 bool ItlClCpConverter::init(uint16_t source, uint16_t target) {
-  void* memory = CosClMemoryManager::allocate(
-      sizeof(CosClCodePage2CodePageConverter));
-  CosClCodePage2CodePageConverter* made;
-  try {
-    made = new (memory)
-        CosClCodePage2CodePageConverter(CosClCCSID(source), CosClCCSID(target));
-  } catch (...) {
-    CosClMemoryManager::free(memory);
-    throw;
-  }
+  CosClCodePage2CodePageConverter* made =
+      itlNewObject<CosClCodePage2CodePageConverter>(CosClCCSID(source),
+                                                    CosClCCSID(target));
   if (!made->isSupported()) {
-    made->~CosClCodePage2CodePageConverter();
-    CosClMemoryManager::free(made);
+    itlDeleteObject(made);
     return false;
   }
   iv_pclConverter = made;

@@ -25,6 +25,7 @@
 #include "itl_index_stw.hpp"
 #include "itl_index_tl_port.hpp"
 #include "itl_kernel_interface.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_name_maps.hpp"
 
 #define ITL_INDEX_ORIGIN "source/itl_index/itl_index"
@@ -33,26 +34,6 @@ namespace {
 
 // Context line label of the message table.
 constexpr int kMsgDirectory = 4;
-
-// A part allocated through the memory manager.
-template <class T, class... Args>
-T* makePart(Args&&... args) {
-  void* memory = CosClMemoryManager::allocate(sizeof(T));
-  try {
-    return new (memory) T(std::forward<Args>(args)...);
-  } catch (...) {
-    CosClMemoryManager::free(memory);
-    throw;
-  }
-}
-
-template <class T>
-void freePart(T*& part) {
-  if (part == nullptr) return;
-  part->~T();
-  CosClMemoryManager::free(part);
-  part = nullptr;
-}
 
 }  // namespace
 
@@ -83,42 +64,42 @@ ItlClErrorInfo& ItlClIndex::getErrorInfo() const {
 }
 
 void ItlClIndex::freeParts() {
-  freePart(iv_pclTlPort);
-  freePart(iv_pclFileMgr);
-  freePart(iv_pclFieldMap);
-  freePart(iv_pclAttributeMap);
-  freePart(iv_pclDocNames);
-  freePart(iv_pclConfig);
-  freePart(iv_pclStopWords);
-  freePart(iv_pclKernel);
-  freePart(iv_pclModels);
+  itlDeleteObject(iv_pclTlPort);
+  itlDeleteObject(iv_pclFileMgr);
+  itlDeleteObject(iv_pclFieldMap);
+  itlDeleteObject(iv_pclAttributeMap);
+  itlDeleteObject(iv_pclDocNames);
+  itlDeleteObject(iv_pclConfig);
+  itlDeleteObject(iv_pclStopWords);
+  itlDeleteObject(iv_pclKernel);
+  itlDeleteObject(iv_pclModels);
 }
 
 void ItlClIndex::createParts() {
   ItlClErrorInfo& errorInfo = getErrorInfo();
   try {
-    iv_pclFileMgr = makePart<ItlClIndexFileMgr>();
-    iv_pclConfig = makePart<ItlClIndexConfig>(iv_clLocation, errorInfo);
+    iv_pclFileMgr = itlNewObject<ItlClIndexFileMgr>();
+    iv_pclConfig = itlNewObject<ItlClIndexConfig>(iv_clLocation, errorInfo);
     iv_pclFileMgr->registerForNotify(*iv_pclConfig);
     iv_pclConfig->init();
-    iv_pclKernel = makePart<ItlClKernelInterface>(iv_clLocation, *iv_pclConfig);
+    iv_pclKernel = itlNewObject<ItlClKernelInterface>(iv_clLocation, *iv_pclConfig);
     iv_pclKernel->setHighPerfMode(iv_bHighPerf);
     iv_pclKernel->setDisplayLog(iv_bDisplayLog);
     iv_pclStopWords =
-        makePart<ItlClStopWordFile>(iv_clLocation, errorInfo, *iv_pclConfig);
+        itlNewObject<ItlClStopWordFile>(iv_clLocation, errorInfo, *iv_pclConfig);
     iv_pclFileMgr->registerForNotify(*iv_pclStopWords);
-    iv_pclFieldMap = makePart<ItlClFieldNameMap>(iv_clLocation, errorInfo);
+    iv_pclFieldMap = itlNewObject<ItlClFieldNameMap>(iv_clLocation, errorInfo);
     iv_pclFieldMap->init();
     iv_pclFileMgr->registerForNotify(*iv_pclFieldMap);
     iv_pclAttributeMap =
-        makePart<ItlClAttributeNameMap>(iv_clLocation, errorInfo);
+        itlNewObject<ItlClAttributeNameMap>(iv_clLocation, errorInfo);
     iv_pclAttributeMap->init();
     iv_pclAttributeMap->registerAtFileMgr(*iv_pclFileMgr);
-    iv_pclDocNames = makePart<ItlClDocumentNameMapping>(errorInfo, iv_clLocation);
+    iv_pclDocNames = itlNewObject<ItlClDocumentNameMapping>(errorInfo, iv_clLocation);
     iv_pclFileMgr->registerForNotify(*iv_pclDocNames);
-    iv_pclModels = makePart<ItlClDocumentModels>(iv_clLocation, errorInfo);
+    iv_pclModels = itlNewObject<ItlClDocumentModels>(iv_clLocation, errorInfo);
     iv_pclFileMgr->registerForNotify(*iv_pclModels);
-    iv_pclTlPort = makePart<ItlClIndexTlPort>(*this);
+    iv_pclTlPort = itlNewObject<ItlClIndexTlPort>(*this);
     if (iv_bWorkDirMade)
       iv_pclDocNames->repointWorkingFiles(getWorkingDirectory());
   } catch (...) {
@@ -181,6 +162,12 @@ void ItlClIndex::load() const {
 void ItlClIndex::obtainNumberOfDocuments(uint64_t& count) const {
   count = 0;
   load();
+  // Without name mapping the name map holds no documents: the count is
+  // the engine's.
+  if (!iv_pclConfig->getDocumentIdMapping()) {
+    iv_pclKernel->obtainNumberOfLiveDocuments(count);
+    return;
+  }
   iv_pclDocNames->getDex().obtainNumberOfDocuments(count);
 }
 

@@ -22,6 +22,7 @@
 #include "itl_index_stw.hpp"
 #include "itl_index_tl_port.hpp"
 #include "itl_kernel_interface.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_name_maps.hpp"
 #include "itl_parser.hpp"
 #include "itl_tldocument.hpp"
@@ -59,40 +60,6 @@ class ItlClUpdateError : public ItlClException {
   ItlClException(origin, line, reason, ItlEnReturnCode_Error, action).raise();
 }
 
-// Objects of the update live in memory of the memory manager.
-template <class T, class... Args>
-T* makeObject(Args&&... args) {
-  void* memory = CosClMemoryManager::allocate(sizeof(T));
-  try {
-    return new (memory) T(std::forward<Args>(args)...);
-  } catch (...) {
-    CosClMemoryManager::free(memory);
-    throw;
-  }
-}
-
-template <class T>
-void freeObject(T*& object) {
-  if (object == nullptr) return;
-  object->~T();
-  CosClMemoryManager::free(object);
-  object = nullptr;
-}
-
-// Bytes of the longest prefix of `text` that ends on a character
-// boundary and holds at most `limit` bytes; `cut` tells whether anything
-// was left out.
-uint32_t utf8Prefix(char const* text, uint32_t length, uint32_t limit,
-                    bool& cut) {
-  cut = length > limit;
-  if (!cut) return length;
-  uint32_t end = limit;
-  // Back to the lead byte of the character that does not fit whole.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    --end;
-  return end;
-}
-
 }  // namespace
 
 void itlSetUpdateEngineTestHook(ItlUpdateEngineTestHook hook) {
@@ -122,11 +89,11 @@ ItlClIndexUpdate::~ItlClIndexUpdate() {
       // still open.
     }
   }
-  freeObject(iv_pclConverter);
-  freeObject(iv_pclDocument);
-  freeObject(iv_pclScanner);
-  freeObject(iv_pclParsers);
-  freeObject(iv_pclPool);
+  itlDeleteObject(iv_pclConverter);
+  itlDeleteObject(iv_pclDocument);
+  itlDeleteObject(iv_pclScanner);
+  itlDeleteObject(iv_pclParsers);
+  itlDeleteObject(iv_pclPool);
 }
 
 void ItlClIndexUpdate::init() {
@@ -134,7 +101,7 @@ void ItlClIndexUpdate::init() {
   uint32_t initial = config.getMemoryPoolUpdateInitialSize();
   uint32_t growth = config.getMemoryPoolUpdateGrowthSize();
   try {
-    iv_pclPool = makeObject<CosClMemoryPool>(initial, growth, POOL_THRESHOLD);
+    iv_pclPool = itlNewObject<CosClMemoryPool>(initial, growth, POOL_THRESHOLD);
   } catch (CosClException const&) {
     iv_pclPool = nullptr;
   }
@@ -144,9 +111,9 @@ void ItlClIndexUpdate::init() {
     e.context(kMsgMemoryPool) << ": (" << initial << "-" << growth << ")";
     e.raise();
   }
-  iv_pclParsers = makeObject<ItlClParserFactory>();
-  iv_pclScanner = makeObject<ItlClDocumentInputScanner>();
-  iv_pclDocument = makeObject<ItlClTlDocument>(iv_rclIndex.getTlPort());
+  iv_pclParsers = itlNewObject<ItlClParserFactory>();
+  iv_pclScanner = itlNewObject<ItlClDocumentInputScanner>();
+  iv_pclDocument = itlNewObject<ItlClTlDocument>(iv_rclIndex.getTlPort());
   iv_pclDocument->init(*iv_pclPool);
 }
 
@@ -401,9 +368,9 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
     uint16_t source = ccsid == 0 ? kUtf8 : ccsid;
     if (iv_pclConverter == nullptr ||
         iv_pclConverter->getSourceCCSID().getCCSID() != source) {
-      freeObject(iv_pclConverter);
+      itlDeleteObject(iv_pclConverter);
       iv_pclConverter =
-          makeObject<CosClCodePage2UTF8Converter>(CosClCCSID(source));
+          itlNewObject<CosClCodePage2UTF8Converter>(CosClCCSID(source));
     }
     ItlClKernelInterface& kernel = iv_rclIndex.getKernelInterface();
     CosClMemoryPool& pool = kernel.getMemoryPool();
@@ -418,7 +385,7 @@ void ItlClIndexUpdate::setStringAttribute(ItlClDocumentID& id,
         iv_pclConverter->getError());
     bool cut = false;
     uint32_t kept =
-        utf8Prefix(utf8, written, MAX_STRING_ATTRIBUTE_UNITS, cut);
+        ItlClAttributeParserString::keptValueBytes(utf8, written, cut);
     kernel.addStringItem(attribute, CosClCCSID(kUtf8), utf8, kept);
     if (cut)
       iv_rclErrorInfo.setError(ITL_UPDATE_ORIGIN ":641",

@@ -17,17 +17,20 @@
 
 #include "calls/voz_gtradmin.hpp"
 #include "calls/voz_gtrcreate.hpp"
+#include "calls/voz_gtriter.hpp"
 #include "calls/voz_gtrmaint.hpp"
 #include "calls/voz_gtrsearch.hpp"
 #include "calls/voz_gtrstage.hpp"
 #include "cos_converter.hpp"
 #include "cos_language.hpp"
 #include "cos_memmgr.hpp"
+#include "files/voz_keyrec.hpp"
 #include "files/voz_records_create.hpp"
 #include "files/voz_status.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_voz_interface.hpp"
 
 namespace {
@@ -94,12 +97,8 @@ ItlClKernelInterface::~ItlClKernelInterface() {
     VOZ_mergeIndexFinish(iv_pvMergeHandle, 'C', &status);
   }
   dropMergeHandle();
-  for (CosClCodePage2UTF8Converter* converter :
-       {iv_pclConverter, iv_pclItemConverter}) {
-    if (converter == nullptr) continue;
-    converter->~CosClCodePage2UTF8Converter();
-    CosClMemoryManager::free(converter);
-  }
+  itlDeleteObject(iv_pclConverter);
+  itlDeleteObject(iv_pclItemConverter);
   CosClMemoryManager::free(iv_pucBuffer);
 }
 
@@ -393,6 +392,45 @@ void ItlClKernelInterface::obtainNumberOfDocuments(uint64_t& count0,
   ItlClVozInterface::handleVozError(ITL_KI_POS(158), status);
   count0 = static_cast<uint64_t>(static_cast<int64_t>(counts[0]));
   count1 = static_cast<uint64_t>(static_cast<int64_t>(counts[1]));
+}
+
+void ItlClKernelInterface::obtainNumberOfLiveDocuments(
+    uint64_t& count) const {
+  count = 0;
+  // The document-list key of each half: header slot 38, which the key
+  // iterator numbers 38 - 41.
+  constexpr int32_t kDocList = VOZ_SLOT_DOCLIST - VOZ_KEY_SLOTS;
+  constexpr int32_t kTextSubIndex = 1;
+  KEYITERATOR* halves[2] = {nullptr, nullptr};
+  GTRSTATUS status{};
+  GTRkeyIteratorInitEx(iv_rclLocation.getIndexName(),
+                       directoryOf(iv_rclLocation.getIndexDirectory()),
+                       kTextSubIndex, &halves[0], &halves[1], kDocList,
+                       kDocList, &status);
+  if (status.retcode == kVozIndexNotFound) return;
+  ItlClVozInterface::handleVozError(ITL_KI_POS(171), status);
+  GTRSTATUS failed{};
+  uint64_t total = 0;
+  for (KEYITERATOR* half : halves) {
+    if (half == nullptr || failed.retcode != 0) continue;
+    GTRSTATUS step{};
+    GTRkeyIterator_GetNextKey(half, &step);
+    int32_t documents =
+        step.retcode == 0 ? GTRkeyIterator_GetDocumentCountEx(half, &step) : 0;
+    if (step.retcode != 0)
+      failed = step;
+    else if (documents > 0)
+      total += static_cast<uint64_t>(documents);
+  }
+  // The supp half's iterator first: the last one ended closes the index.
+  for (KEYITERATOR* half : {halves[1], halves[0]}) {
+    if (half == nullptr) continue;
+    GTRSTATUS ended{};
+    GTRkeyIteratorTerm(half, &ended);
+    if (failed.retcode == 0 && ended.retcode != 0) failed = ended;
+  }
+  ItlClVozInterface::handleVozError(ITL_KI_POS(182), failed);
+  count = total;
 }
 
 bool ItlClKernelInterface::hasVozIndexFiles() const {

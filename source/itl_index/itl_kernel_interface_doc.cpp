@@ -16,30 +16,13 @@
 #include "itl_cos_interface.hpp"
 #include "itl_error.hpp"
 #include "itl_kernel_interface.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_voz_interface.hpp"
 
 namespace {
 
 char const kOrigin[] = "source/itl_index/itl_kernel_interface_doc";
 constexpr uint32_t kUcs2 = 13488;
-
-// Makes a converter from `ccsid` to UTF-8 through the memory manager.
-CosClCodePage2UTF8Converter* newConverter(uint32_t ccsid) {
-  void* memory =
-      CosClMemoryManager::allocate(sizeof(CosClCodePage2UTF8Converter));
-  try {
-    return new (memory) CosClCodePage2UTF8Converter(CosClCCSID(ccsid));
-  } catch (...) {
-    CosClMemoryManager::free(memory);
-    throw;
-  }
-}
-
-void deleteConverter(CosClCodePage2UTF8Converter* converter) {
-  if (converter == nullptr) return;
-  converter->~CosClCodePage2UTF8Converter();
-  CosClMemoryManager::free(converter);
-}
 
 // Memory of the memory manager for one scope.
 struct ScratchBuffer {
@@ -56,7 +39,8 @@ struct ScratchBuffer {
 #define ITL_KI_POS(line) "source/itl_index/itl_kernel_interface:" #line, line
 
 void ItlClKernelInterface::ensureConverter() {
-  if (iv_pclConverter == nullptr) iv_pclConverter = newConverter(kUcs2);
+  if (iv_pclConverter == nullptr) iv_pclConverter =
+        itlNewObject<CosClCodePage2UTF8Converter>(CosClCCSID(kUcs2));
 }
 
 CosClConverterABase const& ItlClKernelInterface::getConverter() {
@@ -165,9 +149,10 @@ void ItlClKernelInterface::addStringItem(uint16_t attribute,
     ItlClException(ITL_KI_POS(560), ItlEnReasonCode_Invalid_argument).raise();
   if (iv_pclItemConverter == nullptr ||
       iv_pclItemConverter->getSourceCCSID().getCCSID() != ccsid.getCCSID()) {
-    deleteConverter(iv_pclItemConverter);
-    iv_pclItemConverter = nullptr;
-    iv_pclItemConverter = newConverter(ccsid.getCCSID());
+    itlDeleteObject(iv_pclItemConverter);
+    iv_pclItemConverter =
+        itlNewObject<CosClCodePage2UTF8Converter>(
+            CosClCCSID(ccsid.getCCSID()));
   }
   uint32_t written = 0;
   uint8_t* bytes = nullptr;

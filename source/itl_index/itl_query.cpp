@@ -11,8 +11,8 @@
 //      the limit later delivers more;
 //   4. the engine's search; the result takes over the engine result handle
 //      whatever the outcome, then an engine failure is raised;
-//   5. the result hears the end; retrieval status 1 records warning 380,
-//      2 warning 381.
+//   5. the result hears the end; retrieval status bit 1 records warning
+//      380, else bit 2 warning 381.
 #include "itl_query.hpp"
 
 #include <cstring>
@@ -215,10 +215,13 @@ void ItlClAlQuery::process(ItlClQueryResult& result) {
   result.notifySearchEnd(&iv_stStatus,
                          rank != nullptr && rank->pRankFuncInfo != nullptr);
   ItlClErrorInfo& errorInfo = getErrorInfo();
-  if (iv_stStatus.retrieve_status == 1)
+  // The status is a set of bits: 1 the search stopped at its threshold,
+  // 2 it met stop words. Both at once give 380, since the list is cut
+  // short; testing for equality gave no warning at all.
+  if ((iv_stStatus.retrieve_status & 0x01) != 0)
     errorInfo.setError(kQueryOrigin, ItlEnReasonCode_Search_threshold_met,
                        ItlEnReturnCode_Warning, ItlEnErrorAction_Inform);
-  else if (iv_stStatus.retrieve_status == 2)
+  else if ((iv_stStatus.retrieve_status & 0x02) != 0)
     errorInfo.setError(kQueryOrigin,
                        ItlEnReasonCode_Query_contains_stop_words,
                        ItlEnReturnCode_Warning, ItlEnErrorAction_Inform);

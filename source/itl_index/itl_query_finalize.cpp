@@ -35,7 +35,9 @@ namespace {
 constexpr uint16_t kNoField = 32767;
 // The attribute of an impossible numeric range: matches nothing.
 constexpr uint16_t kNoItem = 32767;
-constexpr uint32_t kMaxStringValue = 128;
+// A longer value can equal no stored one: none is kept longer.
+constexpr uint32_t kMaxStringValue =
+    ItlClAttributeParserString::MAX_VALUE_BYTES;
 
 [[noreturn]] void raiseWithText(char const* source, unsigned line,
                                 ItlEnReasonCode reason,

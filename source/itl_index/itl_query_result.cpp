@@ -11,6 +11,7 @@
 #include "itl_error.hpp"
 #include "itl_index.hpp"
 #include "itl_kernel_interface.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_voz_interface.hpp"
 
 namespace {
@@ -218,10 +219,8 @@ ItlClListABase* ItlClQueryResult::getNewResultList() {
                                                 : 0;
   if (iv_rclContext.getRankingCallback() != nullptr &&
       iv_bRankedWithCallback && iv_ui64Limit != 0) {
-    void* memory =
-        CosClMemoryManager::allocate(sizeof(ItlClCBRankedResultList));
-    ItlClCBRankedResultList* list = new (memory)
-        ItlClCBRankedResultList(errorInfo, iv_clEngine.get(), iv_uiDataForm);
+    ItlClCBRankedResultList* list = itlNewObject<ItlClCBRankedResultList>(
+        errorInfo, iv_clEngine.get(), iv_uiDataForm);
     try {
       list->init();
       uint32_t count = iv_uiRankEntryCount;
@@ -233,8 +232,7 @@ ItlClListABase* ItlClQueryResult::getNewResultList() {
         list->initArray(entries, count, RANK_ENTRY_SIZE);
       }
     } catch (...) {
-      list->~ItlClCBRankedResultList();
-      CosClMemoryManager::free(memory);
+      itlDeleteObject(list);
       throw;
     }
     freeRankEntries();
@@ -244,14 +242,12 @@ ItlClListABase* ItlClQueryResult::getNewResultList() {
   if (iv_ui64Limit != 0 && iv_ui64Limit < count)
     count = static_cast<uint32_t>(iv_ui64Limit);
   if (iv_clEngine.isNull()) count = 0;  // nothing to read the elements from
-  void* memory = CosClMemoryManager::allocate(sizeof(ItlClResultList));
   ItlClResultList* list =
-      new (memory) ItlClResultList(errorInfo, iv_clEngine.get(), count);
+      itlNewObject<ItlClResultList>(errorInfo, iv_clEngine.get(), count);
   try {
     list->init();
   } catch (...) {
-    list->~ItlClResultList();
-    CosClMemoryManager::free(memory);
+    itlDeleteObject(list);
     throw;
   }
   return list;

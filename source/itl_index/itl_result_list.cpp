@@ -10,6 +10,7 @@
 
 #include "calls/voz_gtrresult.hpp"
 #include "itl_error.hpp"
+#include "itl_managed_object.hpp"
 #include "itl_query_result.hpp"
 #include "itl_voz_interface.hpp"
 
@@ -74,8 +75,7 @@ ItlClResultList::~ItlClResultList() {
 ItlClListABase::Iterator* ItlClResultList::getNewIterator() const {
   if (iv_uiCount != 0)
     iv_clEngine->open(ITL_SOURCE("source/itl_search/itl_result_list"));
-  void* memory = CosClMemoryManager::allocate(sizeof(Iterator));
-  return new (memory) Iterator(*this);
+  return itlNewObject<Iterator>(*this);
 }
 
 ItlClResultList::Iterator::Iterator(ItlClResultList const& list)
@@ -127,8 +127,7 @@ ItlClListABase::Iterator* ItlClCBRankedResultList::getNewIterator() const {
       !iv_clEngine.isNull())
     iv_clEngine->open(
         ITL_SOURCE("source/itl_search/itl_cb_ranked_result_list"));
-  void* memory = CosClMemoryManager::allocate(sizeof(Iterator));
-  return new (memory) Iterator(*this);
+  return itlNewObject<Iterator>(*this);
 }
 
 ItlClCBRankedResultList::Iterator::Iterator(

@@ -79,11 +79,16 @@ void ItlClAttributeParserABase::addText(unsigned short const* text,
                      &status);
   if (U_FAILURE(status)) bytes = 0;
   value[bytes] = '\0';
+  recordTruncated(kOriginTruncated, value);
+}
+
+void ItlClAttributeParserABase::recordTruncated(char const* origin,
+                                                char const* kept) {
   ItlClErrorInfo& errorInfo = iv_rclPort.getContext().getErrorInfo();
   errorInfo.resetContext(nullptr);
   errorInfo.context(5) << ": " << (iv_pszName != nullptr ? iv_pszName : "");
-  errorInfo.context(6) << ": " << value;
-  errorInfo.setError(kOriginTruncated, ItlEnReasonCode_Attribute_truncated,
+  errorInfo.context(6) << ": " << kept;
+  errorInfo.setError(origin, ItlEnReasonCode_Attribute_truncated,
                      ItlEnReturnCode_Warning, ItlEnErrorAction_Inform);
 }
 

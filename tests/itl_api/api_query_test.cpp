@@ -2,12 +2,14 @@
 // through the exported functions and compared with the oracle, randomized
 // boolean trees, warnings and the proximity rows checked by hand.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <random>
 
 #include "query_env.hpp"
 #include "ti_test_util.hpp"
+#include "update_fixture.hpp"
 
 namespace {
 
@@ -254,6 +256,101 @@ TEST(ApiQuery, Warnings) {
               4);
     b.op(ItlEnOperator_Or);
     EXPECT_EQ(b.run(), Names());
+  }
+}
+
+// Stop words on an index made with DeleteStopwords ON: the engine keeps
+// their keys without documents and reads a stop word as constraining
+// nothing (every document), and a query that meets one succeeds with
+// warning 381 and a list. The same words on an index without stop words
+// are words like any other. A stop word in a search that also stops at
+// its threshold gives 380: the list is cut short, which matters more.
+TEST(ApiQuery, StopWordsGiveWarning381) {
+  qc::Env& e = env();
+  TempDir dir{"api_stop", fastTempParent()};
+  std::string resources = dir / "res";
+  ASSERT_EQ(mkdir(resources.c_str(), 0700), 0);
+  // "the\nof" as UTF-16LE with a byte-order mark.
+  ASSERT_TRUE(writeFile(resources + "/en_US.tsw",
+                        std::string("\xff\xfe" "t\0h\0e\0\n\0o\0f\0", 14)));
+  std::vector<upfix::Document> docs = {
+      {"d1", ItlEnDocumentFormat_Text, "the apple of eden"},
+      {"d2", ItlEnDocumentFormat_Text, "the pear"},
+      {"d3", ItlEnDocumentFormat_Text, "apple pie"},
+  };
+  struct Index {
+    qc::CorpusIndex c;
+    ~Index() {
+      itlHandleDeleteIndexSearch(&c.search);
+      itlHandleDeleteIndex(&c.index);
+    }
+  } stops, plain;
+  for (bool deleteStopwords : {true, false}) {
+    Index& ix = deleteStopwords ? stops : plain;
+    char const* name = deleteStopwords ? "stops" : "plain";
+    std::string templ = dir / (std::string(name) + ".ini.t");
+    ASSERT_TRUE(writeFile(
+        templ, "[IndexId]\nVersion = 4.6\n[Index]\nRespectCase = OFF\n"
+               "ResourceLocation = " + resources + "/\n[IndexV4]\n"
+               "BlockMode = OFF\nDeleteStopwords = " +
+               (deleteStopwords ? "ON" : "OFF") +
+               "\nStopwordLanguage = en_US\n"));
+    ASSERT_EQ(itlHandleNewIndex(e.ctx, name, dir.path().c_str(), &ix.c.index),
+              0);
+    ASSERT_EQ(itlIndexSetWorkingDirectory(ix.c.index, dir.path().c_str()), 0);
+    ASSERT_EQ(itlIndexCreate(ix.c.index, templ.c_str()), 0) << e.reason();
+    ASSERT_EQ(upfix::addDocuments(ix.c.index, docs), "");
+    ASSERT_EQ(itlHandleNewIndexSearch(ix.c.index, &ix.c.search), 0)
+        << e.reason();
+  }
+  struct Case {
+    char const* what;
+    std::vector<char const*> words;  // joined by `op`
+    ItlEnOperator op;
+    int32_t threshold;               // documents; 0 none
+    int reason;                      // on the stop-word index
+    Names stopped;                   // its documents
+    Names whole;                     // on the other index
+  } cases[] = {
+      {"one stop word", {"the"}, ItlEnOperator_And, 0, 381,
+       {"d1", "d2", "d3"}, {"d1", "d2"}},
+      {"only stop words", {"the", "of"}, ItlEnOperator_Or, 0, 381,
+       {"d1", "d2", "d3"}, {"d1", "d2"}},
+      {"a stop word and a word", {"the", "apple"}, ItlEnOperator_And, 0, 381,
+       {"d1", "d3"}, {"d1"}},
+      {"no stop word", {"apple"}, ItlEnOperator_And, 0, 0, {"d1", "d3"},
+       {"d1", "d3"}},
+      {"stop word at the threshold", {"the"}, ItlEnOperator_And, 1, 380,
+       {"d1"}, {"d1"}},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (bool onStops : {true, false}) {
+      SCOPED_TRACE(onStops ? "DeleteStopwords ON" : "OFF");
+      Builder b(e, onStops ? stops.c : plain.c);
+      for (size_t i = 0; i < c.words.size(); ++i) {
+        EXPECT_EQ(b.term(c.words[i]), 0);
+        if (i > 0) {
+          EXPECT_EQ(b.op(c.op), 0);
+        }
+      }
+      if (c.threshold != 0) {
+        EXPECT_EQ(itlQuerySetProcessingThreshold(
+                      b.query, c.threshold, ItlEnThresholdUnit_Documents),
+                  0);
+      }
+      int reason = onStops || c.threshold != 0 ? c.reason : 0;
+      EXPECT_EQ(b.process(), reason != 0 ? 4 : 0);
+      EXPECT_EQ(e.reason(), reason);
+      ASSERT_NE(b.list, nullptr);
+      std::vector<std::string> names = b.walk(b.list);
+      Names found(names.begin(), names.end());
+      if (c.threshold != 0) {
+        EXPECT_EQ(found.size(), static_cast<size_t>(c.threshold));
+      } else {
+        EXPECT_EQ(found, onStops ? c.stopped : c.whole);
+      }
+    }
   }
 }
 

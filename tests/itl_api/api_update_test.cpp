@@ -423,6 +423,86 @@ TEST(ApiUpdate, ArgumentChecks) {
             0.0);
 }
 
+// Attribute values parsed from documents: the engine takes at most 128
+// bytes of UTF-8 in a string item and cancels the whole update cycle on a
+// longer one. A long non-ASCII value in an HTML meta statement or an XML
+// element used to cancel the caller's update at commit; now it keeps its
+// whole characters within 128 bytes, with warning 36, and commits.
+TEST(ApiUpdate, ParsedStringAttributesKeepWholeCharactersWithin128Bytes) {
+  ApiIndex ix;
+  std::string const htmlModel =
+      "<HTMLModel><HTMLAttributeDefinition name='who' type='STRING' "
+      "tag='meta' meta-qualifier='author'/></HTMLModel>";
+  std::string const xmlModel =
+      "<XMLModel><XMLAttributeDefinition name='who' type='STRING' "
+      "locator='who'/></XMLModel>";
+  ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "hm", htmlModel.data(),
+                                     static_cast<uint32_t>(htmlModel.size())),
+            0)
+      << ix.reason() << " " << ix.context();
+  ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "xm", xmlModel.data(),
+                                     static_cast<uint32_t>(xmlModel.size())),
+            0)
+      << ix.reason() << " " << ix.context();
+  auto repeat = [](char const* character, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += character;
+    return out;
+  };
+  std::string greek200 = repeat("\xCE\xB1", 200);  // 200 alphas, 2 bytes each
+  std::string cjk200 = repeat("\xE4\xB8\xAD", 200);  // 3 bytes each
+  std::string greek100 = repeat("\xCE\xB1", 100);  // 100 units, 200 bytes
+  struct Row {
+    char const* name;
+    ItlEnDocumentFormat format;
+    char const* model;
+    std::string value;
+    std::string kept;  // whole characters within 128 bytes
+    char const* word;
+  } rows[] = {
+      {"html-greek", ItlEnDocumentFormat_Html, "hm", greek200,
+       repeat("\xCE\xB1", 64), "hellas"},
+      {"html-cjk", ItlEnDocumentFormat_Html, "hm", cjk200,
+       repeat("\xE4\xB8\xAD", 42), "zhongwen"},
+      {"xml-greek", ItlEnDocumentFormat_Xml, "xm", "x" + greek100,
+       "x" + repeat("\xCE\xB1", 63), "ellinika"},
+      {"xml-cjk", ItlEnDocumentFormat_Xml, "xm", repeat("\xE6\x96\x87", 200),
+       repeat("\xE6\x96\x87", 42), "hanzi"},
+  };
+  {
+    Session s(ix);
+    for (Row const& r : rows) {
+      SCOPED_TRACE(r.name);
+      std::string text =
+          r.format == ItlEnDocumentFormat_Html
+              ? "<html><head><meta name='author' content='" + r.value +
+                    "'></head><body><p>" + r.word + "</p></body></html>"
+              : "<doc><who>" + r.value + "</who><p>" + r.word + "</p></doc>";
+      s.name(r.name);
+      ItlTyCCSID ccsid = 1208;
+      EXPECT_EQ(s.code(itlIndexUpdateDocument(
+                    s.update, s.id, r.format, r.model, text.data(),
+                    static_cast<uint32_t>(text.size()), &ccsid, "en_US")),
+                "4/36/100001")
+          << ix.context();
+    }
+    EXPECT_EQ(s.process(), "0") << ix.context();
+    EXPECT_EQ(s.commit(), "0") << ix.context();
+  }
+  ix.reopen();
+  EXPECT_EQ(ix.count(), 4u);
+  std::string dir = ix.dir.path() + "/";
+  uint16_t who = attributeNumber(ix.index, "who", ItlEnAttributeType_String);
+  ASSERT_NE(who, 0);
+  for (Row const& r : rows) {
+    SCOPED_TRACE(r.name);
+    uint64_t n = numberOf(ix.index, r.name);
+    ASSERT_NE(n, 0u);
+    EXPECT_EQ(kfix::word("ix", dir.c_str(), r.word), docs({n}));
+    EXPECT_EQ(kfix::equal("ix", dir.c_str(), who, r.kept), docs({n}));
+  }
+}
+
 int gs_failDocument = 0;
 int failEngineDocument(uint64_t) { return gs_failDocument; }
 
@@ -616,6 +696,67 @@ TEST(ApiDocumentID, NumbersWithoutMapping) {
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "nine"), docs({9}));
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "four"), kfix::Docs());
   EXPECT_EQ(kfix::word("ix", dir.c_str(), "seventeen"), kfix::Docs());
+}
+
+// DocumentIDMapping OFF keeps no names, so the count is the engine's live
+// documents: removed and replaced ones left out before and after a merge,
+// and a search handle on a filled index gives no empty-index warning.
+TEST(ApiDocumentID, CountWithoutMapping) {
+  ApiIndex ix("DocumentIDMapping = OFF\n");
+  auto search = [&] {
+    ItlTyIndexSearchHandle h = nullptr;
+    int rc = itlHandleNewIndexSearch(ix.index, &h);
+    std::string out = std::to_string(rc);
+    if (rc != 0) out += "/" + std::to_string(ix.reason());
+    itlHandleDeleteIndexSearch(&h);
+    return out;
+  };
+  EXPECT_EQ(ix.count(), 0u);
+  EXPECT_EQ(search(), "4/374");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"17", ItlEnDocumentFormat_Text,
+                                            "seventeen"},
+                                           {"4", ItlEnDocumentFormat_Text,
+                                            "four"}}),
+            "");
+  EXPECT_EQ(ix.count(), 2u);
+  EXPECT_EQ(search(), "0");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"5", ItlEnDocumentFormat_Text,
+                                            "five"}}),
+            "");
+  EXPECT_EQ(ix.count(), 3u);
+  {
+    // A removal and a replacement in the first half, a replacement and a
+    // new document in the second.
+    Session s(ix);
+    EXPECT_EQ(s.remove("17"), "0");
+    EXPECT_EQ(s.add("4", "four again"), "0");
+    EXPECT_EQ(s.add("5", "five again"), "0");
+    EXPECT_EQ(s.add("9", "nine"), "0");
+    EXPECT_EQ(s.process(), "0");
+    // Before the commit the count is the committed one.
+    EXPECT_EQ(ix.count(), 3u);
+    EXPECT_EQ(s.commit(), "0");
+  }
+  EXPECT_EQ(ix.count(), 3u);
+  ItlTyIndexMergeHandle m = nullptr;
+  ASSERT_EQ(itlHandleNewIndexMerge(ix.index, &m), 0) << ix.reason();
+  EXPECT_EQ(itlIndexMergeProcess(m), 0) << ix.reason();
+  EXPECT_EQ(itlIndexMergeCommit(m), 0) << ix.reason();
+  EXPECT_EQ(itlHandleDeleteIndexMerge(&m), 0);
+  EXPECT_EQ(ix.count(), 3u);
+  {
+    Session s(ix);
+    for (char const* n : {"4", "5", "9"}) EXPECT_EQ(s.remove(n), "0");
+    EXPECT_EQ(s.process(), "0");
+    EXPECT_EQ(s.commit(), "0");
+  }
+  ix.reopen();
+  EXPECT_EQ(ix.count(), 0u);
+  EXPECT_EQ(search(), "4/374");
+  EXPECT_EQ(upfix::addDocuments(ix.index, {{"30", ItlEnDocumentFormat_Text,
+                                            "thirty"}}),
+            "");
+  EXPECT_EQ(ix.count(), 1u);
 }
 
 // Two indexes of one name in different directories share the default

@@ -22,6 +22,32 @@ std::u16string u16(std::string const& ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
+// UTF-16 to UTF-8, written out by hand (well-formed input only).
+std::string utf8(std::u16string const& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 // One attribute value through a parser of `type`; the port keeps the rest.
 struct Harness {
   RecordingPort port;
@@ -256,8 +282,12 @@ TEST(AttributeParser, LongValueKeeps128UnitsAndWarnsOnce) {
   EXPECT_EQ(std::string(h.port.errorInfo.getContext()),
             "Attribute name: n\nValue: " + kept);
   p.endAttribute();
+  // The 128 units are 192 bytes of UTF-8; the item keeps the whole
+  // characters within 128 bytes (an 'a'-type character ends at byte 127)
+  // without a second warning.
   ASSERT_EQ(h.port.items.size(), 1u);
-  EXPECT_EQ(h.port.items[0].bytes, kept);
+  EXPECT_EQ(h.port.items[0].bytes, kept.substr(0, 127));
+  EXPECT_EQ(h.port.errorInfo.getWarningCount(), 1u);
 
   Harness strict;
   strict.port.errorInfo.setWarningThreshold(1);
@@ -281,6 +311,45 @@ TEST(AttributeParser, StringIsConvertedToTheIndexCodePage) {
   // Items go to the front of the list.
   h.value(ItlEnAttributeType_String, u"b", 4);
   EXPECT_EQ(h.port.items[0].number, 4);
+}
+
+// The engine takes at most 128 bytes in a string item and cancels its
+// whole update cycle on a longer one: a value within 128 units but over
+// 128 bytes keeps its whole characters within 128 bytes, with warning 36.
+TEST(AttributeParser, StringItemKeepsWholeCharactersWithin128Bytes) {
+  std::u16string greek(65, u'\u03B1'), cjk(50, u'\u4E2D');
+  std::u16string astral;  // 40 characters of two units, four bytes each
+  for (int i = 0; i < 40; ++i) astral += u"\U0001F600";
+  struct Row {
+    char const* name;
+    std::u16string value;
+    size_t keptBytes;
+    bool warned;
+  } rows[] = {
+      {"128 ascii", u16(std::string(128, 'q')), 128, false},
+      {"64 greek, 128 bytes", greek.substr(0, 64), 128, false},
+      {"65 greek", greek, 128, true},
+      {"x and 64 greek", u"x" + greek.substr(0, 64), 127, true},
+      {"50 cjk", cjk, 126, true},
+      {"40 astral", astral, 128, true},
+      {"x and 40 astral", u"x" + astral, 125, true},
+  };
+  for (Row const& r : rows) {
+    SCOPED_TRACE(r.name);
+    Harness h;
+    h.value(ItlEnAttributeType_String, r.value, 5);
+    ASSERT_EQ(h.port.items.size(), 1u);
+    std::string whole = utf8(r.value);
+    EXPECT_EQ(h.port.items[0].bytes, whole.substr(0, r.keptBytes));
+    EXPECT_EQ(h.port.errorInfo.getWarningCount(), r.warned ? 1u : 0u);
+    if (!r.warned) continue;
+    EXPECT_EQ(h.port.errorInfo.getReasonCode(),
+              ItlEnReasonCode_Attribute_truncated);
+    EXPECT_STREQ(h.port.errorInfo.getOrigin(),
+                 "source/itl_tl/itl_attribute_string:62");
+    EXPECT_EQ(std::string(h.port.errorInfo.getContext()),
+              "Attribute name: n\nValue: " + whole.substr(0, r.keptBytes));
+  }
 }
 
 TEST(AttributeParser, NumberItemAfterOddChunkIsAligned) {
