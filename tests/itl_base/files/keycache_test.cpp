@@ -70,9 +70,10 @@ TEST(KeyCache, ReadsAgreeWithTheFile) {
             ASSERT_EQ(ga, gb) << "length " << length << " read " << i
                               << " at " << offset << " " << size << "x" << count;
             ASSERT_EQ(sa.retcode, sb.retcode);
-            if (ga > 0)
+            if (ga > 0) {
                 ASSERT_EQ(0, memcmp(a.data(), b.data(), static_cast<size_t>(ga) * size))
                     << "length " << length << " read " << i << " at " << offset;
+            }
         }
         voz_KeyCacheEnd(&cached.fs);
         EXPECT_EQ(cached.fs.keyCache, nullptr);
