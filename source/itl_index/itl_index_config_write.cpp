@@ -186,13 +186,11 @@ std::string formatChecked(ItlClIndexConfig const& config) {
   return content;
 }
 
-// Writes `content` to `path` (a leftover there removed first, created
-// exclusively), gives it `mode` and fsyncs it. False on failure, with
-// nothing left at `path`.
+// Writes `content` to `path` (created exclusively: the caller removed a
+// leftover), gives it `mode` and fsyncs it. False on failure, with nothing
+// left at `path`.
 bool writeSynced(std::string const& content, std::string const& path,
                  mode_t mode) {
-  if (!itlFileOpRefused("unlink", path.c_str()))
-    unlink(path.c_str());  // a leftover of an interrupted write
   if (itlFileOpRefused("write", path.c_str())) return false;
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return false;
@@ -216,6 +214,8 @@ void ItlClIndexConfig::writeAsR3File() const {
   std::string content = formatChecked(*this);
   char const* name = iv_clFileName.getAsCString();
   std::string temporary = std::string(name) + ".tmp";
+  if (!itlFileOpRefused("unlink", temporary.c_str()))
+    unlink(temporary.c_str());  // a leftover of an interrupted write
   if (!writeSynced(content, temporary, fileMode()))
     raiseWrite(ITL_CONFIG_WRITE_POS, name, nullptr);
   if (itlFileOpRefused("rename", name) ||
@@ -236,6 +236,7 @@ std::string ItlClIndexConfig::preparedPath() const {
 void ItlClIndexConfig::writePrepared() const {
   std::string content = formatChecked(*this);
   std::string path = preparedPath();
+  unlink(path.c_str());  // a leftover of a commit that never happened
   if (!writeSynced(content, path, fileMode()))
     raiseWrite(ITL_CONFIG_WRITE_POS, path.c_str(), nullptr);
 }
