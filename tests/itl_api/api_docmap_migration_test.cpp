@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -226,8 +227,8 @@ TEST(DocMapMigration, WithoutNamesLeavesEmptyMapsAndKeepsTheHighestNumber) {
 TEST(DocMapMigration, CursorValidityAndRefusedNames) {
   upfix::ApiIndex ix("MaxDocumentIDLength = 16\n");
   ASSERT_EQ(migenv::nameMap(ix.index, {"one", "two", "three"}, true), "");
-  Migration m(ix.index, 8, true);
-  ItlTyNameMapMigrationHandle h = m.handle;
+  auto m = std::make_unique<Migration>(ix.index, 8, true);
+  ItlTyNameMapMigrationHandle h = m->handle;
   ASSERT_EQ(itlNameMapMigrationR3SetCursorToFirst(h), 0);
   bool valid = true;
   ASSERT_EQ(itlNameMapMigrationR3CursorIsValid(h, &valid), 0);
@@ -283,6 +284,7 @@ TEST(DocMapMigration, CursorValidityAndRefusedNames) {
   EXPECT_EQ(ix.reason(), ItlEnReasonCode_Invalid_calling_sequence);
   ASSERT_EQ(itlNameMapMigrationR3Process(h), 0) << ix.reason();
   ASSERT_EQ(itlNameMapMigrationR3Commit(h), 0) << ix.reason();
+  m.reset();  // before its index handle goes
   ix.reopen();
   migenv::Lookup look(ix.index);
   EXPECT_EQ(look.number("ONE....."), 1u);
