@@ -155,9 +155,12 @@ void ItlClDocMapMigration::setCursorToFirst() {
 
 void ItlClDocMapMigration::loadCursorBlock(uint32_t block) {
   ItlClDix& dix = getDix();
+  // Until the block is read whole the cursor stands on nothing: a damaged
+  // block leaves no half-read entries behind.
   iv_aNameAt.clear();
   iv_uiEntry = 0;
-  iv_uiCurrentBlock = block;
+  iv_uiCurrentBlock = 0;
+  iv_bCursorValid = false;
   // Block number and size are checked against the control record and the
   // file (300, 17).
   dix.readDataBlock(block);
@@ -167,28 +170,32 @@ void ItlClDocMapMigration::loadCursorBlock(uint32_t block) {
   if (count > ITL_DOCMAP_TOP_SLOT / 8 + 1)
     itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
                             dix.getDataFileName());
+  std::vector<uint32_t> nameAt;
+  nameAt.reserve(count);
   if (ItlClDocMapBlockFix* fix = dix.getFixBlock()) {
     if (count > fix->getCapacity())
       itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
                               dix.getDataFileName());
     for (uint32_t i = 0; i < count; ++i)
-      iv_aNameAt.push_back(i * uint32_t{iv_usOldLength});
-    return;
+      nameAt.push_back(i * uint32_t{iv_usOldLength});
+  } else {
+    // Variable layout: u16 length + bytes, packed below the number slots.
+    uint32_t limit = ITL_DOCMAP_BLOCK_SIZE - 8 * count;
+    uint32_t offset = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (offset + 2 > limit)
+        itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
+                                dix.getDataFileName());
+      uint16_t length = itlGetLE16(data + offset);
+      if (length > iv_usOldLength || offset + 2u + length > limit)
+        itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
+                                dix.getDataFileName());
+      nameAt.push_back(offset);
+      offset += 2u + length;
+    }
   }
-  // Variable layout: u16 length + bytes, packed below the number slots.
-  uint32_t limit = ITL_DOCMAP_BLOCK_SIZE - 8 * count;
-  uint32_t offset = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (offset + 2 > limit)
-      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
-                              dix.getDataFileName());
-    uint16_t length = itlGetLE16(data + offset);
-    if (length > iv_usOldLength || offset + 2u + length > limit)
-      itlDocMapRaiseCorrupted(ITL_SOURCE(ITL_MIGRATION_ORIGIN),
-                              dix.getDataFileName());
-    iv_aNameAt.push_back(offset);
-    offset += 2u + length;
-  }
+  iv_aNameAt.swap(nameAt);
+  iv_uiCurrentBlock = block;
 }
 
 bool ItlClDocMapMigration::onEntry() const {

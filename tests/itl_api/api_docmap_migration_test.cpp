@@ -118,6 +118,13 @@ TEST(DocMapMigration, RoundTripKeepsNumbersAndDropsOldNames) {
       ASSERT_EQ(itlNameMapMigrationR3Commit(m.handle), 0)
           << what << " reason " << ix.reason() << " " << ix.context();
     }
+    {
+      // The handle that migrated reads the new maps too.
+      migenv::Lookup same(ix.index);
+      std::string now = round.fixed ? fixedName(1) : names[1];
+      EXPECT_EQ(same.number(now), numberOf[names[1]]) << what;
+      EXPECT_EQ(same.name(numberOf[names[1]]), now) << what;
+    }
     ix.reopen();
     migenv::Lookup look(ix.index);
     EXPECT_EQ(look.index.getConfig().getMaxDocIDLength(), round.length) << what;
@@ -325,6 +332,44 @@ TEST(DocMapMigration, ArgumentsOfCreation) {
   EXPECT_EQ(ix.reason(), ItlEnReasonCode_Index_corrupted);
   EXPECT_EQ(itlHandleDeleteNameMapMigrationR3(&h), 0);
   EXPECT_EQ(h, nullptr);
+}
+
+TEST(DocMapMigration, DamagedMapIsRecordedNotThrown) {
+  upfix::ApiIndex ix("MaxDocumentIDLength = 16\n");
+  std::vector<std::string> names;
+  for (int i = 0; i < 50; ++i) names.push_back("n" + std::to_string(i));
+  ASSERT_EQ(migenv::nameMap(ix.index, names, true), "");
+  ix.reopen();
+  std::string did = ix.dir / "ix.did";
+  std::string bytes = readFile(did);
+  ASSERT_GT(bytes.size(), 44u + 32768u - 1);
+  // A name length that runs into the number slots.
+  bytes[44] = '\xF0';
+  bytes[45] = '\x00';
+  ASSERT_TRUE(writeFile(did, bytes));
+  ItlTyNameMapMigrationHandle h = nullptr;
+  ASSERT_EQ(itlHandleNewNameMapMigrationR3(ix.index, 16, false, &h), 0);
+  EXPECT_EQ(itlNameMapMigrationR3SetCursorToFirst(h), 8);
+  EXPECT_EQ(ix.reason(), ItlEnReasonCode_Docmap_corrupted);
+  // The cursor stands on nothing: its functions go on returning 0.
+  bool valid = true;
+  EXPECT_EQ(itlNameMapMigrationR3SetCursorToNext(h), 0);
+  EXPECT_EQ(itlNameMapMigrationR3CursorIsValid(h, &valid), 0);
+  EXPECT_FALSE(valid);
+  // A block count beyond the file: the next block is refused as well.
+  bytes = readFile(did);
+  bytes[44] = 2;
+  bytes[8] = 9;  // u32 block count at offset 8
+  ASSERT_TRUE(writeFile(did, bytes));
+  itlHandleDeleteNameMapMigrationR3(&h);
+  ix.reopen();
+  ASSERT_EQ(itlHandleNewNameMapMigrationR3(ix.index, 16, false, &h), 0);
+  int rc = itlNameMapMigrationR3SetCursorToFirst(h);
+  for (int i = 0; rc == 0 && i < 100; ++i)
+    rc = itlNameMapMigrationR3SetCursorToNext(h);
+  EXPECT_EQ(rc, 8);
+  EXPECT_EQ(ix.reason(), ItlEnReasonCode_Docmap_corrupted);
+  itlHandleDeleteNameMapMigrationR3(&h);
 }
 
 TEST(DocMapMigration, NullHandleIs16InAllEleven) {
