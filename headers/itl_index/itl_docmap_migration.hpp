@@ -56,8 +56,10 @@ class ItlClDocMapMigration : public ItlClDocumentNameMapping {
   // with `fixed`). `index` (may be null: then only the cursor walk and
   // process work, commit refuses with 4) is the loaded index the commit
   // runs on. The existing maps are read with the configuration's length
-  // and layout. 25 for a length of 0 or above MAX_NAME_LENGTH. All must
-  // outlive the object.
+  // and layout. 25 for a length of 0 or above MAX_NAME_LENGTH; 4 while the
+  // index has an update, merge or name-map transaction open. With an
+  // index, an interrupted commit is finished or its leftovers removed
+  // first (as at an update start). All must outlive the object.
   ItlClDocMapMigration(ItlClIndex* index, ItlClErrorInfo& errorInfo,
                        ItlClIndexLocation const& location,
                        ItlClIndexConfig& config, uint16_t newLength,

@@ -75,6 +75,9 @@ ItlClDocMapMigration::ItlClDocMapMigration(ItlClIndex* index,
   iv_clNewDex.setMaxDocNameSize(newLength, fixed);
   // Working files of an earlier, interrupted run of this index object.
   deleteWorkingFileSet();
+  // A writer starts: leftovers of a commit that never reached its mark go
+  // (as at an update start); one past its mark is finished.
+  if (index != nullptr) ItlClIndexCommit::recover(*index, true);
 }
 
 ItlClDocMapMigration::~ItlClDocMapMigration() {
