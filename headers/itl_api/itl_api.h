@@ -21,6 +21,7 @@
 #include "itl_api_attribute_map.h"
 #include "itl_api_config.h"
 #include "itl_api_docmap.h"
+#include "itl_api_docmap_migration.h"
 #include "itl_api_context.h"
 #include "itl_api_docid.h"
 

@@ -49,6 +49,12 @@ class ItlClDix : public ItlClDocNameMappingFiles {
   // is 302; a number of 0x7FFFFFFD or more is 305 ("Document number"); in
   // both cases nothing changes and nothing reaches a file.
   void assignNumber(_ItlStDocumentId const* id, uint64_t* number);
+  // Buffers a pair as it stands (the migration's rewritten names keep
+  // their numbers); the caller keeps numbers ascending and names within
+  // the layout. The highest number is raised when the blocks are written.
+  void bufferPair(uint64_t number, uint16_t length, char const* name) {
+    bufferEntry(number, length, name);
+  }
   // Writes the buffered entries to ".tdm" (created on first use); with
   // `reopen`, the file is then read again from its start.
   void writeTempDataBlock(bool reopen);

@@ -22,6 +22,8 @@
 //      rename of a prepared file over its live name; every removal; the
 //      mark is removed last.
 //   4. The commit event of the index files ends the transaction in memory.
+// commitPrepared runs 2. and 3. for files prepared outside an engine
+// transaction (the document-map migration: configuration and maps).
 // A failure before the mark removes what was prepared (engine and files),
 // rolls the index files' transaction back and raises (return code 8): the
 // old index stands. A failure after it raises too (8); the next load or
@@ -103,6 +105,16 @@ class ItlClIndexCommit {
   void commitUpdate();
   // Commits the processed merge of the index.
   void commitMerge();
+  // Commits files that the caller prepared (written under prepared names
+  // in the index directory, fsynced): the steps' renames (then removals)
+  // under one mark. A failure before the mark removes the renames' prepared
+  // files and raises: the old state stands. After the mark it raises too;
+  // the next load finishes the commit (markExists then tells). No steps:
+  // nothing to do.
+  void commitPrepared(std::vector<ItlStIndexFileStep> const& steps);
+  // The mark of this index stands (a commit happened and waits for its
+  // installation).
+  bool markExists() const;
 
   // Finishes a commit interrupted by a kill. `updating`: the caller starts
   // an update or merge, so leftovers of a commit that never reached its

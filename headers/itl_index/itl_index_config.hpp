@@ -25,8 +25,11 @@
 #ifndef ITL_INDEX_CONFIG_HPP
 #define ITL_INDEX_CONFIG_HPP
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 
 #include "cos_filename.hpp"
 #include "cos_language.hpp"
@@ -73,6 +76,17 @@ class ItlClIndexConfig : public ItlClIndexFileBase {
   // leaves the old or the new file. A line the reader would refuse (more
   // than 1023 characters) gives 112 and the old file stays.
   void writeAsR3File() const;
+  // The settings in the current layout into "<index name>.#in" in the
+  // index directory (mode of the configuration file, fsynced), for a
+  // commit whose mark renames it over the configuration file together with
+  // other files (the document-map migration). The configuration file is
+  // not touched. Failures as writeAsR3File (nothing left behind).
+  void writePrepared() const;
+  // The prepared file's suffix and path.
+  static constexpr char PREPARED_SUFFIX[] = ".#in";
+  std::string preparedPath() const;
+  // Removes a prepared file of a commit that never reached its mark.
+  void onIndexFileDropPrepared() override;
   // Reads "<index name>.ipa" of the first release (itl_config_r1.cpp).
   void loadR1();
 
@@ -205,6 +219,8 @@ class ItlClIndexConfig : public ItlClIndexFileBase {
                                 ItlEnReasonCode reason, char const* key) const;
   // Records the warning 4/112 Option / key in the error info.
   void warnOption(char const* key) const;
+  // Mode bits of the configuration file (0660 when it is missing).
+  mode_t fileMode() const;
 
   ItlClErrorInfo& iv_rclErrorInfo;
   CosClFilename iv_clFileName;      // <index directory><index name>.ini

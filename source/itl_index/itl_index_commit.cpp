@@ -220,6 +220,42 @@ void ItlClIndexCommit::run(bool merge) {
   if (failure) std::rethrow_exception(failure);
 }
 
+void ItlClIndexCommit::commitPrepared(
+    std::vector<ItlStIndexFileStep> const& fileSteps) {
+  std::string base = basePath(iv_rclIndex);
+  std::string mark = base + kMarkSuffix;
+  std::vector<Step> steps;
+  auto dropFiles = [&] {
+    for (ItlStIndexFileStep const& f : fileSteps)
+      if (!f.to.empty()) unlink((base + f.from).c_str());
+  };
+  try {
+    for (bool removals : {false, true})
+      for (ItlStIndexFileStep const& f : fileSteps)
+        if (f.to.empty() == removals)
+          steps.push_back({removals ? STEP_REMOVE : STEP_RENAME, f.from, f.to});
+    if (steps.empty()) return;
+    for (Step const& s : steps)
+      if (!stepOk(s))
+        ItlClException(ITL_SOURCE(ITL_CMT_ORIGIN),
+                       ItlEnReasonCode_Invalid_argument)
+            .raise();
+    if (steps.size() > MAX_STEPS)
+      ItlClException(ITL_SOURCE(ITL_CMT_ORIGIN), ItlEnReasonCode_Index_corrupted)
+          .raise();
+    syncDirectory(mark);
+    writeMark(base, steps);
+  } catch (...) {
+    if (!exists(mark)) dropFiles();
+    throw;
+  }
+  install(iv_rclIndex, steps);
+}
+
+bool ItlClIndexCommit::markExists() const {
+  return exists(markPath(iv_rclIndex));
+}
+
 void ItlClIndexCommit::recover(ItlClIndex const& index, bool updating) {
   std::string base = basePath(index);
   std::string mark = base + kMarkSuffix;

@@ -159,6 +159,7 @@ void ItlClIndexConfig::onIndexFileCreate() {
 }
 
 void ItlClIndexConfig::onIndexFileDestroy() {
+  onIndexFileDropPrepared();
   CosClFile file(iv_clFileName);
   if (!file.isExistent()) return;  // already gone
   if (itlFileOpRefused("unlink", iv_clFileName) || !file.remove())

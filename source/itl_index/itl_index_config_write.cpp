@@ -10,7 +10,8 @@
 //   2. it is renamed over "<name>.ini";
 //   3. the index directory is fsynced.
 // A crash before step 2 leaves the old file (and a temporary that the next
-// write removes); after it, the new one. Every step asks the file-operation
+// write removes); after it, the new one. writePrepared does step 1 alone
+// into "<name>.#in", for a commit whose mark renames it with other files. Every step asks the file-operation
 // test hook first (itl_file_util.hpp).
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +28,7 @@
 #include "itl_error.hpp"
 #include "itl_file_util.hpp"
 #include "itl_index_config.hpp"
+#include "itl_index_location.hpp"
 
 #define ITL_CONFIG_WRITE_POS \
   ITL_SOURCE("source/itl_index/itl_index_config_write")
@@ -159,11 +161,14 @@ void ItlClIndexConfig::formatAsR3(std::ostream& out) const {
   out.flush();
 }
 
-void ItlClIndexConfig::writeAsR3File() const {
+namespace {
+
+// The settings as writeAsR3File writes them; 112 for a line the reader
+// would refuse (more than COS_INIFILE_LINE_MAX characters).
+std::string formatChecked(ItlClIndexConfig const& config) {
   std::ostringstream formatted;
-  formatAsR3(formatted);
+  config.formatAsR3(formatted);
   std::string content = formatted.str();
-  // Refuse what the reader would not read back.
   size_t start = 0;
   while (start < content.size()) {
     size_t end = content.find('\n', start);
@@ -178,28 +183,41 @@ void ItlClIndexConfig::writeAsR3File() const {
     }
     start = end + 1;
   }
+  return content;
+}
 
-  char const* name = iv_clFileName.getAsCString();
-  std::string temporary = std::string(name) + ".tmp";
-  mode_t mode = 0660;
-  struct stat old;
-  if (stat(name, &old) == 0) mode = old.st_mode & 07777;
-
-  if (!itlFileOpRefused("unlink", temporary.c_str()))
-    unlink(temporary.c_str());  // a leftover of an interrupted write
-  if (itlFileOpRefused("write", temporary.c_str()))
-    raiseWrite(ITL_CONFIG_WRITE_POS, name, nullptr);
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                0600);
-  if (fd < 0) raiseWrite(ITL_CONFIG_WRITE_POS, name, nullptr);
+// Writes `content` to `path` (created exclusively: the caller removed a
+// leftover), gives it `mode` and fsyncs it. False on failure, with nothing
+// left at `path`.
+bool writeSynced(std::string const& content, std::string const& path,
+                 mode_t mode) {
+  if (itlFileOpRefused("write", path.c_str())) return false;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
   bool ok = writeAll(fd, content.data(), content.size()) &&
             fchmod(fd, mode) == 0 &&
-            !itlFileOpRefused("fsync", temporary.c_str()) && fsync(fd) == 0;
+            !itlFileOpRefused("fsync", path.c_str()) && fsync(fd) == 0;
   if (close(fd) != 0) ok = false;
-  if (!ok) {
-    unlink(temporary.c_str());
+  if (!ok) unlink(path.c_str());
+  return ok;
+}
+
+}  // namespace
+
+mode_t ItlClIndexConfig::fileMode() const {
+  struct stat old;
+  if (stat(iv_clFileName.getAsCString(), &old) == 0) return old.st_mode & 07777;
+  return 0660;
+}
+
+void ItlClIndexConfig::writeAsR3File() const {
+  std::string content = formatChecked(*this);
+  char const* name = iv_clFileName.getAsCString();
+  std::string temporary = std::string(name) + ".tmp";
+  if (!itlFileOpRefused("unlink", temporary.c_str()))
+    unlink(temporary.c_str());  // a leftover of an interrupted write
+  if (!writeSynced(content, temporary, fileMode()))
     raiseWrite(ITL_CONFIG_WRITE_POS, name, nullptr);
-  }
   if (itlFileOpRefused("rename", name) ||
       std::rename(temporary.c_str(), name) != 0) {
     unlink(temporary.c_str());
@@ -207,4 +225,22 @@ void ItlClIndexConfig::writeAsR3File() const {
   }
   if (!itlSyncParentDirectory(name))
     raiseWrite(ITL_CONFIG_WRITE_POS, name, nullptr);
+}
+
+std::string ItlClIndexConfig::preparedPath() const {
+  return CosClFilename(getIndexLocation().getIndexDirectory(),
+                       getIndexLocation().getIndexName(), PREPARED_SUFFIX)
+      .getAsCString();
+}
+
+void ItlClIndexConfig::writePrepared() const {
+  std::string content = formatChecked(*this);
+  std::string path = preparedPath();
+  unlink(path.c_str());  // a leftover of a commit that never happened
+  if (!writeSynced(content, path, fileMode()))
+    raiseWrite(ITL_CONFIG_WRITE_POS, path.c_str(), nullptr);
+}
+
+void ItlClIndexConfig::onIndexFileDropPrepared() {
+  unlink(preparedPath().c_str());
 }

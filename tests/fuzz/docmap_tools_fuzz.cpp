@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -20,6 +21,7 @@
 #include "docmap_fuzz_util.hpp"
 #include "fuzz_input.hpp"
 #include "itl_api_docmap_parts.hpp"
+#include "itl_docmap_migration.hpp"
 #include "itl_error.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
@@ -52,6 +54,48 @@ class QuietStdout {
   int iv_iSaved;
 };
 
+// The migration's cursor walk over the maps as they are: every name
+// rewritten into the new layout, then processing and rollback. Failures
+// are the library's exceptions only.
+void migrationWalk(ItlClIndexLocation const& location,
+                   ItlClIndexConfig& config, ItlClErrorInfo& info,
+                   uint8_t target) {
+  uint16_t newLength = static_cast<uint16_t>(1 + (target & 0x3F));
+  bool fixed = (target & 0x80) != 0;
+  try {
+    ItlClDocMapMigration migration(nullptr, info, location, config, newLength,
+                                   fixed);
+    try {
+      migration.setCursorToFirst();
+      std::string buffer(config.getMaxDocIDLength(), '\0');
+      // At most four blocks of the smallest entries.
+      for (int step = 0; step < 4 * 4096; ++step) {
+        uint16_t length = 0;
+        migration.obtainCurrentName(&buffer[0], length);
+        FUZZ_CHECK(length <= buffer.size());
+        if (length == 0) break;
+        std::string name = buffer.substr(0, length);
+        name.resize(fixed ? newLength : std::min<size_t>(length, newLength),
+                    '_');
+        uint16_t newSize = static_cast<uint16_t>(name.size());
+        try {
+          migration.setCurrentName(name.data(), newSize);
+        } catch (ItlClException const&) {
+          // A damaged map's numbers out of order.
+        }
+        migration.setCursorToNext();
+        if (!migration.isCursorValid()) break;
+      }
+      migration.process();
+    } catch (ItlClException const&) {
+    } catch (CosClException const&) {
+    }
+    migration.rollback();
+  } catch (ItlClException const&) {
+  } catch (CosClException const&) {
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
@@ -72,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     std::string bytes = docmapFuzzPiece(in);
     if (!bytes.empty() || in.flag()) writeFile(index + "ix" + ext, bytes);
   }
+  uint8_t target = in.byte();
 
   ItlClErrorInfo info;
   ItlClIndexLocation location("ix", index.c_str(), work.c_str());
@@ -98,5 +143,6 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
   FUZZ_CHECK(rc == 0 || rc == 4 || rc == 8);
   rc = itlApiTool32To64FieldNameMap(&tool);
   FUZZ_CHECK(rc == 0 || rc == 8);
+  migrationWalk(location, config, info, target);
   return 0;
 }
