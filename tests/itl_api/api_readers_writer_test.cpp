@@ -35,20 +35,22 @@
 namespace {
 
 constexpr int kReaders = 4;
-constexpr int kUpdates = 50;
-constexpr int kMergeState = kUpdates + 1;  // the merge changes no name
-// The writer waits for the readers' progress before every commit; a
-// sanitized build, whose searches run some twenty times slower, before
-// every fifth and the merge's (the plain build still waits at each).
+// A sanitized build, whose updates and searches run some twenty times
+// slower, commits 12 updates and waits for the readers' progress before
+// every third commit and the merge's (the plain build: 50, and at each).
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kProgressEvery = 5;
+constexpr int kUpdates = 12;
+constexpr int kProgressEvery = 3;
 #else
+constexpr int kUpdates = 50;
 constexpr int kProgressEvery = 1;
 #endif
+constexpr int kMergeState = kUpdates + 1;  // the merge changes no name
 
 using Names = std::set<std::string>;
 
-// The names of state `s` (s updates committed; the merge is state 51):
+// The names of state `s` (s updates committed; the merge is state
+// kUpdates + 1):
 // "s0".."s2" from the start, update i adds "u<i>_0".."u<i>_2" and removes
 // "u<i-1>_0".
 Names modelNames(int s) {
@@ -193,6 +195,8 @@ struct Reader {
                       failure.c_str());
       }
       ++shared->searches[slot];
+      // A sanitized build leaves the writer some of the cores.
+      if (kProgressEvery > 1) usleep(5000);
     }
     if (kept != nullptr) itlHandleDeleteIndex(&kept);
     itlHandleDeleteContext(&ctx);
