@@ -77,6 +77,11 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   // rollback). Without map files the index has no documents: names give
   // 0, numbers 301. One to three of the four files: 103.
   void access4Read();
+  // For a reader (no transaction open): opens the index set, or opens it
+  // again when a commit has replaced one of its files since it was opened,
+  // so that lookups answer for the index as it stands now. The caller
+  // holds the index's commit lock shared (no commit is installing).
+  void refreshForRead();
   // Opens the working set for update (once per transaction).
   void access4Update();
   // 0 or 4: the map files of the index set that exist; 1 to 3 is 103.
@@ -156,6 +161,7 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   std::string indexPath(char const* extension) const;
   std::string workPath(char const* extension) const;
   void closeMaps();
+  std::vector<uint64_t> fileIdentity() const;
   void clearTransactionFlags();
   // Runs the steps under the mark (2. and 3. above).
   void runMarkedCommit(std::vector<ItlStDocMapCommitStep> const& steps);
@@ -178,6 +184,8 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   bool iv_bReadAccess;
   bool iv_bUpdateAccess;
   bool iv_bNoMaps;                 // read access found no map files
+  std::vector<uint64_t> iv_aReadIdentity;  // device and inode of each file
+                                           // of the set read access opened
   bool iv_bPrepared;               // the index's commit holds the
                                    // prepared files
   uint16_t iv_usNameSize;          // 0 until the layout is set

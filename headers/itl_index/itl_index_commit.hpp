@@ -67,6 +67,18 @@
 // start (recover(index, true)): the mark's temporary file, the engine's
 // pending journal with its new parts and every prepared file are removed.
 // A reader never removes anything.
+//
+// ---- Readers and a writer at once ------------------------------------------
+// Steps 2 and 3 run under an exclusive lock of the index directory
+// (ItlClIndexCommitLock, flock on the directory itself), and so does the
+// recovery of a mark. Every engine call of a reader that may roll the
+// engine's journal forward (a search, a selectivity estimate, the counts
+// of GTRgetIndexInfo) holds the same lock shared. So a
+// search never opens the engine's files halfway through an install, and a
+// reader that finds a mark finishes it only when no live writer holds the
+// lock (the kernel releases the lock of a killed writer): it waits for the
+// lock, looks again, and installs only a mark still there. Two processes
+// never run the steps of one mark at once.
 #ifndef ITL_INDEX_COMMIT_HPP
 #define ITL_INDEX_COMMIT_HPP
 
@@ -77,6 +89,23 @@
 #include "itl_index_file.hpp"
 
 class ItlClIndex;
+
+// A lock of an index's directory, held from construction to destruction:
+// exclusive by a commit's mark and install and by recovery, shared by an
+// engine search or count. A directory that cannot be opened is not locked (the
+// calls under the lock report what is wrong with it).
+class ItlClIndexCommitLock {
+ public:
+  ItlClIndexCommitLock(ItlClIndex const& index, bool exclusive);
+  // The lock of the index directory `directory` ("" the current one).
+  ItlClIndexCommitLock(char const* directory, bool exclusive);
+  ~ItlClIndexCommitLock();
+  ItlClIndexCommitLock(ItlClIndexCommitLock const&) = delete;
+  ItlClIndexCommitLock& operator=(ItlClIndexCommitLock const&) = delete;
+
+ private:
+  int iv_iFd = -1;
+};
 
 class ItlClIndexCommit {
  public:

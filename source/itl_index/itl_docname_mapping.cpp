@@ -3,6 +3,8 @@
 // itl_docname_mapping_tx.cpp.
 #include "itl_docname_mapping.hpp"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "cos_memmgr.hpp"
@@ -96,8 +98,37 @@ uint32_t ItlClDocumentNameMapping::checkFileSet() {
   return count;
 }
 
+std::vector<uint64_t> ItlClDocumentNameMapping::fileIdentity() const {
+  std::vector<uint64_t> identity;
+  for (char const* e : {ITL_DOCMAP_EXT_DID, ITL_DOCMAP_EXT_DII,
+                        ITL_DOCMAP_EXT_DED, ITL_DOCMAP_EXT_DEI,
+                        ITL_DOCMAP_EXT_DEL}) {
+    struct stat sb;
+    if (stat(indexPath(e).c_str(), &sb) == 0) {
+      identity.push_back(static_cast<uint64_t>(sb.st_dev));
+      identity.push_back(static_cast<uint64_t>(sb.st_ino));
+    } else {
+      identity.push_back(0);
+      identity.push_back(0);
+    }
+  }
+  return identity;
+}
+
+void ItlClDocumentNameMapping::refreshForRead() {
+  if (iv_bUpdateAccess || iv_bWorkingCopy) return;  // the writer's own view
+  if (iv_bReadAccess) {
+    // A commit renames new files over the old ones: another inode.
+    if (fileIdentity() == iv_aReadIdentity) return;
+    closeMaps();
+    iv_bReadAccess = false;
+  }
+  access4Read();
+}
+
 void ItlClDocumentNameMapping::access4Read() {
   if (iv_bReadAccess) return;
+  if (!iv_bUpdateAccess) iv_aReadIdentity = fileIdentity();
   if (!iv_bUpdateAccess) {
     recoverInterruptedCommit(false);
     if (checkFileSet() == 0) {

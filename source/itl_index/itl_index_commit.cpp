@@ -4,6 +4,7 @@
 #include "itl_index_commit.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 
 #include "build/voz_journal.hpp"
 #include "calls/voz_gtrstage.hpp"
@@ -143,6 +145,29 @@ void dropPrepared(ItlClIndex const& index) {
 
 }  // namespace
 
+ItlClIndexCommitLock::ItlClIndexCommitLock(ItlClIndex const& index,
+                                           bool exclusive)
+    : ItlClIndexCommitLock(index.getDirectory(), exclusive) {}
+
+ItlClIndexCommitLock::ItlClIndexCommitLock(char const* directory,
+                                           bool exclusive) {
+  std::string dir = directory != nullptr ? directory : "";
+  if (dir.empty()) dir = ".";
+  iv_iFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (iv_iFd < 0) return;
+  while (flock(iv_iFd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+    if (errno != EINTR) {
+      close(iv_iFd);
+      iv_iFd = -1;
+      return;
+    }
+  }
+}
+
+ItlClIndexCommitLock::~ItlClIndexCommitLock() {
+  if (iv_iFd >= 0) close(iv_iFd);
+}
+
 ItlClIndexCommit::ItlClIndexCommit(ItlClIndex& index) : iv_rclIndex(index) {}
 
 void ItlClIndexCommit::commitUpdate() { run(false); }
@@ -163,6 +188,8 @@ void ItlClIndexCommit::run(bool merge) {
   std::string base = basePath(iv_rclIndex);
   std::string mark = base + kMarkSuffix;
   std::vector<Step> steps;
+  // Held from the mark to the end of the install (see the header).
+  std::unique_ptr<ItlClIndexCommitLock> lock;
   // A commit without an open transaction is refused by the kernel (6)
   // before anything is prepared: no file hears a rollback it never began.
   bool const open = merge ? kernel.isMergeOpen() : kernel.isUpdateOpen();
@@ -184,6 +211,7 @@ void ItlClIndexCommit::run(bool merge) {
           .raise();
     if (!steps.empty()) {
       syncDirectory(mark);
+      lock = std::make_unique<ItlClIndexCommitLock>(iv_rclIndex, true);
       // 2. The commit point.
       writeMark(base, steps);
     }
@@ -210,6 +238,7 @@ void ItlClIndexCommit::run(bool merge) {
   } catch (...) {
     failure = std::current_exception();
   }
+  lock.reset();
   // 4. The files end their transaction in memory.
   try {
     if (merge) files.notifyCommitMergeTransaction();
@@ -259,6 +288,12 @@ bool ItlClIndexCommit::markExists() const {
 void ItlClIndexCommit::recover(ItlClIndex const& index, bool updating) {
   std::string base = basePath(index);
   std::string mark = base + kMarkSuffix;
+  // A reader looks without the lock: only a mark it sees needs it (a
+  // writer may be installing it right now: the lock waits for the end of
+  // that install, and the mark is looked for again under it). A mark
+  // written after the look belongs to a live writer and is left alone.
+  if (!updating && !exists(mark)) return;
+  ItlClIndexCommitLock lock(index, true);
   if (exists(mark)) {
     ItlClByteBuffer content;
     if (!itlReadWholeFile(mark.c_str(), content))

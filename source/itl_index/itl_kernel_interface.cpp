@@ -28,6 +28,7 @@
 #include "files/voz_records_create.hpp"
 #include "files/voz_status.hpp"
 #include "itl_error.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_location.hpp"
 #include "itl_managed_object.hpp"
@@ -385,9 +386,13 @@ void ItlClKernelInterface::obtainNumberOfDocuments(uint64_t& count0,
   int32_t counts[2] = {0, 0};
   uint8_t const selector = 1;  // the text index
   GTRSTATUS status{};
-  GTRgetIndexInfo(iv_rclLocation.getIndexName(),
-                  directoryOf(iv_rclLocation.getIndexDirectory()), &create,
-                  counts, &selector, &status);
+  {
+    // Never halfway through a commit's install (itl_index_commit.hpp).
+    ItlClIndexCommitLock lock(iv_rclLocation.getIndexDirectory(), false);
+    GTRgetIndexInfo(iv_rclLocation.getIndexName(),
+                    directoryOf(iv_rclLocation.getIndexDirectory()), &create,
+                    counts, &selector, &status);
+  }
   if (status.retcode == kVozIndexNotFound) return;
   ItlClVozInterface::handleVozError(ITL_KI_POS(158), status);
   count0 = static_cast<uint64_t>(static_cast<int64_t>(counts[0]));
@@ -435,6 +440,7 @@ void ItlClKernelInterface::obtainNumberOfLiveDocuments(
 
 bool ItlClKernelInterface::hasVozIndexFiles() const {
   GTRSTATUS status{};
+  ItlClIndexCommitLock lock(iv_rclLocation.getIndexDirectory(), false);
   GTRgetIndexInfo(iv_rclLocation.getIndexName(),
                   directoryOf(iv_rclLocation.getIndexDirectory()), nullptr,
                   nullptr, nullptr, &status);

@@ -22,8 +22,10 @@
 #include "cos_memmgr.hpp"
 #include "cos_trace.hpp"
 #include "itl_context.hpp"
+#include "itl_docname_mapping.hpp"
 #include "itl_error.hpp"
 #include "itl_index.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_index_config.hpp"
 #include "itl_index_normalizer.hpp"
 #include "itl_normalization.hpp"
@@ -205,9 +207,16 @@ void ItlClAlQuery::process(ItlClQueryResult& result) {
   }
 
   std::memset(&iv_stStatus, 0, sizeof iv_stStatus);
-  GTRsearchIndex(&iv_pvSearchHandle, index.getName(), index.getDirectory(),
-                 index.getWorkingDirectory(), iv_clCondition.getCondition(),
-                 rank, nullptr, nullptr, &result.getRecord(), &iv_stStatus);
+  {
+    // Never halfway through a commit's install (see itl_index_commit.hpp).
+    // The names of the hits come from the maps of the same commit as the
+    // engine's answer: opened again here when a commit replaced them.
+    ItlClIndexCommitLock lock(index, false);
+    index.getDocumentNameMapping().refreshForRead();
+    GTRsearchIndex(&iv_pvSearchHandle, index.getName(), index.getDirectory(),
+                   index.getWorkingDirectory(), iv_clCondition.getCondition(),
+                   rank, nullptr, nullptr, &result.getRecord(), &iv_stStatus);
+  }
   iv_clCondition.setProcessingThreshold(threshold);
   result.adoptEngineResult();
   ItlClVozInterface::handleVozError(ITL_SOURCE(kQueryOrigin), iv_stStatus);

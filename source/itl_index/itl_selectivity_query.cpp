@@ -8,6 +8,7 @@
 #include "cos_trace.hpp"
 #include "itl_error.hpp"
 #include "itl_index.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_search_handle.hpp"
 #include "itl_voz_interface.hpp"
 
@@ -49,8 +50,13 @@ ItlClSelectivityQuery::Estimate ItlClSelectivityQuery::estimate(
   GTRSEARCH_COND condition = getCondition().getCondition();
   GTRSTATUS& status = getStatus();
   std::memset(&status, 0, sizeof status);
-  GTRgetSelectivity(&iv_pvSelectivity, index.getName(), index.getDirectory(),
-                    nullptr, &condition, &record, &status);
+  {
+    // Never halfway through a commit's install (see itl_index_commit.hpp).
+    ItlClIndexCommitLock lock(index, false);
+    GTRgetSelectivity(&iv_pvSelectivity, index.getName(),
+                      index.getDirectory(), nullptr, &condition, &record,
+                      &status);
+  }
   ItlClVozInterface::handleVozError(ITL_SOURCE(kEstimateOrigin), status);
 
   // The engine's counts are read as unsigned 32-bit numbers.

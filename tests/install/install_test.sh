@@ -1,7 +1,8 @@
 #!/bin/bash
 # install_test.sh <build dir> <source dir> <C compiler> <C++ compiler>:
 # installs the build into a scratch prefix and uses it as an outside caller
-# would: C programs built with `cc $(pkg-config --cflags --libs ...)`, a C++
+# would: C programs built with `cc $(pkg-config --cflags --libs ...)` (the
+# examples among them, indexing and searching a folder), a C++
 # program on the installed engine headers, and a CMake project that finds the
 # package. Everything runs from the installed tree only.
 set -euo pipefail
@@ -53,6 +54,39 @@ done
 "$cxx" -std=c++17 -Wall -Werror "${extra[@]}" "$here/use_engine.cpp" -I"$enginedir" \
     -o "$scratch/use_engine" $(pkg-config --libs vqxtext)
 "$scratch/use_engine" "$scratch/data"
+
+# The example programs, built from their sources as a caller builds them:
+# index a small folder, search it, change it and index it again.
+for example in simpleindex simplesearch; do
+    # shellcheck disable=SC2046
+    "$cc" -Wall -Werror "${extra[@]}" "$src/examples/$example.c" \
+        -o "$scratch/$example" $(pkg-config --cflags --libs vqxtext)
+done
+docs=$scratch/docs
+mkdir -p "$docs/sub"
+printf 'A zebrafish swims in the quiet river.\n' > "$docs/river.txt"
+printf '<html><body><p>The heron watches the zebrafish.</p></body></html>\n' > "$docs/sub/heron.html"
+printf '<note><body>Nothing about fish here.</body></note>\n' > "$docs/note.xml"
+"$scratch/simpleindex" "$scratch/docindex" "$docs" 2> "$scratch/index.log" \
+    || { cat "$scratch/index.log"; exit 1; }
+found=$("$scratch/simplesearch" "$scratch/docindex" zebrafish)
+grep -q 'river\.txt' <<< "$found" && grep -q 'sub/heron\.html' <<< "$found" \
+    && grep -q '^2 documents found' <<< "$found" \
+    || { echo "simplesearch found:"; echo "$found"; exit 1; }
+# A vanished file leaves the index at the next run; a changed one is found
+# by its new words.
+rm "$docs/river.txt"
+printf '<note><body>A zebrafish after all.</body></note>\n' > "$docs/note.xml"
+touch -d '+1 minute' "$docs/note.xml"
+"$scratch/simpleindex" "$scratch/docindex" "$docs" 2> "$scratch/index.log" \
+    || { cat "$scratch/index.log"; exit 1; }
+found=$("$scratch/simplesearch" "$scratch/docindex" zebrafish)
+grep -q 'note\.xml' <<< "$found" && ! grep -q 'river\.txt' <<< "$found" \
+    && grep -q '^2 documents found' <<< "$found" \
+    || { echo "simplesearch after the second run found:"; echo "$found"; exit 1; }
+if "$scratch/simplesearch" "$scratch/missing" zebrafish > /dev/null 2>&1; then
+    echo "simplesearch succeeded on a missing index"; exit 1
+fi
 
 # The CMake package.
 mkdir -p "$scratch/cmake"
