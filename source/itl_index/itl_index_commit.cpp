@@ -254,6 +254,8 @@ void ItlClIndexCommit::commitPrepared(
   std::string base = basePath(iv_rclIndex);
   std::string mark = base + kMarkSuffix;
   std::vector<Step> steps;
+  // Held from the mark to the end of the install, as in run().
+  std::unique_ptr<ItlClIndexCommitLock> lock;
   auto dropFiles = [&] {
     for (ItlStIndexFileStep const& f : fileSteps)
       if (!f.to.empty()) unlink((base + f.from).c_str());
@@ -273,6 +275,7 @@ void ItlClIndexCommit::commitPrepared(
       ItlClException(ITL_SOURCE(ITL_CMT_ORIGIN), ItlEnReasonCode_Index_corrupted)
           .raise();
     syncDirectory(mark);
+    lock = std::make_unique<ItlClIndexCommitLock>(iv_rclIndex, true);
     writeMark(base, steps);
   } catch (...) {
     if (!exists(mark)) dropFiles();
