@@ -93,6 +93,10 @@ class ItlClParserGpp : public ItlClParserABase {
   void finish();
   void prepareFinder(ItlClGppModel const* model);
   void rememberModel(ItlClGppModel const* model);
+  // Whether the OUTSIDE scan must stop at `unit` (see iv_aulStopUnits).
+  bool isStopUnit(unsigned short unit) const {
+    return (iv_aulStopUnits[unit >> 6] >> (unit & 63)) & 1u;
+  }
 
   uint32_t iv_uiState;
   ItlClGppUTF16Spender* iv_pclSpender;   // owned, memory manager
@@ -102,6 +106,11 @@ class ItlClParserGpp : public ItlClParserABase {
   ItlClGppTagInfo const* iv_pclCurrentTag;
   unsigned short const* iv_pusEndString;  // of the open field, or null
   unsigned short const* iv_pusEndCursor;  // next unit to compare
+  // The units that begin a start string of the finder's model, and every
+  // surrogate: outside a field any other unit is a character alone that
+  // no start string begins with, so it is text without a trie walk.
+  // Built with the finder and kept with it.
+  uint64_t iv_aulStopUnits[1024];
 };
 
 #endif  // ITL_GPPPARSER_HPP

@@ -17,6 +17,11 @@
 // candidate is read again as text; an unfinished end string is warning 653
 // and the rest from its first character is text (END_MISSING).
 //
+// Outside a field, a run of units that begin no start string (and are no
+// surrogates) is taken as text at once; inside, a run of units other than
+// the end string's first; after a partial end string at the end, the
+// rest. Each has the effect of the per-character steps over the run.
+//
 // Invariants: the pending text range [text start, text end) ends where the
 // mark stands in OUTSIDE and INSIDE; no pointer ever passes the end of the
 // scanner's buffer.
@@ -111,7 +116,8 @@ ItlClParserGpp::ItlClParserGpp(ItlClErrorInfo& errorInfo,
       iv_pszModelName(nullptr),
       iv_pclCurrentTag(nullptr),
       iv_pusEndString(nullptr),
-      iv_pusEndCursor(nullptr) {}
+      iv_pusEndCursor(nullptr),
+      iv_aulStopUnits() {}
 
 ItlClParserGpp::~ItlClParserGpp() {
   gppDestroy(iv_pclTagFinder);
@@ -161,6 +167,10 @@ void ItlClParserGpp::prepareFinder(ItlClGppModel const* model) {
     throw;
   }
   iv_pclTagFinder = finder;
+  std::memset(iv_aulStopUnits, 0, sizeof iv_aulStopUnits);
+  for (unsigned u = 0xD800; u <= 0xDFFF; u += 64)
+    iv_aulStopUnits[u >> 6] = ~uint64_t(0);
+  finder->markFirstUnits(iv_aulStopUnits);
 }
 
 void ItlClParserGpp::startDocument(ItlEnParserModus modus,
@@ -309,6 +319,34 @@ void ItlClParserGpp::processDocument(ItlClDocumentInputScanner& scanner) {
           finish();
           return;
       }
+    }
+
+    // Runs of characters that can only be text, taken at once: the steps
+    // below would take each of them alone with the same effect.
+    if (iv_uiState == OUTSIDE) {
+      // A unit no start string begins with, not a surrogate: the walk
+      // from the root fails within its 16 tests (no match, node null).
+      unsigned short const* p = sp.iv_pusRead;
+      while (p < end && !isStopUnit(*p)) ++p;
+      if (p != sp.iv_pusRead) {
+        sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = p;
+        iv_pclTagFinder->setCurrentNode(nullptr);
+        continue;
+      }
+    } else if (iv_uiState == INSIDE) {
+      // A unit other than the end string's first, not a surrogate.
+      unsigned short const first = iv_pusEndString[0];
+      unsigned short const* p = sp.iv_pusRead;
+      while (p < end && *p != first && (*p & 0xF800) != 0xD800) ++p;
+      if (p != sp.iv_pusRead) {
+        sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = p;
+        iv_pusEndCursor = iv_pusEndString;
+        continue;
+      }
+    } else if (iv_uiState == END_MISSING) {
+      // Everything left is text.
+      sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = end;
+      continue;
     }
 
     unsigned short const* c = sp.iv_pusRead;
