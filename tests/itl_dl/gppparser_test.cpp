@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -313,6 +314,13 @@ bool matchesAt(Chars const& text, size_t at, Chars const& s) {
   return true;
 }
 
+// A name that lives as long as the test: the text document keeps an open
+// attribute's name for its warnings.
+char const* lasting(std::string const& name) {
+  static std::set<std::string> names;
+  return names.insert(name).first->c_str();
+}
+
 // The naive parse onto `doc`; returns whether an end string was pending.
 bool referenceParse(std::vector<RefItem> const& items, Chars const& text,
                     ItlClTlDocument& doc) {
@@ -335,9 +343,9 @@ bool referenceParse(std::vector<RefItem> const& items, Chars const& text,
       doc.endField();
       doc.endAttribute();
       doc.addDelimiter();
-      if (found->field) doc.startField(("f" + found->name).c_str(), false);
+      if (found->field) doc.startField(lasting("f" + found->name), false);
       if (found->attribute)
-        doc.startAttribute(("a" + found->name).c_str(), ItlEnAttributeType_String,
+        doc.startAttribute(lasting("a" + found->name), ItlEnAttributeType_String,
                            false);
       i += found->start.size();
       if (!found->end.empty()) open = found;
