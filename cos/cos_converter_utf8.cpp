@@ -153,6 +153,21 @@ unsigned int cosConvertByAlgorithmUCS2toUTF8(CosStConverterRequest& r) {
     unsigned char* outEnd = out + r.uiTargetSize;
     bool stopped = false;
     while (src < end) {
+        // The common case: runs of ASCII, eight units at a time, each one
+        // byte (a unit below 0x80 has no bit of 0xFF80 set).
+        while (end - src >= 16 && outEnd - out >= 8) {
+            uint64_t lanes[2];
+            std::memcpy(lanes, src, 16);
+            if ((lanes[0] | lanes[1]) & 0xFF80FF80FF80FF80ull) break;
+            for (int i = 0; i < 8; ++i) {
+                uint16_t unit;
+                std::memcpy(&unit, src + 2 * i, 2);
+                out[i] = static_cast<unsigned char>(unit);
+            }
+            src += 16;
+            out += 8;
+        }
+        if (src == end) break;
         uint16_t u;
         std::memcpy(&u, src, 2);
         uint32_t v = u;

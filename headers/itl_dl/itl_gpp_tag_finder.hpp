@@ -109,6 +109,11 @@ class ItlClGppTagFinder {
   Node* getNextNode() const { return iv_pclNext; }
   void setCurrentNode(Node* n) { iv_pclCurrent = n; }
   void setNextNode(Node* n) { iv_pclNext = n; }
+  // Sets, in the 65536-bit set `bits` (1024 words, bit u % 64 of word
+  // u / 64), the bit of every code unit that some registered start string
+  // begins with: exactly the units whose 16 bit tests from the root all
+  // find a node. Other bits are left as they are.
+  void markFirstUnits(uint64_t* bits) const;
   // Code units of the longest registered start string.
   uint32_t getLongestTagLength() const { return iv_uiLongestTag; }
   // Number of distinct registered start strings (leaves).
@@ -117,6 +122,10 @@ class ItlClGppTagFinder {
  private:
   // Frees the subtree at `n` without a stack (right rotations).
   static void destroySubtree(Node* n);
+  // markFirstUnits below `n`, which tests bit `bit` of a first unit whose
+  // lower bits are `value`.
+  static void markUnitsBelow(Node const* n, unsigned value, int bit,
+                             uint64_t* bits);
 
   Node iv_clRoot;            // tests bit 0 of the first unit
   Node* iv_pclCurrent;       // where an incremental walk stands

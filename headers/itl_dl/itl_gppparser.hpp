@@ -32,6 +32,7 @@
 
 #include <cstdint>
 
+#include "itl_gpp_tag_finder.hpp"
 #include "itl_parser.hpp"
 
 class ItlClGppModel;
@@ -93,6 +94,19 @@ class ItlClParserGpp : public ItlClParserABase {
   void finish();
   void prepareFinder(ItlClGppModel const* model);
   void rememberModel(ItlClGppModel const* model);
+  // The node that the 16 bit tests of `unit` reach from `node` (an inner
+  // node where a unit begins), or null: the finder's walk, remembered.
+  ItlClGppTagFinder::Node* stepUnit(ItlClGppTagFinder::Node* node,
+                                    unsigned short unit);
+  // Walks the `units` units of the character at `c` down from `node`:
+  // 0 no match (node null or a leaf inside the character), 1 a prefix of a
+  // start string, 2 a complete start string (node is its leaf).
+  unsigned feed(ItlClGppTagFinder::Node*& node, unsigned short const* c,
+                unsigned units);
+  // Whether the OUTSIDE scan must stop at `unit` (see iv_aulStopUnits).
+  bool isStopUnit(unsigned short unit) const {
+    return (iv_aulStopUnits[unit >> 6] >> (unit & 63)) & 1u;
+  }
 
   uint32_t iv_uiState;
   ItlClGppUTF16Spender* iv_pclSpender;   // owned, memory manager
@@ -102,6 +116,21 @@ class ItlClParserGpp : public ItlClParserABase {
   ItlClGppTagInfo const* iv_pclCurrentTag;
   unsigned short const* iv_pusEndString;  // of the open field, or null
   unsigned short const* iv_pusEndCursor;  // next unit to compare
+  // The units that begin a start string of the finder's model, and every
+  // surrogate: outside a field any other unit is a character alone that
+  // no start string begins with, so it is text without a trie walk.
+  // Built with the finder and kept with it.
+  uint64_t iv_aulStopUnits[1024];
+  // Walks of whole units already made (stepUnit), direct-mapped by node
+  // and unit; emptied with the stop units whenever the finder is built.
+  // The trie does not change while it is in use, so an entry stays true.
+  struct Step {
+    ItlClGppTagFinder::Node const* from;  // null: empty
+    ItlClGppTagFinder::Node* to;          // null: no node
+    unsigned short unit;
+  };
+  static constexpr unsigned kSteps = 1024;
+  Step iv_astSteps[kSteps];
 };
 
 #endif  // ITL_GPPPARSER_HPP

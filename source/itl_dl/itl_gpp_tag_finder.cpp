@@ -182,6 +182,23 @@ void ItlClGppTagFinder::registerTag(ItlClGppModelItem const& item) {
   }
 }
 
+void ItlClGppTagFinder::markFirstUnits(uint64_t* bits) const {
+  markUnitsBelow(&iv_clRoot, 0, 0, bits);
+}
+
+// The first unit's 16 nodes are all inner nodes (a leaf follows a whole
+// unit), so the recursion is 16 deep and visits only existing paths.
+void ItlClGppTagFinder::markUnitsBelow(Node const* n, unsigned value, int bit,
+                                       uint64_t* bits) {
+  if (n == nullptr) return;
+  if (bit == 16) {
+    bits[value >> 6] |= uint64_t(1) << (value & 63);
+    return;
+  }
+  markUnitsBelow(n->iv_pclZero, value, bit + 1, bits);
+  markUnitsBelow(n->iv_u.one, value | (1u << bit), bit + 1, bits);
+}
+
 ItlClGppTagInfo* ItlClGppTagFinder::getTagInfo(unsigned short const* s) {
   iv_pclCurrent = &iv_clRoot;
   iv_pclNext = nullptr;

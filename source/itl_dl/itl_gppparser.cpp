@@ -17,6 +17,11 @@
 // candidate is read again as text; an unfinished end string is warning 653
 // and the rest from its first character is text (END_MISSING).
 //
+// Outside a field, a run of units that begin no start string (and are no
+// surrogates) is taken as text at once; inside, a run of units other than
+// the end string's first; after a partial end string at the end, the
+// rest. Each has the effect of the per-character steps over the run.
+//
 // Invariants: the pending text range [text start, text end) ends where the
 // mark stands in OUTSIDE and INSIDE; no pointer ever passes the end of the
 // scanner's buffer.
@@ -73,20 +78,11 @@ inline unsigned charUnits(unsigned short const* p, unsigned short const* end) {
 
 enum Match { NO_MATCH, PREFIX, COMPLETE };
 
-// Walks the `units` units of one character down from `node`, 16 bit tests
-// a unit. A leaf before the character's last unit cannot come from a
-// model's text (start strings hold whole characters); it is no match.
-inline Match feed(ItlClGppTagFinder::Node*& node, unsigned short const* c,
-                  unsigned units) {
-  for (unsigned u = 0; u < units; ++u) {
-    if (node->isLeaf()) return NO_MATCH;
-    unsigned short unit = c[u];
-    for (int b = 0; b < 16; ++b) {
-      node = node->child(unit);
-      if (node == nullptr) return NO_MATCH;
-    }
-  }
-  return node->isLeaf() ? COMPLETE : PREFIX;
+// The 16 bit tests of one unit from `node`, which tests bit 0 of it.
+inline ItlClGppTagFinder::Node* walkUnit(ItlClGppTagFinder::Node* node,
+                                         unsigned short unit) {
+  for (int b = 0; b < 16 && node != nullptr; ++b) node = node->child(unit);
+  return node;
 }
 
 // Compares the character's units with the end string at `cursor`; on
@@ -101,6 +97,31 @@ inline bool sameUnits(unsigned short const*& cursor, unsigned short const* c,
 
 }  // namespace
 
+ItlClGppTagFinder::Node* ItlClParserGpp::stepUnit(
+    ItlClGppTagFinder::Node* node, unsigned short unit) {
+  uintptr_t key = reinterpret_cast<uintptr_t>(node);
+  Step& entry = iv_astSteps[((key >> 4) ^ (key >> 14) ^ unit ^ (unit >> 7)) &
+                            (kSteps - 1)];
+  if (entry.from != node || entry.unit != unit) {
+    entry.to = walkUnit(node, unit);
+    entry.from = node;
+    entry.unit = unit;
+  }
+  return entry.to;
+}
+
+// A leaf before the character's last unit cannot come from a model's text
+// (start strings hold whole characters); it is no match.
+unsigned ItlClParserGpp::feed(ItlClGppTagFinder::Node*& node,
+                              unsigned short const* c, unsigned units) {
+  for (unsigned u = 0; u < units; ++u) {
+    if (node->isLeaf()) return NO_MATCH;
+    node = stepUnit(node, c[u]);
+    if (node == nullptr) return NO_MATCH;
+  }
+  return node->isLeaf() ? COMPLETE : PREFIX;
+}
+
 ItlClParserGpp::ItlClParserGpp(ItlClErrorInfo& errorInfo,
                                ItlClDocumentModels const& models)
     : ItlClParserABase(errorInfo, models),
@@ -111,7 +132,9 @@ ItlClParserGpp::ItlClParserGpp(ItlClErrorInfo& errorInfo,
       iv_pszModelName(nullptr),
       iv_pclCurrentTag(nullptr),
       iv_pusEndString(nullptr),
-      iv_pusEndCursor(nullptr) {}
+      iv_pusEndCursor(nullptr),
+      iv_aulStopUnits(),
+      iv_astSteps() {}
 
 ItlClParserGpp::~ItlClParserGpp() {
   gppDestroy(iv_pclTagFinder);
@@ -161,6 +184,11 @@ void ItlClParserGpp::prepareFinder(ItlClGppModel const* model) {
     throw;
   }
   iv_pclTagFinder = finder;
+  std::memset(iv_aulStopUnits, 0, sizeof iv_aulStopUnits);
+  for (unsigned u = 0xD800; u <= 0xDFFF; u += 64)
+    iv_aulStopUnits[u >> 6] = ~uint64_t(0);
+  finder->markFirstUnits(iv_aulStopUnits);
+  for (Step& step : iv_astSteps) step = Step{nullptr, nullptr, 0};
 }
 
 void ItlClParserGpp::startDocument(ItlEnParserModus modus,
@@ -311,13 +339,41 @@ void ItlClParserGpp::processDocument(ItlClDocumentInputScanner& scanner) {
       }
     }
 
+    // Runs of characters that can only be text, taken at once: the steps
+    // below would take each of them alone with the same effect.
+    if (iv_uiState == OUTSIDE) {
+      // A unit no start string begins with, not a surrogate: the walk
+      // from the root fails within its 16 tests (no match, node null).
+      unsigned short const* p = sp.iv_pusRead;
+      while (p < end && !isStopUnit(*p)) ++p;
+      if (p != sp.iv_pusRead) {
+        sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = p;
+        iv_pclTagFinder->setCurrentNode(nullptr);
+        continue;
+      }
+    } else if (iv_uiState == INSIDE) {
+      // A unit other than the end string's first, not a surrogate.
+      unsigned short const first = iv_pusEndString[0];
+      unsigned short const* p = sp.iv_pusRead;
+      while (p < end && *p != first && (*p & 0xF800) != 0xD800) ++p;
+      if (p != sp.iv_pusRead) {
+        sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = p;
+        iv_pusEndCursor = iv_pusEndString;
+        continue;
+      }
+    } else if (iv_uiState == END_MISSING) {
+      // Everything left is text.
+      sp.iv_pusRead = sp.iv_pusTextEnd = sp.iv_pusMatchStart = end;
+      continue;
+    }
+
     unsigned short const* c = sp.iv_pusRead;
     unsigned units = charUnits(c, end);
     sp.iv_pusRead = c + units;
     switch (iv_uiState) {
       case OUTSIDE: {
         ItlClGppTagFinder::Node* node = root;
-        Match m = feed(node, c, units);
+        unsigned m = feed(node, c, units);
         iv_pclTagFinder->setCurrentNode(node);
         if (m == NO_MATCH) {
           sp.iv_pusTextEnd = sp.iv_pusMatchStart = sp.iv_pusRead;
@@ -331,7 +387,7 @@ void ItlClParserGpp::processDocument(ItlClDocumentInputScanner& scanner) {
       }
       case IN_START: {
         ItlClGppTagFinder::Node* node = iv_pclTagFinder->getCurrentNode();
-        Match m = feed(node, c, units);
+        unsigned m = feed(node, c, units);
         iv_pclTagFinder->setCurrentNode(node != nullptr ? node : root);
         if (m == NO_MATCH) {
           sp.iv_pusRead = sp.iv_pusMatchStart;
