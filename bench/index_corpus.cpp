@@ -24,28 +24,8 @@
 #include <vector>
 
 #include "index_build.hpp"
+#include "corpus_files.hpp"
 #include "short_docs.hpp"
-
-namespace {
-
-namespace fs = std::filesystem;
-
-std::vector<std::string> readCorpus(const std::string& dir) {
-    std::vector<std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) paths.push_back(e.path().string());
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::string> docs;
-    for (const std::string& p : paths) {
-        std::ifstream in(p, std::ios::binary);
-        std::string t((std::istreambuf_iterator<char>(in)),
-                      std::istreambuf_iterator<char>());
-        if (!t.empty()) docs.push_back(std::move(t));
-    }
-    return docs;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     std::string corpus, outDir, name = "bench";

@@ -36,6 +36,7 @@
 #include "files/voz_records.hpp"
 #include "files/voz_status.hpp"
 #include "postings/voz_idxset.hpp"
+#include "corpus_files.hpp"
 #include "short_docs.hpp"
 
 namespace {
@@ -56,21 +57,6 @@ const Variant kVariants[] = {
     {"rule0", 2, 0, 0, -1},  {"nosent", 2, 1, 3, -1}, {"block0", 2, 1, 1, 0},
     {"block1", 2, 1, 1, 1},
 };
-
-std::vector<std::string> readCorpus(const std::string& dir) {
-    std::vector<std::string> paths;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) paths.push_back(e.path().string());
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::string> docs;
-    for (const std::string& p : paths) {
-        std::ifstream in(p, std::ios::binary);
-        std::string t((std::istreambuf_iterator<char>(in)),
-                      std::istreambuf_iterator<char>());
-        if (!t.empty()) docs.push_back(std::move(t));
-    }
-    return docs;
-}
 
 // Builds the index; false with a message on a failure.
 bool build(const Variant& v, const std::vector<std::string>& docs,
