@@ -5,9 +5,9 @@
 if(TARGET vqxmaptool)
   add_executable(migration_tool_vqxmaptool_test
                  ${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/vqxmaptool_test.cpp)
-  target_link_libraries(migration_tool_vqxmaptool_test PRIVATE ${ti_itl_lower_objs}
-    vozbase_obj qorsvc_obj ICU::uc ICU::i18n ICU::data EXPAT::EXPAT
-    GTest::gtest GTest::gtest_main)
+  ti_test_libs(ti_tool_libs ${ti_itl_lower_objs} vozbase_obj qorsvc_obj)
+  target_link_libraries(migration_tool_vqxmaptool_test PRIVATE ${ti_tool_libs}
+    ICU::uc ICU::i18n ICU::data EXPAT::EXPAT GTest::gtest GTest::gtest_main)
   target_include_directories(migration_tool_vqxmaptool_test PRIVATE
     ${CMAKE_CURRENT_SOURCE_DIR}/common)
   target_compile_definitions(migration_tool_vqxmaptool_test PRIVATE
@@ -26,7 +26,7 @@ if(TARGET vqxmaptool)
     set(exe migration_tool_${name}_test)
     add_executable(${exe} ${CMAKE_CURRENT_SOURCE_DIR}/migration_tool/${name}_test.cpp
                    ${ti_tool_src}/itl_tools.cpp ${ti_tool_src}/itl_tools_update.cpp)
-    target_link_libraries(${exe} PRIVATE ${ti_itl_lower_objs} vozbase_obj qorsvc_obj
+    target_link_libraries(${exe} PRIVATE ${ti_tool_libs}
       ICU::uc ICU::i18n ICU::data EXPAT::EXPAT GTest::gtest GTest::gtest_main)
     target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/common
       ${ti_tool_src} ${PROJECT_SOURCE_DIR}/headers/itl_test)
