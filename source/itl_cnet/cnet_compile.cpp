@@ -445,11 +445,16 @@ bool compileStore(CNETCTL* ctl, const CNETDEFINE* def, uint8_t codepage,
     Compiled c;
     Store s;
     cnetTimef(opts, "Step1 start...\n");
-    s.open = true;
-    if (!cnetTmpOpen(&s.t, &ctl->dirs, ctl->dictName, g_settings.runRecords,
-                     g_settings.runText, st))
-        return false;
-    auto put = [&s, st](const uint8_t* text, uint32_t len, uint8_t strength, CNETREL rel) {
+    // The store is made with the first word (after the definition file
+    // opened and its first block read).
+    auto put = [&s, ctl, st](const uint8_t* text, uint32_t len, uint8_t strength,
+                             CNETREL rel) {
+        if (!s.open) {
+            s.open = true;
+            if (!cnetTmpOpen(&s.t, &ctl->dirs, ctl->dictName, g_settings.runRecords,
+                             g_settings.runText, st))
+                return false;
+        }
         return cnetTmpWrite(&s.t, text, len, strength, rel, st);
     };
     if (!readBlocks(def, codepage, opts, &c, put, st)) return false;
