@@ -10,6 +10,8 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <tuple>
@@ -132,6 +134,49 @@ TEST(CnetTmpStore, SortedAndPlainReadsOverManyRuns) {
                        "seed " + std::to_string(seed) + " run " + std::to_string(run.first) +
                            "/" + std::to_string(run.second) + " n " + std::to_string(n));
         }
+    }
+}
+
+// A record file and a text file that do not fit together give 501, never a
+// read past the text or a huge one.
+TEST(CnetTmpStore, DamagedFilesGive501) {
+    TempDir d{"cnet_store_d", fastTempParent()};
+    CNETDIRS dirs;
+    CNETSTATUS st;
+    cnetClearStatus(&st);
+    ASSERT_TRUE(cnetSplitDirs(d.path().c_str(), "th", &dirs, &st));
+    const std::string recs = d.path() + "/th.$20", texts = d.path() + "/th.$21";
+    auto patch = [](const std::string& path, size_t at, uint32_t v) {
+        std::string b = readFile(path);
+        std::memcpy(&b[at], &v, 4);
+        writeFile(path, b);
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> damage = {
+        {"offset of record 1", [&] { patch(recs, 16 + 4, 12345); }},
+        {"length of record 2 zero", [&] { patch(recs, 32 + 8, 0); }},
+        {"length of record 2 huge", [&] { patch(recs, 32 + 8, 0x7fffffff); }},
+        {"text file short", [&] { writeFile(texts, readFile(texts).substr(0, 7)); }},
+        {"record file cut inside a record",
+         [&] { writeFile(recs, readFile(recs).substr(0, 40)); }},
+    };
+    for (const auto& dm : damage) {
+        TMPCTL t;
+        cnetClearStatus(&st);
+        ASSERT_TRUE(cnetTmpOpen(&t, &dirs, "th", 2, 0, &st));
+        for (const char* w : {"alpha", "beta", "gamma", "delta"})
+            ASSERT_TRUE(cnetTmpWrite(&t, reinterpret_cast<const uint8_t*>(w),
+                                     static_cast<uint32_t>(std::strlen(w)), 100,
+                                     CNETREL{255, 0}, &st));
+        ASSERT_TRUE(cnetTmpRewind(&t, 'R', &st));
+        dm.second();
+        bool more = true;
+        int n = 0;
+        TMPREC r;
+        const uint8_t* text = nullptr;
+        while (more && cnetTmpRead(&t, &r, &text, &more, &st)) ++n;
+        EXPECT_EQ(st.retcode, 501u) << dm.first;
+        EXPECT_LT(n, 4) << dm.first;
+        cnetTmpClose(&t);
     }
 }
 
