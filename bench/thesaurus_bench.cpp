@@ -5,8 +5,11 @@
 // package, from generated words in blocks of the same shape. Relations are
 // counted as the definition states them: n(n-1) in a block of n words and
 // 2n for each relation line (the relation and its inverse).
-//   BM_ThesCompile         one vozCNETregist (replace) per iteration:
-//                          relations per second
+//   BM_ThesCompile         one vozCNETregist (replace) per iteration,
+//                          through the temporary store: relations per
+//                          second
+//   BM_ThesCompileInMemory the same with the in-memory compile (the
+//                          internal test switch)
 //   BM_ThesWordIndexBuild  the engine's build of the same word index
 //                          alone (from the compiled set): the yardstick of
 //                          the compile
@@ -34,6 +37,7 @@
 
 #include "calls/voz_wordcalls.hpp"
 #include "cnet_base.hpp"
+#include "cnet_compile.hpp"
 #include "cnet_regist.hpp"
 #include "voz_cnet.h"
 
@@ -219,6 +223,14 @@ void BM_ThesCompile(benchmark::State& state) {
     state.SetLabel(d.source);
 }
 BENCHMARK(BM_ThesCompile)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ThesCompileInMemory(benchmark::State& state) {
+    const CnetCompileSettings memory{true, 0, 0};
+    cnetSetCompileSettings(&memory);
+    BM_ThesCompile(state);
+    cnetSetCompileSettings(nullptr);
+}
+BENCHMARK(BM_ThesCompileInMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ThesWordIndexBuild(benchmark::State& state) {
     Dictionary& d = dictionary();

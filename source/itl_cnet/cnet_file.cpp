@@ -115,6 +115,7 @@ bool cnetClose(CNETCTL* ctl, CNETSTATUS* st) {
 }
 
 bool cnetFileSize(CNETFILE* f, uint64_t* size, CNETSTATUS* st) {
+    f->pos = -1;
     if (fseeko(f->fp, 0, SEEK_END) != 0) {
         cnetSetStatus(st, CNET_RC_TELL, 140, f->name);
         return false;
@@ -130,6 +131,7 @@ bool cnetFileSize(CNETFILE* f, uint64_t* size, CNETSTATUS* st) {
 
 bool cnetFileSeekRead(CNETFILE* f, int64_t offset, void* buf, size_t len,
                       CNETSTATUS* st) {
+    f->pos = -1;
     if (offset < 0) {
         off_t here = ftello(f->fp);
         if (here < 0) {
@@ -160,14 +162,19 @@ bool cnetFileSeekRead(CNETFILE* f, int64_t offset, void* buf, size_t len,
 
 bool cnetFileSeekWrite(CNETFILE* f, int64_t offset, const void* buf,
                        size_t len, CNETSTATUS* st) {
-    if (offset >= 0 && fseeko(f->fp, static_cast<off_t>(offset), SEEK_SET) != 0) {
-        cnetSetStatus(st, CNET_RC_SEEK, 160, f->name);
-        return false;
-    }
-    off_t here = ftello(f->fp);
-    if (here < 0) {
-        cnetSetStatus(st, CNET_RC_SEEK, 161, f->name);
-        return false;
+    const int64_t last = f->pos;
+    f->pos = -1;
+    off_t here = static_cast<off_t>(offset);
+    if (offset < 0 || offset != last) {
+        if (offset >= 0 && fseeko(f->fp, static_cast<off_t>(offset), SEEK_SET) != 0) {
+            cnetSetStatus(st, CNET_RC_SEEK, 160, f->name);
+            return false;
+        }
+        here = offset >= 0 ? here : ftello(f->fp);
+        if (here < 0) {
+            cnetSetStatus(st, CNET_RC_SEEK, 161, f->name);
+            return false;
+        }
     }
     if (cnetFileOpRefused("write", f->name) != 0 ||
         std::fwrite(buf, 1, len, f->fp) != len) {
@@ -176,6 +183,7 @@ bool cnetFileSeekWrite(CNETFILE* f, int64_t offset, const void* buf,
     }
     uint64_t end = static_cast<uint64_t>(here) + len;
     if (end > f->size) f->size = end;
+    f->pos = static_cast<int64_t>(end);
     return true;
 }
 

@@ -106,10 +106,15 @@ struct CNETGROUP {
 };
 
 // One open file with its name and size (kept up to date by writes).
+// `pos` is the stream's position after the last write through
+// cnetFileSeekWrite (-1 when a read, a failure or a size query came
+// since): a write that continues there needs no seek, which would flush
+// the stream's buffer.
 struct CNETFILE {
     FILE* fp;
     char name[CNET_PATH_MAX];
     uint64_t size;
+    int64_t pos;
 };
 
 // The control of one file set of a dictionary. Not copyable in spirit:

@@ -12,13 +12,14 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "calls/voz_gtradmin.hpp"
 #include "calls/voz_gtrcreate.hpp"
+#include "cnet_compile.hpp"
 #include "cnet_def.hpp"
 #include "cnet_regist.hpp"
+#include "cnet_tmpstore.hpp"
 #include "files/voz_status.hpp"
 
 namespace {
@@ -78,18 +79,6 @@ void releaseLocks(const CNETEXEC* opts, const char* dirspec, const char* name,
     CNETSTATUS ignored;
     cnetClearStatus(&ignored);
     cnetUnlock(opts, 4, dirspec, name, lk, &ignored);
-}
-
-bool syncOpenSet(CNETCTL* ctl, CNETSTATUS* st) {
-    for (CNETFILE& f : ctl->f) {
-        if (f.fp == nullptr) continue;
-        if (std::fflush(f.fp) != 0 || cnetFileOpRefused("fsync", f.name) != 0 ||
-            fsync(fileno(f.fp)) != 0) {
-            cnetSetStatus(st, CNET_RC_WRITE, 701, f.name);
-            return false;
-        }
-    }
-    return true;
 }
 
 // ---- finishing a commit ----------------------------------------------------
@@ -165,304 +154,6 @@ bool recoverCommit(const CNETEXEC* opts, const char* dirspec, const char* name,
     for (int fd : fds)
         if (fd >= 0) cnetReleaseLockFile(fd);
     return ok;
-}
-
-// ---- compilation -------------------------------------------------------------
-
-struct Rec {
-    uint32_t textOff;
-    uint32_t len;
-    uint8_t strength;
-    CNETREL rel;      // (255, 0) for a member
-    bool member;
-    uint32_t wordId;
-};
-
-struct Block {
-    uint32_t first;   // index of its first record
-    uint32_t members;
-    uint32_t rels;
-    CNETREL rel;      // block relation, (0, 0) none
-    uint32_t line;
-    int64_t newId;    // -1: dropped as a duplicate
-};
-
-struct Compiled {
-    std::vector<uint8_t> text;
-    std::vector<Rec> recs;
-    std::vector<Block> blocks;
-    uint32_t wordCount = 0;
-    std::vector<uint32_t> firstRec;   // by word id: its first record
-};
-
-bool readBlocks(const CNETDEFINE* def, uint8_t codepage, const CNETEXEC* opts,
-                Compiled* c, CNETSTATUS* st) {
-    DEFCTL* dc = static_cast<DEFCTL*>(std::malloc(sizeof(DEFCTL)));
-    if (dc == nullptr) {
-        cnetSetStatus(st, CNET_RC_MEMORY, 730);
-        return false;
-    }
-    bool ok = cnetDefOpen(dc, def, codepage, "rb", st);
-    while (ok) {
-        if (!cnetDefRead(dc, opts, st)) {
-            ok = false;
-            break;
-        }
-        if (dc->memberCount == 0) break;
-        Block b;
-        b.first = static_cast<uint32_t>(c->recs.size());
-        b.members = dc->memberCount;
-        b.rels = dc->relCount;
-        b.rel = dc->blockRel;
-        b.line = dc->blockLine;
-        b.newId = 0;
-        for (uint32_t i = 0; i < dc->count; ++i) {
-            const DEFWORD& w = dc->words[i];
-            Rec r;
-            r.textOff = static_cast<uint32_t>(c->text.size());
-            r.len = w.length;
-            r.strength = w.strength;
-            r.rel = w.rel;
-            r.member = i < dc->memberCount;
-            r.wordId = 0;
-            c->text.insert(c->text.end(), dc->text + w.offset, dc->text + w.offset + w.length);
-            c->recs.push_back(r);
-        }
-        c->blocks.push_back(b);
-    }
-    if (ok && c->recs.empty()) {
-        cnetSetStatus(st, CNET_RC_DEFINITION, 1, def->fileName);
-        ok = false;
-    }
-    cnetDefClose(dc, st);
-    std::free(dc);
-    return ok && !cnetFailed(st);
-}
-
-// Word ids by first appearance; duplicate blocks dropped (warning 704);
-// group ids in block order.
-void numberWords(const CNETDEFINE* def, const CNETEXEC* opts, Compiled* c) {
-    std::unordered_map<std::string, uint32_t> ids;
-    for (uint32_t i = 0; i < c->recs.size(); ++i) {
-        Rec& r = c->recs[i];
-        std::string key(reinterpret_cast<const char*>(c->text.data() + r.textOff), r.len);
-        auto it = ids.find(key);
-        if (it == ids.end()) {
-            it = ids.emplace(key, c->wordCount++).first;
-            c->firstRec.push_back(i);
-        }
-        r.wordId = it->second;
-    }
-    // Blocks equal in relation, counts and entries: the first is kept.
-    std::unordered_map<std::string, uint32_t> seen;
-    int64_t next = 0;
-    for (uint32_t b = 0; b < c->blocks.size(); ++b) {
-        Block& blk = c->blocks[b];
-        std::string key;
-        auto put32 = [&key](uint32_t v) {
-            for (int s = 24; s >= 0; s -= 8) key.push_back(static_cast<char>(v >> s));
-        };
-        put32(blk.members);
-        put32(blk.rels);
-        key.push_back(static_cast<char>(blk.rel.category));
-        key.push_back(static_cast<char>(blk.rel.id));
-        for (uint32_t i = 0; i < blk.members + blk.rels; ++i) {
-            const Rec& r = c->recs[blk.first + i];
-            put32(r.wordId);
-            key.push_back(static_cast<char>(r.strength));
-            key.push_back(static_cast<char>(r.rel.category));
-            key.push_back(static_cast<char>(r.rel.id));
-        }
-        auto it = seen.find(key);
-        if (it != seen.end()) {
-            blk.newId = -1;
-            cnetWarnf(opts, def->fileName,
-                      "vozC704W: Warning: line %lu: Equivalent to the block in line %lu.  "
-                      "Discarded.\n",
-                      static_cast<unsigned long>(blk.line),
-                      static_cast<unsigned long>(c->blocks[it->second].line));
-            continue;
-        }
-        seen.emplace(key, b);
-        blk.newId = next++;
-    }
-}
-
-uint8_t combined(uint8_t s, uint8_t sW) {
-    return static_cast<uint8_t>(((s - 1) * (sW - 1)) / 99 + 1);
-}
-
-CNETREL reversed(CNETREL r) {
-    if (r.category == 1) r.category = 2;
-    else if (r.category == 2) r.category = 1;
-    return r;
-}
-
-bool relLess(const CNETRELENTRY& a, const CNETRELENTRY& b) {
-    if (a.target != b.target) return a.target < b.target;
-    if (a.rel.category != b.rel.category) return a.rel.category < b.rel.category;
-    if (a.rel.id != b.rel.id) return a.rel.id < b.rel.id;
-    return a.strength < b.strength;
-}
-
-bool relEqual(const CNETRELENTRY& a, const CNETRELENTRY& b) {
-    return a.target == b.target && a.rel.category == b.rel.category &&
-           a.rel.id == b.rel.id && a.strength == b.strength;
-}
-
-// Writes the words and groups of *c into the open set 1.
-bool writeSet(CNETCTL* ctl, uint8_t codepage, const CNETEXEC* opts, Compiled* c,
-              CNETSTATUS* st) {
-    CNETHEAD head;
-    std::memset(&head, 0, sizeof head);
-    head.version = CNET_VERSION;
-    head.codepage = codepage;
-    if (!cnetWriteHead(ctl, &head, st)) return false;
-    // Occurrences of each word: (block, record) pairs of kept blocks.
-    std::vector<std::vector<uint32_t>> occ(c->wordCount);
-    for (uint32_t b = 0; b < c->blocks.size(); ++b) {
-        if (c->blocks[b].newId < 0) continue;
-        const Block& blk = c->blocks[b];
-        for (uint32_t i = 0; i < blk.members + blk.rels; ++i)
-            occ[c->recs[blk.first + i].wordId].push_back(blk.first + i);
-    }
-    std::vector<uint32_t> recBlock(c->recs.size());
-    for (uint32_t b = 0; b < c->blocks.size(); ++b)
-        for (uint32_t i = 0; i < c->blocks[b].members + c->blocks[b].rels; ++i)
-            recBlock[c->blocks[b].first + i] = b;
-    std::vector<CNETRELENTRY> rels;
-    std::vector<uint32_t> groups;
-    for (uint32_t w = 0; w < c->wordCount; ++w) {
-        const uint8_t sW = c->recs[c->firstRec[w]].strength;
-        rels.clear();
-        groups.clear();
-        for (uint32_t ri : occ[w]) {
-            const Rec& me = c->recs[ri];
-            const Block& blk = c->blocks[recBlock[ri]];
-            groups.push_back(static_cast<uint32_t>(blk.newId));
-            for (uint32_t j = 0; j < blk.members + blk.rels; ++j) {
-                const Rec& o = c->recs[blk.first + j];
-                if (o.wordId == w) continue;
-                CNETRELENTRY e;
-                e.target = o.wordId;
-                e.strength = combined(o.strength, sW);
-                if (me.member && o.member) {
-                    if (blk.rel.category == 0) continue;
-                    e.rel = blk.rel;
-                } else if (me.member) {
-                    e.rel = reversed(o.rel);
-                } else if (o.member) {
-                    e.rel = me.rel;
-                } else {
-                    continue;
-                }
-                rels.push_back(e);
-            }
-        }
-        std::sort(rels.begin(), rels.end(), relLess);
-        rels.erase(std::unique(rels.begin(), rels.end(), relEqual), rels.end());
-        std::sort(groups.begin(), groups.end());
-        groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
-        // A word both broader and narrower than one target contradicts itself.
-        for (size_t i = 0; i + 1 < rels.size(); ++i) {
-            for (size_t j = i + 1; j < rels.size() && rels[j].target == rels[i].target; ++j) {
-                if (rels[i].rel.id == rels[j].rel.id &&
-                    ((rels[i].rel.category == 1 && rels[j].rel.category == 2) ||
-                     (rels[i].rel.category == 2 && rels[j].rel.category == 1))) {
-                    uint8_t display[CNET_DEF_NORM_MAX];
-                    uint32_t dlen = 0;
-                    const Rec& r = c->recs[c->firstRec[w]];
-                    CNETSTATUS ignored;
-                    cnetClearStatus(&ignored);
-                    if (cnetGTRunnormalizeWord(codepage, c->text.data() + r.textOff, r.len,
-                                               display, CNET_DEF_NORM_MAX - 1, &dlen,
-                                               &ignored)) {
-                        display[dlen] = '\0';
-                        cnetWarnf(opts, nullptr,
-                                  "vozC706W: Warning: Inconsistent definition of `%s' is "
-                                  "found.\n",
-                                  reinterpret_cast<const char*>(display));
-                    }
-                    i = rels.size();
-                    break;
-                }
-            }
-        }
-        const Rec& r = c->recs[c->firstRec[w]];
-        CNETWORD word;
-        std::memset(&word, 0, sizeof word);
-        word.text = c->text.data() + r.textOff;
-        word.textLen = r.len;
-        word.groups = groups.data();
-        word.groupCount = static_cast<uint32_t>(groups.size());
-        word.rels = rels.data();
-        word.relCount = static_cast<uint32_t>(rels.size());
-        if (!cnetWriteWord(ctl, -1, &word, st)) return false;
-        head.maxWordGroups = std::max(head.maxWordGroups, word.groupCount);
-        head.maxWordRels = std::max(head.maxWordRels, word.relCount);
-    }
-    std::vector<CNETGRPENTRY> entries;
-    for (const Block& blk : c->blocks) {
-        if (blk.newId < 0) continue;
-        entries.clear();
-        for (uint32_t i = 0; i < blk.members + blk.rels; ++i) {
-            const Rec& rr = c->recs[blk.first + i];
-            CNETGRPENTRY e;
-            e.wordId = rr.wordId;
-            e.strength = rr.strength;
-            e.rel = rr.rel;
-            entries.push_back(e);
-        }
-        CNETGROUP g;
-        std::memset(&g, 0, sizeof g);
-        g.rel = blk.rel;
-        g.entries = entries.data();
-        g.memberCount = blk.members;
-        g.relCount = blk.rels;
-        if (!cnetWriteGroup(ctl, -1, &g, st)) return false;
-        head.groupCount++;
-        head.maxGroupMembers = std::max(head.maxGroupMembers, blk.members);
-        head.maxGroupRels = std::max(head.maxGroupRels, blk.rels);
-    }
-    head.wordCount = c->wordCount;
-    return cnetWriteHead(ctl, &head, st);
-}
-
-// cnetCreate: the definition into set 1, synced.
-bool cnetCreate(const char* dirspec, const char* name, const CNETDEFINE* def,
-                uint8_t codepage, const CNETEXEC* opts, CNETSTATUS* st) {
-    CNETCTL* ctl = static_cast<CNETCTL*>(std::calloc(1, sizeof(CNETCTL)));
-    if (ctl == nullptr) {
-        cnetSetStatus(st, CNET_RC_MEMORY, 740);
-        return false;
-    }
-    bool ok = cnetSetCNETCTL(ctl, dirspec, name, 1, st);
-    try {
-        Compiled c;
-        cnetTimef(opts, "Step1 start...\n");
-        ok = ok && readBlocks(def, codepage, opts, &c, st);
-        if (ok) {
-            cnetTimef(opts, "Step2 start...\n");
-            numberWords(def, opts, &c);
-            cnetTimef(opts, "Step3 start...\n");
-            for (const CNETFILE& f : ctl->f) {
-                if (cnetFileOpRefused("write", f.name) != 0) {
-                    cnetSetStatus(st, CNET_RC_OPEN, 741, f.name);
-                    ok = false;
-                    break;
-                }
-            }
-            ok = ok && cnetOpen(ctl, "w+b", st) && writeSet(ctl, codepage, opts, &c, st) &&
-                 syncOpenSet(ctl, st);
-        }
-    } catch (const std::bad_alloc&) {
-        cnetSetStatus(st, CNET_RC_MEMORY, 742);
-        ok = false;
-    }
-    cnetClose(ctl, st);
-    cnetFreeCNETCTL(ctl);
-    std::free(ctl);
-    return ok && !cnetFailed(st);
 }
 
 bool allZero(const uint8_t* p, size_t n) {
@@ -670,6 +361,8 @@ extern "C" void vozCNETclear(const char* dirspec, const char* name, CNETSTATUS* 
                           gs.errfname2);
     }
     if (!cnetFailed(st)) deleteWorkSets(dirspec, name);
+    // Temporary files a killed compile left.
+    if (!cnetFailed(st)) cnetTmpDelete(&dirs, name, st);
     CNETSTATUS ignored;
     cnetClearStatus(&ignored);
     cnetUnlock(nullptr, 3, dirspec, name, &lk, cnetFailed(st) ? &ignored : st);

@@ -4,7 +4,9 @@
 // engine's commit hook) and at random moments. Afterwards the dictionary
 // must answer as A or as B as a whole, set 0 must equal a reference
 // compile of A or of B byte for byte, no lock file may be missing, and the
-// next compile must succeed.
+// next compile must succeed and leave no temporary file. The killed
+// compiles run their temporary store with a run of three records, so that
+// the kills fall between the flushes and merges of the store as well.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -14,7 +16,10 @@
 #include <chrono>
 #include <random>
 
+#include <dirent.h>
+
 #include "calls/voz_gtrcreate.hpp"
+#include "cnet_compile.hpp"
 #include "cnet_dict_util.hpp"
 
 namespace {
@@ -39,6 +44,22 @@ std::string answers(const std::string& dir) {
         all += ";";
     }
     return all;
+}
+
+// The temporary files ("th.$NN") in `dir`.
+int tempFiles(const std::string& dir) {
+    int n = 0;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return 0;
+    while (dirent* e = readdir(d))
+        if (std::string(e->d_name).find("th.$") == 0) ++n;
+    closedir(d);
+    return n;
+}
+
+void plantTempFiles(const std::string& dir) {
+    for (const char* n : {"$00", "$01", "$10", "$11", "$20", "$21"})
+        writeFile(dir + "/th." + n, "left by a killed compile");
 }
 
 // The child's kill counter: operations before the kill (-1 never).
@@ -89,6 +110,8 @@ int runKilled(const std::function<void()>& action, long killAt, long delayUs) {
     if (pid == 0) {
         g_killAt = killAt;
         g_ops = 0;
+        const CnetCompileSettings smallRuns{false, 3, 0};
+        cnetSetCompileSettings(&smallRuns);
         cnetSetTestHooks(&countOp, nullptr);
         vozSetCommitTestHook(&countEngineOp);
         action();
@@ -127,6 +150,7 @@ char checkAfter(const Reference& ref, const std::string& dir, bool clearing,
     EXPECT_EQ(cdict::compile(dir, "th", kDefB).retcode, 0u) << what;
     EXPECT_EQ(answers(dir), ref.ansB) << what;
     EXPECT_EQ(cdict::liveFiles(dir, "th"), ref.filesB) << what;
+    EXPECT_EQ(tempFiles(dir), 0) << what;
     return isA ? 'A' : isB ? 'B' : 'X';
 }
 
@@ -138,15 +162,19 @@ TEST(CnetCrash, CompileKilledBeforeEveryOperation) {
     ASSERT_GT(total, 10);
     ASSERT_LT(total, 250);
     std::string seen;
+    int leftTemp = 0;   // kills that left temporary files
     for (long k = 0; k < total; ++k) {
         if (!interruptAt(k, total)) continue;
         TempDir d{"cnet_crash", fastTempParent()};
         ASSERT_EQ(cdict::compile(d.path(), "th", kDefA).retcode, 0u);
         runKilled([&] { compileB(d.path()); }, k, -1);
+        if (tempFiles(d.path()) > 0) ++leftTemp;
         seen += checkAfter(ref, d.path(), false, "killed before operation " + std::to_string(k));
     }
     // Early kills leave A, kills after the commit mark leave B.
-    std::printf("%d operations, states %s\n", total, seen.c_str());
+    std::printf("%d operations, states %s, %d left temporary files\n", total, seen.c_str(),
+                leftTemp);
+    EXPECT_GT(leftTemp, 0);
     EXPECT_NE(seen.find('A'), std::string::npos);
     EXPECT_NE(seen.find('B'), std::string::npos);
 }
@@ -181,12 +209,14 @@ TEST(CnetCrash, ClearKilledBeforeEveryOperation) {
     };
     TempDir count{"cnet_crash_n", fastTempParent()};
     ASSERT_EQ(cdict::compile(count.path(), "th", kDefA).retcode, 0u);
+    plantTempFiles(count.path());
     const int total = runKilled([&] { clear(count.path()); }, -1, -1);
     ASSERT_GT(total, 3);
     ASSERT_LT(total, 250);
     for (long k = 0; k < total; ++k) {
         TempDir d{"cnet_crash", fastTempParent()};
         ASSERT_EQ(cdict::compile(d.path(), "th", kDefA).retcode, 0u);
+        plantTempFiles(d.path());
         runKilled([&] { clear(d.path()); }, k, -1);
         checkAfter(ref, d.path(), true, "clear killed before operation " + std::to_string(k));
         // A second clear completes the removal.
@@ -194,6 +224,7 @@ TEST(CnetCrash, ClearKilledBeforeEveryOperation) {
         vozCNETclear(d.path().c_str(), "th", &st);
         EXPECT_EQ(st.retcode, 0u);
         EXPECT_EQ(answers(d.path()), "543");
+        EXPECT_EQ(tempFiles(d.path()), 0);
     }
 }
 
