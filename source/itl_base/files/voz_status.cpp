@@ -39,7 +39,19 @@ void voz_StatusName(char* dst, const char* name) {
 }
 
 void voz_ClearStatus(GTRSTATUS* st) {
-    if (st != nullptr) memset(st, 0, sizeof *st);
+    if (st == nullptr) return;
+    // Most calls get a record that is clear already (a caller's loop over
+    // the result calls, an inner call after its public one): test the
+    // fields a failure writes, and the names' first bytes, before writing
+    // all 1,064 bytes.
+    uint8_t head[12];
+    memcpy(head, st, sizeof head);
+    bool clear = st->errfname1[0] == 0 && st->errfname2[0] == 0 &&
+                 st->system_errno == 0 && st->detail == 0;
+    for (size_t i = 0; clear && i < sizeof head; ++i) clear = head[i] == 0;
+    for (size_t i = 0; clear && i < sizeof st->reserved; ++i)
+        clear = st->reserved[i] == 0;
+    if (!clear) memset(st, 0, sizeof *st);
 }
 
 void voz_setStatus2(GTRSTATUS* st, int32_t rc, int32_t ec, const char* name1,
