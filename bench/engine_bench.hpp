@@ -39,6 +39,9 @@ void writeZipfCorpus(const std::string& dir, uint64_t bytes, uint32_t seed);
 
 // Query classes, in the order of the table.
 //   word-freq / word-med / word-rare  one word in many / some / 1-3 documents
+//   field   the word-med words, each restricted to the document's field
+//           (engine only: its documents carry one field, number 1, over
+//           their whole text)
 //   and     2 or 3 words, all required
 //   or      2 to 5 words, any
 //   not     word minus word

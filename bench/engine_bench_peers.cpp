@@ -10,7 +10,8 @@
 //   Xapian  OP_AND, OP_OR, OP_AND_NOT, OP_NEAR with a window of 7
 //           positions (at most 5 words between), OP_WILDCARD; ranked by its
 //           BM25 (get_mset(0, 10)); unranked queries with BoolWeight.
-// Neither has a sentence operator (class sent is not run), a leading mask
+// Neither has a sentence operator (class sent is not run; nor is class
+// field, whose documents carry fields only in the engine), a leading mask
 // or a fuzzy match: those two are expanded over the system's own
 // vocabulary, read once after the open (the expansion is timed with the
 // query): every term ending in the suffix, every term whose Levenshtein
@@ -141,7 +142,7 @@ public:
                 t += (i ? op : "") + quoted(v[i]);
             return t;
         };
-        if (q.cls == "sent") return false;
+        if (q.cls == "sent" || q.cls == "field") return false;
         if (q.cls == "and") m = join(w, " AND ");
         else if (q.cls == "or" || q.cls == "top10") m = join(w, " OR ");
         else if (q.cls == "not") m = join(w, " NOT ");
@@ -253,7 +254,7 @@ public:
     bool run(const Query& q, bool, std::vector<int32_t>* found,
              std::string* error) override {
         found->clear();
-        if (q.cls == "sent") return false;
+        if (q.cls == "sent" || q.cls == "field") return false;
         try {
             const std::vector<std::string>& w = q.words;
             Xapian::Query query;

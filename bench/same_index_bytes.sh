@@ -31,6 +31,11 @@ if [ $# -lt 3 ]; then
     exit 2
 fi
 old=$1 new=$2 corpus=$3
+# A missing build lists no settings: that must fail, not pass as "same".
+for bin in "$old" "$new"; do
+    [ -x "$bin" ] || { echo "$0: $bin is not an executable" >&2; exit 2; }
+done
+[ -n "$("$new" --list)" ] || { echo "$0: $new lists no settings" >&2; exit 2; }
 work=${4:-$(mktemp -d /tmp/same_index_bytes.XXXXXX)}
 mkdir -p "$work"
 status=0

@@ -98,13 +98,17 @@ int32_t GTRsearchIndex_LookResult_Doc(void* result_handle, int32_t doc_offset,
                                       float* score, void* rsv_ptr,
                                       GTRSTATUS* gsp) {
     voz_ClearStatus(gsp);
-    traceStart("GTRsearchIndex_LookResult_Doc", result_handle);
-    vozTraceArg("doc_offset", &doc_offset, 4, VOZ_GR_ORIGIN);
-    vozTraceArg("occ", &occ, sizeof occ, VOZ_GR_ORIGIN);
-    vozTraceArg("occnum", &occnum, sizeof occnum, VOZ_GR_ORIGIN);
-    vozTraceArg("score", &score, sizeof score, VOZ_GR_ORIGIN);
-    traceRsv("rsv_ptr", rsv_ptr);
-    traceGsp(gsp);
+    // Called once per document of a result: the trace is tested once.
+    const bool tracing = vozTraceOn();
+    if (tracing) {
+        traceStart("GTRsearchIndex_LookResult_Doc", result_handle);
+        vozTraceArg("doc_offset", &doc_offset, 4, VOZ_GR_ORIGIN);
+        vozTraceArg("occ", &occ, sizeof occ, VOZ_GR_ORIGIN);
+        vozTraceArg("occnum", &occnum, sizeof occnum, VOZ_GR_ORIGIN);
+        vozTraceArg("score", &score, sizeof score, VOZ_GR_ORIGIN);
+        traceRsv("rsv_ptr", rsv_ptr);
+        traceGsp(gsp);
+    }
     int32_t reached = -1;
     if (!reservedSet(rsv_ptr, nullptr, VOZ_EC_LOOKRESULT_RSV, gsp)) {
         // The outputs are cleared before any test, also for a NULL handle.
@@ -116,9 +120,11 @@ int32_t GTRsearchIndex_LookResult_Doc(void* result_handle, int32_t doc_offset,
                                              gsp),
                           gsp);
     }
-    vozTraceArg("current_doc_offset", &reached, 4, VOZ_GR_ORIGIN);
-    if (score != nullptr) vozTraceArg("score", score, 4, VOZ_GR_ORIGIN);
-    vozTraceCallEnd("GTRsearchIndex_LookResult_Doc", gsp, VOZ_GR_ORIGIN);
+    if (tracing) {
+        vozTraceArg("current_doc_offset", &reached, 4, VOZ_GR_ORIGIN);
+        if (score != nullptr) vozTraceArg("score", score, 4, VOZ_GR_ORIGIN);
+        vozTraceCallEnd("GTRsearchIndex_LookResult_Doc", gsp, VOZ_GR_ORIGIN);
+    }
     return reached;
 }
 

@@ -43,6 +43,8 @@ void dumpLine(FILE* stream, const char* label, const uint8_t* data, int32_t n,
 
 }  // namespace
 
+bool vozTraceOn() { return gs_pclCosTraceInstance != nullptr; }
+
 void vozTraceCallStart(const char* call, const char* origin) {
     mark(call, " start", origin);
 }

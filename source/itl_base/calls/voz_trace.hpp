@@ -17,6 +17,9 @@
 // Records of the engine calls: detail 2 (MED), component 1. `origin` is
 // the source position of the call ("file:line"); it must outlive the call.
 
+// True while the trace facility records (callers in hot loops test it once
+// instead of once per argument).
+bool vozTraceOn();
 // "<call> start".
 void vozTraceCallStart(const char* call, const char* origin);
 // One argument: a value or record of `length` bytes (data type 4).

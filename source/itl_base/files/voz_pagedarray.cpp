@@ -151,15 +151,6 @@ int __PM_RESIZE(_PAGEMEMCTL** controlPointer, int32_t index,
     return 0;
 }
 
-void* voz_PMitem(const _PAGEMEMCTL* control, int32_t index) {
-    assert(control != nullptr && index >= 0);
-    int32_t page = index / control->itemsPerPage;
-    assert(page < control->used);
-    return static_cast<char*>(control->pages[page]) +
-           static_cast<size_t>(index % control->itemsPerPage) *
-               static_cast<size_t>(control->itemSize);
-}
-
 void voz_PMfree(_PAGEMEMCTL** controlPointer) {
     _PAGEMEMCTL* c = *controlPointer;
     if (c == nullptr) return;

@@ -11,6 +11,8 @@
 #ifndef VOZ_PAGEDARRAY_HPP
 #define VOZ_PAGEDARRAY_HPP
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
 
 constexpr int32_t VOZ_PM_PAGE_SIZE = 65536;
@@ -76,7 +78,24 @@ struct _PAGEMEMCTL {
 int __PM_RESIZE(_PAGEMEMCTL** controlPointer, int32_t index, int32_t itemSize);
 
 // Address of item `index`. REQUIRES: index made addressable by __PM_RESIZE.
-void* voz_PMitem(const _PAGEMEMCTL* control, int32_t index);
+// Inline, with a shift for the usual power-of-two items per page: result
+// readers call it once an entry.
+inline void* voz_PMitem(const _PAGEMEMCTL* control, int32_t index) {
+    assert(control != nullptr && index >= 0);
+    const uint32_t n = static_cast<uint32_t>(control->itemsPerPage);
+    const uint32_t i = static_cast<uint32_t>(index);
+    uint32_t page, slot;
+    if ((n & (n - 1)) == 0) {
+        page = i >> __builtin_ctz(n);
+        slot = i & (n - 1);
+    } else {
+        page = i / n;
+        slot = i % n;
+    }
+    assert(static_cast<int32_t>(page) < control->used);
+    return static_cast<char*>(control->pages[page]) +
+           static_cast<size_t>(slot) * static_cast<size_t>(control->itemSize);
+}
 
 // Frees the pages and the control and clears *controlPointer; null is fine.
 void voz_PMfree(_PAGEMEMCTL** controlPointer);

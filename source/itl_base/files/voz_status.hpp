@@ -108,7 +108,10 @@ constexpr uint32_t VOZ_MAX_DOCNO = 2147483646u;
 // A null name stores the empty string.
 void voz_StatusName(char* dst, const char* name);
 
-// Clears the whole record to zero.  A null `st` is accepted.
+// Clears the record to zero.  A record whose fields are zero and whose
+// two names are empty is left as it is (the bytes behind an empty name are
+// not part of it); any other record is cleared whole.  A null `st` is
+// accepted.
 void voz_ClearStatus(GTRSTATUS* st);
 
 // Records a failure: retcode, errcode, the first name (may be null) and the

@@ -449,8 +449,19 @@ uint32_t CVozBufferPos::SkipDoc(uint32_t target) {
             iv_needMoreData = 1;
             return VOZ_POS_NO_DOC;
         }
-        uint32_t delta, len;
-        uint32_t h = voz_PosHeaderDecode(iv_read, avail, &delta, &len);
+        uint32_t delta, len, h;
+        if (iv_read[0] >= 16 && (iv_read[0] & 15) != 0) {
+            // One byte: a delta of 1-15 and a length of 1-15, the header of
+            // most documents of a dense list.
+            delta = iv_read[0] >> 4;
+            len = iv_read[0] & 15u;
+            h = 1;
+        } else {
+            uint32_t d = 0, l = 0;  // kept apart so the fast path stays in registers
+            h = voz_PosHeaderDecode(iv_read, avail, &d, &l);
+            delta = d;
+            len = l;
+        }
         if (h == 0 || uint64_t(h) + len > avail) {
             iv_needMoreData = 1;
             return VOZ_POS_NO_DOC;

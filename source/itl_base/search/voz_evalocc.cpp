@@ -10,6 +10,16 @@
 // occurrence accepted" for one word. A hit passes the limits, the deleted
 // documents and the skip callback before it is written.
 //
+// Document-only walks: when the answer keeps one occurrence a document
+// (answer form 2) and nothing counts occurrences (no ranking, no
+// term-frequency output) and the operators decide by word presence alone
+// (AND, OR and NOT without sub-kinds, field lists or ranges), a word that
+// had a positioned occurrence accepted in the window moves on to the next
+// window at once instead of reading the rest of the window's occurrences.
+// The document decided and the occurrence kept are the same: the kept one
+// is the first positioned survivor, which is the first accepted positioned
+// occurrence of some word, and survival is decided word by word.
+//
 // Every exit runs the release path: each word's next-hit operation is run
 // to its end (so it frees what it holds), then the buffers, the VVG window
 // and the operators' block readers are freed, in that order.
@@ -80,6 +90,7 @@ private:
     bool single() const { return a_.ops == nullptr; }
     bool failed() const { return voz_Failed(st_); }
     bool setUp();
+    bool documentsOnly() const;
     bool inWindow(const _WCTLHEAD* w) const;
     void read(_WCTLHEAD* w, int32_t mode) {
         voz_ReadOcc(w, mode, &info_, a_.readerArg1, a_.readerArg2, st_);
@@ -119,6 +130,7 @@ private:
     uint32_t deletedLeft_ = 0;
     bool released_ = false;
     bool ranked_ = false;
+    bool docOnly_ = false;
     bool freqOpen_ = false;
     FREQCTL freq_{};
 };
@@ -143,6 +155,7 @@ bool Walk::setUp() {
         voz_InitFreq(&freq_, a_.words, a_.wordCount, a_.index, st_);
         if (failed()) return false;
     }
+    docOnly_ = documentsOnly();
     CVozDeletedDocs* list = a_.index->fctl.deletedDocs;
     deleted_ = vozGetDeletedDocs(list);
     deletedLeft_ = deleted_ != nullptr ? vozGetNumDeletedDocs(list) : 0;
@@ -163,6 +176,23 @@ bool Walk::setUp() {
     }
     quorum_ = single() || (mask_ & kAnyWordMask) != 0 ? 1 : a_.wordCount;
     voz_SortOccIX(a_.words, active_, activeCount_);
+    return true;
+}
+
+// True when the walk may leave a word's window after its first accepted
+// positioned occurrence (see the head of this file).
+bool Walk::documentsOnly() const {
+    if (a_.answer->resForm != 2 || a_.rank != nullptr || freqOpen_) return false;
+    if (single()) return true;
+    for (int32_t i = 0; i < a_.opCount; ++i) {
+        const OPPARM& op = a_.ops[i];
+        const _WCTLHEAD* ctl = op.node_rec;
+        if (op.kind != VOZ_OP_AND && op.kind != VOZ_OP_OR && op.kind != VOZ_OP_NOT)
+            return false;
+        if (op.subkind != 0 && op.subkind != VOZ_SUB_STRICT) return false;
+        if (op.field_ctl != nullptr) return false;
+        if (ctl != nullptr && (ctl->rangeCount != 0 || ctl->rangeValue != 0)) return false;
+    }
     return true;
 }
 
@@ -339,6 +369,7 @@ bool Walk::gather() {
             w->max_len = std::max<int32_t>(w->max_len, w->cur.len);
             w->rank += static_cast<float>(w->cur.weight) * w->weight;
             if (!append(w, wordNo)) return false;
+            if (docOnly_ && occ_[nocc_ - 1].len != 0) mode = VOZ_READ_NEXT_DOC;
         } else if (verdict == VOZ_RANGE_REJECT_DOC) {
             mode = VOZ_READ_VVG_END;
         } else {

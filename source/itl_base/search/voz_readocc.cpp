@@ -126,6 +126,13 @@ void voz_ReadOcc(_WCTLHEAD* w, int32_t mode, const VVGDOCINFO* info,
         doc = own ? info->vvgId : info->docNo;
         pos = own ? 1 : info->vvgStart;
         break;
+    case VOZ_READ_NEXT_DOC:
+        if (!own && info->vvgEnd == VOZ_VVG_NONE_END) {
+            doc = info->docNo < VOZ_DOC_END - 1 ? info->docNo + 1 : VOZ_DOC_END;
+            pos = 0;
+            break;
+        }
+        [[fallthrough]];
     case VOZ_READ_VVG_END:
         doc = own ? info->vvgId + 1 : info->docNo;
         pos = own ? 1 : info->vvgEnd;

@@ -21,6 +21,10 @@ constexpr int32_t VOZ_READ_NEXT = 1;        // the next occurrence
 constexpr int32_t VOZ_READ_VVG_START = 2;   // first at/after the window start
 constexpr int32_t VOZ_READ_VVG_END = 3;     // first at/after the window end
 constexpr int32_t VOZ_READ_AFTER_MARK = 4;  // next after the last-read mark
+// First in a later window: without VVGs the first occurrence of a later
+// document, asked as (document + 1, 0) so that the word's list skips the
+// rest of the document by its byte length; with VVGs as VOZ_READ_VVG_END.
+constexpr int32_t VOZ_READ_NEXT_DOC = 5;
 
 // Spill entries read at most at once (16 bytes each).
 constexpr int32_t VOZ_READOCC_BUFFER_LIMIT = 4096;

@@ -22,6 +22,10 @@
 // caller's delimiter 5, here paragraph starts; "*0" sentences), and mask
 // characters apply when the precision option carries '_' ("abc*%_100").
 //
+// Every unranked query text also runs in the document-only answer form,
+// which must give the same documents, each with the full answer's first
+// entry.
+//
 // The corpus and the queries come from one seed: fixed, printed, and
 // replaced by TEST_SEED.
 #include <gtest/gtest.h>
@@ -220,6 +224,7 @@ struct Answer {
     GTRSTATUS st{};
     std::vector<int32_t> docs;    // in the order of the result
     std::vector<float> scores;
+    std::vector<OCC> first;       // each document's first entry
 };
 
 Answer readResult(GTRSEARCH_RES& r) {
@@ -237,6 +242,7 @@ Answer readResult(GTRSEARCH_RES& r) {
         if (n > 0) {
             a.docs.push_back(e[0].docno);
             a.scores.push_back(score);
+            a.first.push_back(e[0]);
         }
     }
     EXPECT_EQ(st.retcode, VOZ_RC_END_OF_RESULT);
@@ -246,9 +252,11 @@ Answer readResult(GTRSEARCH_RES& r) {
     return a;
 }
 
+// `form` 2: the document-only answer (one entry a document).
 Answer searchCond(const Built& b, const GTRSEARCH_COND& c,
-                  GTRSEARCH_RANK* rank) {
+                  GTRSEARCH_RANK* rank, uint8_t form = 1) {
     GTRSEARCH_RES r = gqfix::result(GTR_RES_HANDLE);
+    r.res_dataform = form;
     GTRSTATUS st{};
     GTRsearchIndex(nullptr, "idx", b.env.out.c_str(), nullptr, c, rank,
                    nullptr, nullptr, &r, &st);
@@ -258,9 +266,9 @@ Answer searchCond(const Built& b, const GTRSEARCH_COND& c,
 }
 
 Answer searchText(const Built& b, const std::string& text,
-                  GTRSEARCH_RANK* rank) {
+                  GTRSEARCH_RANK* rank, uint8_t form = 1) {
     gqfix::QueryCond q(text);
-    return searchCond(b, q.c, rank);
+    return searchCond(b, q.c, rank, form);
 }
 
 Answer searchStruct(const Built& b, const Query& q) {
@@ -536,6 +544,25 @@ void runAll(const Built& b, const std::vector<Case>& cases, const char* name,
             Answer a = form == 0 ? searchText(b, text, nullptr)
                                  : searchStruct(b, withMasks(k.q));
             const std::set<int32_t> got(a.docs.begin(), a.docs.end());
+            if (form == 0) {
+                // The document-only answer (which leaves a word's document
+                // after its first accepted occurrence where the operators
+                // allow it) holds the same documents, each with the first
+                // entry of the full answer.
+                Answer d = searchText(b, text, nullptr, 2);
+                bool same = d.st.retcode == a.st.retcode && d.docs == a.docs &&
+                            d.first.size() == a.first.size();
+                for (size_t i = 0; same && i < d.first.size(); ++i)
+                    same = memcmp(&d.first[i], &a.first[i], sizeof(OCC)) == 0;
+                if (!same) {
+                    ++differences;
+                    const std::set<int32_t> only(d.docs.begin(), d.docs.end());
+                    ADD_FAILURE() << label << " (document-only answer) rc "
+                                  << d.st.retcode << "/" << d.st.errcode
+                                  << "\n documents only:" << show(only)
+                                  << "\n full answer:   " << show(got);
+                }
+            }
             if (a.st.retcode == 0 && got == want) continue;
             ++differences;
             ADD_FAILURE() << label << (form == 0 ? " (query text)" : " (structured)")

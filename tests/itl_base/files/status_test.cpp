@@ -3,8 +3,10 @@
 // big-endian helpers.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "files/voz_bigendian.hpp"
 #include "files/voz_exception.hpp"
@@ -153,4 +155,28 @@ TEST(BigEndian, GoldenBytesAndRoundTrip) {
     EXPECT_EQ(voz_getBE16s(b + 3), -300);
     voz_putBE64s(b + 5, -5000000000LL);
     EXPECT_EQ(voz_getBE64s(b + 5), -5000000000LL);
+}
+
+// The clear tests a few words before it writes: a record with any one
+// field set (or a name not empty) is cleared whole, each byte in turn.
+TEST(StatusRecord, ClearFindsAnySetFieldAndClearsTheWhole) {
+    const GTRSTATUS zero{};
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < offsetof(GTRSTATUS, errfname1); ++i) offsets.push_back(i);
+    offsets.push_back(offsetof(GTRSTATUS, errfname1));
+    offsets.push_back(offsetof(GTRSTATUS, errfname2));
+    for (size_t i = offsetof(GTRSTATUS, system_errno); i < sizeof(GTRSTATUS); ++i)
+        offsets.push_back(i);
+    for (size_t at : offsets) {
+        GTRSTATUS st;
+        memset(&st, 0, sizeof st);
+        reinterpret_cast<uint8_t*>(&st)[at] = 0x80;
+        st.errfname1[100] = 'x';  // behind the name: cleared with the rest
+        voz_ClearStatus(&st);
+        EXPECT_EQ(memcmp(&st, &zero, sizeof st), 0) << "byte " << at;
+    }
+    // A clear record stays clear.
+    GTRSTATUS st{};
+    voz_ClearStatus(&st);
+    EXPECT_EQ(memcmp(&st, &zero, sizeof st), 0);
 }
