@@ -24,9 +24,6 @@
 // per-document costs show; --per-class <n> queries of each class (20); --seed <n>
 // (1); --repeat <n> warm runs of the mix (5); --work <dir> (a temporary
 // folder, removed at exit); --only engine|fts5|xapian.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,41 +41,9 @@
 #include <vector>
 
 #include "engine_bench.hpp"
-
-// ---- fsync accounting ----------------------------------------------------------
-// Every fsync and fdatasync of the process (the engine's, SQLite's and
-// Xapian's) passes through here, so that a commit's own time can be told
-// from the time the disk takes.
-namespace {
-double g_syncSeconds = 0;
-int g_syncCount = 0;
-
-template <typename Fn>
-int timedSync(const char* name, int fd) {
-    static Fn real = nullptr;
-    if (real == nullptr) real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
-    const auto t0 = std::chrono::steady_clock::now();
-    const int rc = real(fd);
-    g_syncSeconds += std::chrono::duration<double>(
-                         std::chrono::steady_clock::now() - t0).count();
-    ++g_syncCount;
-    return rc;
-}
-}  // namespace
-
-extern "C" int fsync(int fd) { return timedSync<int (*)(int)>("fsync", fd); }
-extern "C" int fdatasync(int fd) {
-    return timedSync<int (*)(int)>("fdatasync", fd);
-}
+#include "engine_bench_run.hpp"
 
 namespace ebench {
-
-SyncClock syncsSoFar() {
-    SyncClock c;
-    c.seconds = g_syncSeconds;
-    c.count = g_syncCount;
-    return c;
-}
 
 namespace {
 
@@ -88,211 +53,9 @@ struct Options {
     std::string corpus, queries, work, only;
     double zipfMB = 0;
     size_t shortBytes = 0;
-    int perClass = 20, repeat = 5, updateDocs = 100;
+    int perClass = 20;
+    RunOptions run;
     uint32_t seed = 1;
-};
-
-// What one system's child process hands back.
-struct Outcome {
-    bool present = false;
-    BuildFigures build;
-    long buildPeakKB = 0, queryPeakKB = 0;
-    double updateSec = -1, updateSyncSec = 0;
-    int updateSyncs = 0;
-    std::vector<int> ok;                       // per query: 1 ran, 0 not
-    std::vector<std::vector<int32_t>> found;   // per query
-    std::vector<std::vector<double>> warmUs;   // per query
-    std::vector<double> coldUs;                // per query (engine)
-    std::vector<std::string> errors;
-};
-
-long statusKB(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = strlen(field);
-    while (std::getline(in, line))
-        if (line.compare(0, n, field) == 0) return atol(line.c_str() + n + 1);
-    return 0;
-}
-
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double micros(Clock::time_point t0) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
-}
-
-// Runs everything of one system and writes its outcome to `file`.
-void measure(System& sys, const std::vector<Doc>& docs,
-             const std::vector<Query>& qs, const Options& o,
-             const std::string& dir, const std::string& file) {
-    std::ofstream out(file);
-    resetPeak();
-    const long base = statusKB("VmRSS:");
-    const BuildFigures b = sys.build(docs, dir);
-    out << "build " << b.ok << ' ' << b.feedSec << ' ' << b.finishSec << ' '
-        << b.indexBytes << ' ' << statusKB("VmHWM:") - base << '\n';
-    if (!b.ok) {
-        out << "error " << b.error << '\n';
-        return;
-    }
-    resetPeak();
-    if (!sys.open()) {
-        out << "error open\n";
-        return;
-    }
-    std::vector<std::vector<double>> warm(qs.size());
-    std::vector<double> cold(qs.size(), -1);
-    std::vector<std::vector<int32_t>> found(qs.size());
-    std::vector<int> ok(qs.size(), 1);
-    std::vector<std::string> errors;
-    std::vector<int32_t> again;
-    for (int r = 0; r < o.repeat; ++r) {
-        for (size_t i = 0; i < qs.size(); ++i) {
-            if (!ok[i]) continue;
-            std::string err;
-            const auto t0 = Clock::now();
-            const bool ran = sys.run(qs[i], false, r == 0 ? &found[i] : &again, &err);
-            warm[i].push_back(micros(t0));
-            if (!ran) {
-                ok[i] = 0;
-                if (!err.empty()) errors.push_back(qs[i].cls + ": " + err);
-            }
-        }
-    }
-    for (size_t i = 0; sys.hasCold() && i < qs.size(); ++i) {
-        if (!ok[i]) continue;
-        std::string err;
-        const auto t0 = Clock::now();
-        if (sys.run(qs[i], true, &again, &err)) cold[i] = micros(t0);
-    }
-    const long queryPeak = statusKB("VmHWM:") - base;
-    // The update: the first documents again under new numbers.
-    std::vector<Doc> more(docs.begin(),
-                          docs.begin() + std::min<size_t>(docs.size(), o.updateDocs));
-    CommitFigures c;
-    sys.update(more, static_cast<int32_t>(docs.size()) + 1, &c);
-    out << "update " << c.seconds << ' ' << c.syncSeconds << ' ' << c.syncs
-        << ' ' << queryPeak << '\n';
-    for (size_t i = 0; i < qs.size(); ++i) {
-        out << "q " << ok[i] << ' ' << cold[i] << ' ' << warm[i].size();
-        for (double us : warm[i]) out << ' ' << us;
-        out << ' ' << found[i].size();
-        for (int32_t d : found[i]) out << ' ' << d;
-        out << '\n';
-    }
-    for (const std::string& e : errors) out << "error " << e << '\n';
-}
-
-Outcome readOutcome(const std::string& file, size_t queries) {
-    Outcome o;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        std::string tag;
-        f >> tag;
-        if (tag == "build") {
-            o.present = true;
-            f >> o.build.ok >> o.build.feedSec >> o.build.finishSec >>
-                o.build.indexBytes >> o.buildPeakKB;
-        } else if (tag == "update") {
-            f >> o.updateSec >> o.updateSyncSec >> o.updateSyncs >> o.queryPeakKB;
-        } else if (tag == "q") {
-            int ok = 0;
-            double cold = 0;
-            size_t n = 0;
-            f >> ok >> cold >> n;
-            std::vector<double> us(n);
-            for (double& u : us) f >> u;
-            f >> n;
-            std::vector<int32_t> docs(n);
-            for (int32_t& d : docs) f >> d;
-            o.ok.push_back(ok);
-            o.coldUs.push_back(cold);
-            o.warmUs.push_back(std::move(us));
-            o.found.push_back(std::move(docs));
-        } else if (tag == "error") {
-            std::string rest;
-            std::getline(f, rest);
-            o.errors.push_back(rest);
-        }
-    }
-    if (o.ok.size() != queries) o.ok.assign(queries, 0);
-    return o;
-}
-
-// Runs `make()`'s system in a child process.
-Outcome runChild(const std::function<std::unique_ptr<System>()>& make,
-                 const std::vector<Doc>& docs, const std::vector<Query>& qs,
-                 const Options& o, const std::string& dir) {
-    const std::string file = dir + ".out";
-    fs::remove_all(dir);
-    fs::remove(file);
-    fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::unique_ptr<System> sys = make();
-        measure(*sys, docs, qs, o, dir, file);
-        sys.reset();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Outcome out = readOutcome(file, qs.size());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        out.errors.push_back("the child process failed");
-    return out;
-}
-
-// ---- the table ---------------------------------------------------------------
-
-double percentile(std::vector<double> v, int p) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, v.size() * p / 100)];
-}
-
-std::string fmt(double v, const char* f = "%.1f") {
-    if (v < 0) return "-";
-    char b[64];
-    snprintf(b, sizeof b, f, v);
-    return b;
-}
-
-std::string ratio(double a, double b) {
-    if (a < 0 || b <= 0) return "-";
-    return fmt(a / b, "%.2fx");
-}
-
-struct Table {
-    std::vector<std::vector<std::string>> rows;
-    void add(std::vector<std::string> r) { rows.push_back(std::move(r)); }
-    void print() const {
-        std::vector<size_t> w;
-        for (const auto& r : rows)
-            for (size_t i = 0; i < r.size(); ++i) {
-                if (w.size() <= i) w.push_back(0);
-                w[i] = std::max(w[i], r[i].size());
-            }
-        for (size_t k = 0; k < rows.size(); ++k) {
-            std::string line = "|";
-            for (size_t i = 0; i < rows[k].size(); ++i) {
-                const std::string& c = rows[k][i];
-                line += " " + (i == 0 ? c + std::string(w[i] - c.size(), ' ')
-                                      : std::string(w[i] - c.size(), ' ') + c) + " |";
-            }
-            printf("%s\n", line.c_str());
-            if (k == 0) {
-                std::string sep = "|";
-                for (size_t i = 0; i < w.size(); ++i)
-                    sep += (i == 0 ? " :" : " ") + std::string(w[i] - 1, '-') +
-                           (i == 0 ? " |" : ": |");
-                printf("%s\n", sep.c_str());
-            }
-        }
-    }
 };
 
 // Per class: a value of each system and the engine's ratio to each peer.
@@ -425,13 +188,13 @@ bool parse(int argc, char** argv, Options* o) {
         else if (a == "--zipf") o->zipfMB = atof(v);
         else if (a == "--short") o->shortBytes = static_cast<size_t>(atol(v));
         else if (a == "--per-class") o->perClass = atoi(v);
-        else if (a == "--repeat") o->repeat = atoi(v);
+        else if (a == "--repeat") o->run.repeat = atoi(v);
         else if (a == "--seed") o->seed = static_cast<uint32_t>(atol(v));
         else return false;
         ++i;
     }
     return !o->corpus.empty() && !o->queries.empty() && o->perClass > 0 &&
-           o->repeat > 0;
+           o->run.repeat > 0;
 }
 
 }  // namespace
@@ -480,7 +243,7 @@ int main(int argc, char** argv) {
         std::string name;
         std::function<std::unique_ptr<System>()> make;
     };
-    const std::vector<Entry> all = {{"engine", "engine", makeEngine},
+    const std::vector<Entry> all = {{"engine", "engine", [] { return makeEngine(); }},
                                     {"fts5", "FTS5", makeFts5},
                                     {"xapian", "Xapian", makeXapian}};
     std::vector<Outcome> outcomes;
@@ -492,7 +255,7 @@ int main(int argc, char** argv) {
             outcomes.emplace_back();
             continue;
         }
-        outcomes.push_back(runChild(e.make, docs, qs, o, o.work + "/" + e.key));
+        outcomes.push_back(runChild(e.make, docs, qs, o.run, o.work + "/" + e.key));
     }
     printTable(docs, qs, outcomes, names);
     for (size_t i = 0; i < outcomes.size(); ++i) {

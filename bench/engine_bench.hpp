@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "calls/voz_gtrcreate.hpp"
+
 namespace ebench {
 
 struct Doc {
@@ -73,6 +75,7 @@ struct BuildFigures {
     double feedSec = 0;     // documents handed over
     double finishSec = 0;   // flush and commit (engine: Last + Term)
     uint64_t indexBytes = 0;
+    double syncSec = 0;     // of feed and finish: the fsyncs' time
     bool ok = false;
     std::string error;
 };
@@ -139,7 +142,19 @@ bool CommitFigures::time(Fn commit) {
     return ok;
 }
 
+// The engine's records of an index build: engine_bench's settings by
+// default (engine_bench_engine.cpp), or a caller's (itl_bench passes the
+// library's).
+struct EngineSettings {
+    GTRHCREATEPARM create;
+    GTRSYSPARM system;
+    char buildOperation = 'N';  // GTRcreateIndexInit's operation of the build
+    char mode = 'B';            // its mode
+};
+EngineSettings engineBenchSettings();
+
 std::unique_ptr<System> makeEngine();
+std::unique_ptr<System> makeEngine(const EngineSettings& s);
 std::unique_ptr<System> makeFts5();    // null when built without SQLite
 std::unique_ptr<System> makeXapian();  // null when built without Xapian
 

@@ -84,6 +84,7 @@ std::string queryText(const Query& q) {
 
 class Engine : public System {
 public:
+    explicit Engine(const EngineSettings& s) : settings_(s) {}
     ~Engine() override { release(); }
     const char* name() const override { return "engine"; }
     bool hasCold() const override { return true; }
@@ -97,7 +98,7 @@ public:
         fs::create_directories(work_);
         GTRSTATUS st{};
         const auto t0 = Clock::now();
-        void* h = start('N', &st);
+        void* h = start(settings_.buildOperation, &st);
         for (size_t i = 0; i < docs.size() && st.retcode == 0; ++i)
             add(h, docs[i].text, static_cast<int32_t>(i + 1), &st);
         f.feedSec = secondsSince(t0);
@@ -184,12 +185,12 @@ public:
 
 private:
     void* start(char op, GTRSTATUS* st) {
-        GTRHCREATEPARM p = createParm();
-        GTRSYSPARM sys = sysParm();
+        GTRHCREATEPARM p = settings_.create;
+        GTRSYSPARM sys = settings_.system;
         int32_t maxDoc = 0;
         void* h = nullptr;
-        GTRcreateIndexInit(&h, "idx", out_.c_str(), work_.c_str(), op, 'B', &p,
-                           &sys, &maxDoc, st);
+        GTRcreateIndexInit(&h, "idx", out_.c_str(), work_.c_str(), op,
+                           settings_.mode, &p, &sys, &maxDoc, st);
         return h;
     }
 
@@ -233,12 +234,24 @@ private:
         if (handle_ != nullptr) GTRsearchIndex_Release(&handle_, &st);
     }
 
+    EngineSettings settings_;
     std::string out_, work_;
     void* handle_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<System> makeEngine() { return std::make_unique<Engine>(); }
+EngineSettings engineBenchSettings() {
+    EngineSettings s;
+    s.create = createParm();
+    s.system = sysParm();
+    return s;
+}
+
+std::unique_ptr<System> makeEngine() { return makeEngine(engineBenchSettings()); }
+
+std::unique_ptr<System> makeEngine(const EngineSettings& s) {
+    return std::make_unique<Engine>(s);
+}
 
 }  // namespace ebench

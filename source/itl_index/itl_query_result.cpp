@@ -21,6 +21,11 @@ constexpr int32_t RC_NOT_OPEN = 126;
 // Rank entries of one search: 20 bytes each must stay far below the
 // memory manager's 32-bit sizes.
 constexpr uint64_t MAX_RANK_ENTRIES = 50000000;
+// Up to this many rank entries (80 KB) are allocated as the limit asks,
+// without asking the engine how many documents the index holds: that
+// costs a lock and a read of the index header on every ranked search, and
+// the engine ranks no more documents than it finds whatever room it has.
+constexpr uint64_t RANK_ENTRIES_WITHOUT_COUNT = 4096;
 
 }  // namespace
 
@@ -172,7 +177,7 @@ void ItlClQueryResult::notifySearchStart(ItlClIndex const& index,
     // No search ranks more documents than the index holds: the entries
     // are sized by that, not by a limit that may reach 2^31 - 1.
     uint64_t entries = iv_ui64Limit;
-    if (entries != 0) {
+    if (entries > RANK_ENTRIES_WITHOUT_COUNT) {
       uint64_t count0 = 0, count1 = 0;
       index.getKernelInterface().obtainNumberOfDocuments(count0, count1);
       uint64_t documents = count0 + count1 > 0 ? count0 + count1 : 1;

@@ -138,6 +138,50 @@ unsigned int scoreOf(unsigned int document, void*) {
   return document * 7 % 23;
 }
 
+// Ranked lists under limits below the hits, above the index's documents
+// (small limits size the rank entries without asking the engine for the
+// document count, large ones are bounded by it) and at the largest limit:
+// each is the same ranking cut at its limit.
+TEST(ApiQueryResult, RankedListsUnderLimitsAroundTheDocumentCount) {
+  qc::Env& e = env();
+  uint64_t documents = 0;
+  ASSERT_EQ(itlIndexObtainNumberOfDocuments(e.plain.index, &documents), 0);
+  std::vector<uint64_t> longest;
+  for (uint64_t limit : {uint64_t{2}, documents + 3, uint64_t{5000},
+                         uint64_t{2147483647}}) {
+    SCOPED_TRACE(limit);
+    Builder b(e, e.plain);
+    b.term("quince");
+    ASSERT_EQ(itlQueryDoRank(b.query, true, ItlEnRankFormula_Default), 0);
+    ASSERT_EQ(itlHandleNewQueryResult(&b.result, e.ctx), 0);
+    ASSERT_EQ(itlQueryResultSetLimit(b.result, limit), 0);
+    ASSERT_LE(b.process(), 4) << e.reason();
+    ASSERT_NE(b.list, nullptr);
+    ItlTyDocumentCount found = 0;
+    itlQueryResultObtainStatistics(b.result, &found, nullptr, nullptr);
+    std::vector<uint64_t> numbers;
+    ItlTyIteratorHandle it = nullptr;
+    ASSERT_EQ(itlHandleNewIterator(b.list, &it), 0);
+    qc::DocumentId id(e.plain.index);
+    for (bool ok = itlListIteratorIsValid(it); ok;
+         ok = itlListIteratorSetToNext(it, 1)) {
+      ASSERT_EQ(itlQueryResultElementObtainData(it, id.handle(), nullptr,
+                                                nullptr, nullptr),
+                0);
+      numbers.push_back(id.number());
+    }
+    EXPECT_EQ(itlHandleDeleteIterator(&it), 0);
+    EXPECT_EQ(numbers.size(), std::min<uint64_t>(limit, found));
+    if (longest.empty()) {
+      longest = numbers;
+      continue;
+    }
+    if (numbers.size() > longest.size()) std::swap(numbers, longest);
+    EXPECT_TRUE(std::equal(numbers.begin(), numbers.end(), longest.begin()));
+  }
+  EXPECT_GT(longest.size(), 2u);  // the smallest limit cut the ranking
+}
+
 TEST(ApiQueryResult, Ranking) {
   qc::Env& e = env();
   {
