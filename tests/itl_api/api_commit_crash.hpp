@@ -205,8 +205,10 @@ struct Seen {
   std::map<std::string, int> attributes;
   std::set<std::string> inSubject;      // "topic" in field "subject"
   std::set<std::string> priced;         // "price" in 0..1000
+  bool supp = false;                    // the engine holds a part to merge
   bool operator==(Seen const& o) const {
     return exists == o.exists && count == o.count && names == o.names &&
+           supp == o.supp &&
            fields == o.fields && attributes == o.attributes &&
            inSubject == o.inSubject && priced == o.priced;
   }
@@ -221,7 +223,8 @@ struct Seen {
     std::string t = "count " + std::to_string(count) + " names " + list(names);
     for (auto const& [n, no] : fields) t += " field " + n + "=" + std::to_string(no);
     for (auto const& [n, no] : attributes) t += " attr " + n + "=" + std::to_string(no);
-    return t + " subject " + list(inSubject) + " priced " + list(priced);
+    return t + " subject " + list(inSubject) + " priced " + list(priced) +
+           (supp ? " supp" : "");
   }
 };
 
@@ -277,6 +280,7 @@ inline Seen Observe(std::string const& base, char const* name,
     return s;
   }
   std::string engineDir = directory + "/";
+  s.supp = fs::exists(engineDir + name + "/Fullsupp");
   kfix::Docs found;
   if (s.count != 0) found = kfix::word(name, engineDir.c_str(), "common");
   s.names = NamesOf(search, found, why);
