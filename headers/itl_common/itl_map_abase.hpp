@@ -62,7 +62,7 @@
 #include <cstdio>
 
 #include "itl_codes.hpp"
-#include "itl_file_util.hpp"
+#include "itl_file_identity.hpp"
 #include "itl_index_file.hpp"
 #include "itl_map_htab.hpp"
 

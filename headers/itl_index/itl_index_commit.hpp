@@ -81,8 +81,9 @@
 // never run the steps of one mark at once.
 // The gate: a lock on its own is fair to nobody, and readers that follow
 // one another closely could keep a writer from the exclusive lock for
-// ever. So every taker first locks the gate file ".itl_commit_gate" of the
-// directory exclusively (flock): a writer (creating the file) holds it
+// ever. So every taker first locks the directory's gate file exclusively
+// (flock; "/tmp/itl_commit_gate_<device>_<inode>" of the directory, kept
+// out of the index directory, whose files are the index's): a writer (creating the file) holds it
 // until it has the exclusive lock, a reader only until it has the shared
 // one. A writer that waits thus lets the readers in the lock finish but
 // no new one begin. A shared lock a thread takes inside another of its own
@@ -105,8 +106,10 @@ class ItlClIndex;
 // calls under the lock report what is wrong with it).
 class ItlClIndexCommitLock {
  public:
-  // The gate of the lock in the index directory (see above).
-  static constexpr char const* kGateFileName = ".itl_commit_gate";
+  // The gate of the lock of a directory (see above):
+  // "<kGateDirectory>/<kGateFilePrefix><device>_<inode>" of the directory.
+  static constexpr char const* kGateDirectory = "/tmp";
+  static constexpr char const* kGateFilePrefix = "itl_commit_gate_";
 
   ItlClIndexCommitLock(ItlClIndex const& index, bool exclusive);
   // The lock of the index directory `directory` ("" the current one).

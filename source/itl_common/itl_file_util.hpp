@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "itl_file_identity.hpp"
+
 // A buffer allocated through CosClMemoryManager, freed with the holder.
 class ItlClByteBuffer {
  public:
@@ -55,20 +57,6 @@ bool itlSyncParentDirectory(char const* path);
 // a failed copy removes `to`. False on failure.
 bool itlCopyFileSynced(char const* from, char const* to, unsigned mode);
 
-// What tells one version of a file from another: device, inode, size and
-// modification time (nanoseconds); all zero when the file is missing. A
-// commit replaces a file by renaming a new one over it, so a reader that
-// kept the identity of what it read sees that the file changed (the size
-// and time guard against an inode number used again).
-struct ItlStFileIdentity {
-  uint64_t device = 0, inode = 0, size = 0, modified = 0;
-  bool operator==(ItlStFileIdentity const& o) const {
-    return device == o.device && inode == o.inode && size == o.size &&
-           modified == o.modified;
-  }
-  bool operator!=(ItlStFileIdentity const& o) const { return !(*this == o); }
-};
-ItlStFileIdentity itlFileIdentity(char const* path);
 
 // Test hook: asked before every file operation of a commit (write of a new
 // file, fsync, copy, rename, unlink, directory fsync) with a short name of

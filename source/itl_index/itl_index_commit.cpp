@@ -177,7 +177,12 @@ ItlClIndexCommitLock::ItlClIndexCommitLock(char const* directory,
   // directory no writer could write) the lock alone serves.
   int gate = -1;
   if (exclusive || tl_iSharedDepth == 0) {
-    std::string path = dir + "/" + kGateFileName;
+    struct stat sb;
+    std::string path;
+    if (fstat(iv_iFd, &sb) == 0)
+      path = std::string(kGateDirectory) + "/" + kGateFilePrefix +
+             std::to_string(static_cast<uint64_t>(sb.st_dev)) + "_" +
+             std::to_string(static_cast<uint64_t>(sb.st_ino));
     gate = exclusive ? open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
                      : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (gate >= 0 && !lockFile(gate, LOCK_EX)) {
