@@ -24,8 +24,10 @@
 //
 // Transactions (the index announces them through ItlClIndexFileMgr):
 //   state        event                  effect
-//   -            init / start           load the map file once; remove a
-//                                       leftover shadow or commit copy
+//   -            init / start           load the map file once (start: again
+//                                       when a commit replaced it since);
+//                                       remove a leftover shadow or commit
+//                                       copy
 //   assigning    end                    write the whole map to the shadow
 //                                       file "<index>.<ext>$" in the working
 //                                       directory and fsync it
@@ -43,6 +45,9 @@
 //   prepared     commit                 only forget the shadow
 //   prepared     drop                   remove the prepared file
 //   assigning    rollback               nothing (names stay in memory)
+// A reader outside a transaction (refreshForRead) reads the map file again
+// when a commit has replaced it since it was read (itlFileIdentity), so a
+// long-lived index object learns names that later commits added.
 // Invariants:
 //   1. the map file is only ever replaced by a rename of a complete,
 //      fsynced file, never deleted first: at every instant the map file
@@ -57,6 +62,7 @@
 #include <cstdio>
 
 #include "itl_codes.hpp"
+#include "itl_file_identity.hpp"
 #include "itl_index_file.hpp"
 #include "itl_map_htab.hpp"
 
@@ -124,6 +130,11 @@ class ItlClMapABase : public ItlClIndexFileBase {
                                 std::vector<ItlStIndexFileStep>& steps) override;
   void onIndexFileDropPrepared() override;
 
+  // Outside a transaction of this object: reads the map file again when
+  // another commit has replaced it since it was loaded. Run under the
+  // index's shared commit lock.
+  void refreshForRead();
+
   bool isLoaded() const { return iv_bLoaded; }
   bool isShadowWritten() const { return iv_bShadowWritten; }
   char const* getMapName() const { return iv_pszMapName; }
@@ -159,6 +170,8 @@ class ItlClMapABase : public ItlClIndexFileBase {
   bool iv_bLoaded;
   bool iv_bShadowWritten;
   bool iv_bPrepared;  // the index's commit holds the prepared map
+  bool iv_bInTransaction;  // between start and commit or rollback
+  ItlStFileIdentity iv_stReadIdentity;  // of the map file when it was read
 };
 
 #endif  // ITL_MAP_ABASE_HPP

@@ -50,6 +50,8 @@ class ItlClAttributeNameMap {
   // Another type assigns nothing: `isNew` false, `number` unchanged.
   void assignAttributeNameToNumber(char const* name, ItlEnAttributeType type,
                                    unsigned short& number, bool& isNew);
+  // ItlClMapABase::refreshForRead of both maps.
+  void refreshForRead();
 
   ItlClMapABase& getNumericMap() { return iv_clNumericMap; }
   ItlClMapABase& getStringMap() { return iv_clStringMap; }

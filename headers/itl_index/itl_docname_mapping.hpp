@@ -184,7 +184,7 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   bool iv_bReadAccess;
   bool iv_bUpdateAccess;
   bool iv_bNoMaps;                 // read access found no map files
-  std::vector<uint64_t> iv_aReadIdentity;  // device and inode of each file
+  std::vector<uint64_t> iv_aReadIdentity;  // itlFileIdentity of each file
                                            // of the set read access opened
   bool iv_bPrepared;               // the index's commit holds the
                                    // prepared files

@@ -9,6 +9,7 @@
 #include "itl_api_search_handle.hpp"
 #include "itl_docname_mapping.hpp"
 #include "itl_index_config.hpp"
+#include "itl_index_commit.hpp"
 #include "itl_name_maps.hpp"
 
 #define ITL_LU_POS ITL_API_POS("itl_api_lookup")
@@ -34,6 +35,7 @@ ItlEnReturnCode itlFieldMapNameToNumber(ItlTyIndexSearchHandle search,
                              ItlEnReasonCode_Invalid_argument);
   return itlApiGuarded(errorInfo, ITL_LU_POS, [&] {
     unsigned short found = 0;
+    ItlClIndexCommit::refreshNameMaps(object.getIndex());
     object.getIndex().getFieldNameMap().mapFieldNameToNumber(name, found);
     *number = found;
   });
@@ -62,6 +64,7 @@ ItlEnReturnCode itlAttributeMapNameToNumber(ItlTyIndexSearchHandle search,
   }
   return itlApiGuarded(errorInfo, ITL_LU_POS, [&] {
     unsigned short found = 0;
+    ItlClIndexCommit::refreshNameMaps(object.getIndex());
     object.getIndex().getAttributeNameMap().mapAttributeNameToNumber(
         name, type, found);
     *number = found;

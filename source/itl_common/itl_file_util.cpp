@@ -112,3 +112,15 @@ bool itlCopyFileSynced(char const* from, char const* to, unsigned mode) {
   if (!ok) unlink(to);
   return ok;
 }
+
+ItlStFileIdentity itlFileIdentity(char const* path) {
+  ItlStFileIdentity identity;
+  struct stat sb;
+  if (path == nullptr || stat(path, &sb) != 0) return identity;
+  identity.device = static_cast<uint64_t>(sb.st_dev);
+  identity.inode = static_cast<uint64_t>(sb.st_ino);
+  identity.size = static_cast<uint64_t>(sb.st_size);
+  identity.modified = static_cast<uint64_t>(sb.st_mtim.tv_sec) * 1000000000u +
+                      static_cast<uint64_t>(sb.st_mtim.tv_nsec);
+  return identity;
+}

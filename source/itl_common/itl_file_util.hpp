@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "itl_file_identity.hpp"
+
 // A buffer allocated through CosClMemoryManager, freed with the holder.
 class ItlClByteBuffer {
  public:
@@ -54,6 +56,7 @@ bool itlSyncParentDirectory(char const* path);
 // Copies `from` to `to` (created with `mode`, truncated) and fsyncs it;
 // a failed copy removes `to`. False on failure.
 bool itlCopyFileSynced(char const* from, char const* to, unsigned mode);
+
 
 // Test hook: asked before every file operation of a commit (write of a new
 // file, fsync, copy, rename, unlink, directory fsync) with a short name of

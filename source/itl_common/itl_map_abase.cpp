@@ -26,7 +26,8 @@ ItlClMapABase::ItlClMapABase(ItlClIndexLocation const& location,
       iv_rclErrorInfo(errorInfo),
       iv_bLoaded(false),
       iv_bShadowWritten(false),
-      iv_bPrepared(false) {}
+      iv_bPrepared(false),
+      iv_bInTransaction(false) {}
 
 ItlClMapABase::~ItlClMapABase() = default;
 
@@ -126,6 +127,7 @@ void ItlClMapABase::loadOnce() {
   if (!iv_bLoaded) {
     // The map file holds the committed map; without one it is empty.
     CosClFilename map = getMapFileName();
+    iv_stReadIdentity = itlFileIdentity(map);
     if (map.isExistent()) {
       loadFromIndexFile(map);
     } else {
@@ -143,7 +145,29 @@ void ItlClMapABase::loadOnce() {
 
 void ItlClMapABase::onIndexFileInit() { loadOnce(); }
 
-void ItlClMapABase::onIndexFileStartTransaction() { loadOnce(); }
+void ItlClMapABase::onIndexFileStartTransaction() {
+  // Names another handle committed since this one read the map stay (the
+  // new names of this transaction get numbers after theirs).
+  refreshForRead();
+  loadOnce();
+  iv_bInTransaction = true;
+}
+
+void ItlClMapABase::refreshForRead() {
+  if (!iv_bLoaded || iv_bInTransaction || iv_bShadowWritten || iv_bPrepared)
+    return;  // not read yet, or this object's own transaction
+  CosClFilename map = getMapFileName();
+  ItlStFileIdentity now = itlFileIdentity(map);
+  if (now == iv_stReadIdentity) return;
+  iv_stReadIdentity = now;
+  if (now.inode != 0) {
+    loadFromIndexFile(map);
+  } else {
+    clearEntries();
+    createReservedEntry();
+    iv_bLoaded = true;
+  }
+}
 
 void ItlClMapABase::onIndexFileEndTransaction() {
   iv_bLoaded = true;
@@ -158,6 +182,8 @@ void ItlClMapABase::onIndexFileCommitTransaction() {
     iv_bPrepared = false;
     iv_bShadowWritten = false;
     iv_bLoaded = true;
+    iv_bInTransaction = false;
+    iv_stReadIdentity = itlFileIdentity(getMapFileName());
     CosClFilename shadow = getShadowFileName();
     if (!itlFileOpRefused("unlink", shadow)) unlink(shadow);
     return;
@@ -165,10 +191,13 @@ void ItlClMapABase::onIndexFileCommitTransaction() {
   commitShadow();
   iv_bShadowWritten = false;
   iv_bLoaded = true;
+  iv_bInTransaction = false;
+  iv_stReadIdentity = itlFileIdentity(getMapFileName());
 }
 
 void ItlClMapABase::onIndexFileRollbackTransaction() {
   iv_bPrepared = false;
+  iv_bInTransaction = false;
   if (!iv_bShadowWritten) return;  // names assigned in memory stay
   iv_bLoaded = false;               // the next init reloads the map file
   iv_bShadowWritten = false;
@@ -178,6 +207,7 @@ void ItlClMapABase::onIndexFileRollbackTransaction() {
 
 void ItlClMapABase::removeAll() {
   clearEntries();
+  iv_stReadIdentity = ItlStFileIdentity();
   createReservedEntry();
   iv_bLoaded = true;
   iv_bShadowWritten = false;

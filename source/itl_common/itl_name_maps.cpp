@@ -78,3 +78,8 @@ void ItlClAttributeNameMap::assignAttributeNameToNumber(
   map.assignNameToNumber(name, lengthOf(name), full, isNew);
   number = static_cast<unsigned short>(full);
 }
+
+void ItlClAttributeNameMap::refreshForRead() {
+  iv_clNumericMap.refreshForRead();
+  iv_clStringMap.refreshForRead();
+}

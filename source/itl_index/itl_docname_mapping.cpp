@@ -9,6 +9,7 @@
 
 #include "cos_memmgr.hpp"
 #include "itl_docmap_error.hpp"
+#include "itl_file_util.hpp"
 #include "itl_index_location.hpp"
 
 #define ITL_MAPPING_ORIGIN "source/itl_index/itl_docname_mapping"
@@ -103,14 +104,8 @@ std::vector<uint64_t> ItlClDocumentNameMapping::fileIdentity() const {
   for (char const* e : {ITL_DOCMAP_EXT_DID, ITL_DOCMAP_EXT_DII,
                         ITL_DOCMAP_EXT_DED, ITL_DOCMAP_EXT_DEI,
                         ITL_DOCMAP_EXT_DEL}) {
-    struct stat sb;
-    if (stat(indexPath(e).c_str(), &sb) == 0) {
-      identity.push_back(static_cast<uint64_t>(sb.st_dev));
-      identity.push_back(static_cast<uint64_t>(sb.st_ino));
-    } else {
-      identity.push_back(0);
-      identity.push_back(0);
-    }
+    ItlStFileIdentity id = itlFileIdentity(indexPath(e).c_str());
+    identity.insert(identity.end(), {id.device, id.inode, id.size, id.modified});
   }
   return identity;
 }

@@ -357,6 +357,9 @@ void ItlClIndex::copyTo(std::string const& target) const {
   std::string dir = getDirectory();
   writeMark(target, name, "copy", "");
   removeAllOfName(target, name, *iv_pclConfig);
+  // What an interrupted copy left of the engine's directory (files the
+  // engine's clear does not know) would make the engine's copy fail.
+  removeTree(target + name);
   iv_pclKernel->copy(target.c_str());
   for (std::string const& suffix : filesOfName(dir, name)) {
     if (isMarkSuffix(suffix.c_str())) continue;

@@ -59,6 +59,9 @@ ItlClAlQuery::ItlClAlQuery(ItlClIndexSearch& search)
       iv_pclNormalizer(nullptr) {
   std::memset(&iv_stStatus, 0, sizeof iv_stStatus);
   std::memset(&iv_stRank, 0, sizeof iv_stRank);
+  // The operands resolve field and attribute names: those of the last
+  // commit, also on a long-lived index handle.
+  ItlClIndexCommit::refreshNameMaps(search.getIndex());
 }
 
 ItlClAlQuery::~ItlClAlQuery() {

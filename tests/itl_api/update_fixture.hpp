@@ -12,13 +12,15 @@
 //   EXPECT_EQ(failure, "");
 //
 // addDocuments runs one transaction (attributes of a document, then the
-// document, for each document in order; process; commit) and returns ""
+// document, for each document in order; the removals of `removed`;
+// process; `beforeCommit` when given; commit) and returns ""
 // or a description of the first call that returned 8 or 16 (warnings are
 // accepted); after a failure the transaction is rolled back.
 #ifndef TESTS_ITL_API_UPDATE_FIXTURE_HPP
 #define TESTS_ITL_API_UPDATE_FIXTURE_HPP
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,9 +102,11 @@ inline ItlTyErrorInfoHandle errorInfoOf(ItlTyIndexHandle index) {
       &itlApiIndex(index)->getErrorInfo());
 }
 
-inline std::string addDocuments(ItlTyIndexHandle index,
-                                std::vector<Document> const& docs,
-                                char const* language = "en_US") {
+inline std::string addDocuments(
+    ItlTyIndexHandle index, std::vector<Document> const& docs,
+    char const* language = "en_US",
+    std::vector<std::string> const& removed = {},
+    std::function<void()> const& beforeCommit = nullptr) {
   ItlTyErrorInfoHandle ei = errorInfoOf(index);
   ItlTyIndexUpdateHandle update = nullptr;
   int rc = itlHandleNewIndexUpdate(index, &update);
@@ -156,11 +160,19 @@ inline std::string addDocuments(ItlTyIndexHandle index,
       break;
     }
   }
+  for (size_t i = 0; failure.empty() && i < removed.size(); ++i) {
+    std::string const& name = removed[i];
+    rc = itlDocumentIDSetName(id, name.data(),
+                              static_cast<uint32_t>(name.size()));
+    if (rc < 8) rc = itlIndexUpdateRemoveDocument(update, id);
+    if (rc >= 8) failure = describe(ei, "removal of \"" + name + "\"", rc);
+  }
   if (failure.empty()) {
     rc = itlIndexUpdateProcess(update);
     if (rc >= 8) failure = describe(ei, "itlIndexUpdateProcess", rc);
   }
   if (failure.empty()) {
+    if (beforeCommit) beforeCommit();
     rc = itlIndexUpdateCommit(update);
     if (rc >= 8) failure = describe(ei, "itlIndexUpdateCommit", rc);
   }

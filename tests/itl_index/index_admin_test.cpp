@@ -228,6 +228,12 @@ TEST(IndexAdmin, CopyAndMove) {
             102);
   EXPECT_NE(context.find("Target directory: " + target), std::string::npos);
   ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+  // What a killed copy left: its mark and part of the engine's directory
+  // with a file the engine does not know. The copy starts over.
+  ASSERT_TRUE(writeFile(target + "/abc.#ad", "ITL-INDEX-ADMIN 1\ncopy\n\nend\n"));
+  ASSERT_EQ(mkdir((target + "/abc").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((target + "/abc/Fullmain").c_str(), 0700), 0);
+  ASSERT_TRUE(writeFile(target + "/abc/Fullmain/partial", "x"));
   env.index->adminCopy(target.c_str());
   EXPECT_EQ(ifix::tree(target), ifix::tree(env.indexDir));
   EXPECT_EQ(ifix::find("abc", target, "alpha").size(), 3u);

@@ -3,12 +3,18 @@
 // lock waits for the writer instead of running the mark's steps beside it
 // (two processes renaming and removing the same files made the writer's
 // commit and the reader's load fail); without a holder the reader reads
-// the mark itself.
+// the mark itself. A steady stream of readers does not keep a writer out.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 #include "index_fixture.hpp"
 
@@ -61,6 +67,56 @@ TEST(IndexCommitLock, AReaderWaitsForALiveWritersMark) {
   } catch (ItlClException const& e) {
     EXPECT_EQ(e.getReasonCode(), ItlEnReasonCode_Index_corrupted);
   }
+}
+
+// Forked readers take the shared lock again and again, each holding it a
+// moment, so that at nearly every instant one of them holds it. A writer's
+// commits must get through while the readers still run: without the gate
+// the writer waited until every reader had run out of rounds.
+TEST(IndexCommitLock, AStreamOfReadersLetsTheWriterIn) {
+  ifix::Env env;
+  auto index = env.open();
+  index->adminCreate(env.templ.c_str());
+  ifix::addDocuments(*index, {u"alpha", u"beta"});
+  constexpr int kReaders = 4;
+  constexpr int kRounds = 3000;  // each reader's most rounds
+  struct Shared {
+    std::atomic<int> stop;
+    std::atomic<int> rounds[kReaders];
+    std::atomic<int> spent;  // readers that ran out of rounds
+  };
+  void* memory = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  Shared* shared = new (memory) Shared();
+  std::string directory = env.indexDir;
+  std::vector<pid_t> readers;
+  for (int r = 0; r < kReaders; ++r) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int round = 0;
+      for (; round < kRounds && shared->stop.load() == 0; ++round) {
+        ItlClIndexCommitLock lock(directory.c_str(), false);
+        usleep(400);
+        shared->rounds[r].fetch_add(1);
+      }
+      if (round == kRounds) shared->spent.fetch_add(1);
+      _exit(0);
+    }
+    readers.push_back(pid);
+  }
+  // Every reader is under way.
+  for (int r = 0; r < kReaders; ++r)
+    while (shared->rounds[r].load() < 20 && shared->spent.load() == 0)
+      usleep(200);
+  for (int commit = 0; commit < 3; ++commit)
+    ifix::addDocuments(*index, {u"gamma"});
+  int spentAtCommit = shared->spent.load();
+  shared->stop.store(1);
+  for (pid_t pid : readers) waitpid(pid, nullptr, 0);
+  EXPECT_EQ(spentAtCommit, 0) << "the writer got in only after the readers";
+  munmap(memory, sizeof(Shared));
 }
 
 }  // namespace
