@@ -79,16 +79,6 @@
 // lock (the kernel releases the lock of a killed writer): it waits for the
 // lock, looks again, and installs only a mark still there. Two processes
 // never run the steps of one mark at once.
-// The gate: a lock on its own is fair to nobody, and readers that follow
-// one another closely could keep a writer from the exclusive lock for
-// ever. So every taker first locks the directory's gate file exclusively
-// (flock; "/tmp/itl_commit_gate_<device>_<inode>" of the directory, kept
-// out of the index directory, whose files are the index's): a writer (creating the file) holds it
-// until it has the exclusive lock, a reader only until it has the shared
-// one. A writer that waits thus lets the readers in the lock finish but
-// no new one begin. A shared lock a thread takes inside another of its own
-// passes by the gate (the writer at the gate waits for the outer one).
-// Both flocks vanish with a killed process; the empty file stays.
 #ifndef ITL_INDEX_COMMIT_HPP
 #define ITL_INDEX_COMMIT_HPP
 
@@ -106,11 +96,6 @@ class ItlClIndex;
 // calls under the lock report what is wrong with it).
 class ItlClIndexCommitLock {
  public:
-  // The gate of the lock of a directory (see above):
-  // "<kGateDirectory>/<kGateFilePrefix><device>_<inode>" of the directory.
-  static constexpr char const* kGateDirectory = "/tmp";
-  static constexpr char const* kGateFilePrefix = "itl_commit_gate_";
-
   ItlClIndexCommitLock(ItlClIndex const& index, bool exclusive);
   // The lock of the index directory `directory` ("" the current one).
   ItlClIndexCommitLock(char const* directory, bool exclusive);
@@ -120,7 +105,6 @@ class ItlClIndexCommitLock {
 
  private:
   int iv_iFd = -1;
-  bool iv_bShared = false;
 };
 
 class ItlClIndexCommit {

@@ -150,60 +150,23 @@ ItlClIndexCommitLock::ItlClIndexCommitLock(ItlClIndex const& index,
                                            bool exclusive)
     : ItlClIndexCommitLock(index.getDirectory(), exclusive) {}
 
-namespace {
-
-// Shared commit locks this thread holds: a nested one skips the gate (a
-// writer holding the gate waits for this thread's outer lock).
-thread_local int tl_iSharedDepth = 0;
-
-// flock that goes on through signals; false on another failure.
-bool lockFile(int fd, int operation) {
-  while (flock(fd, operation) != 0)
-    if (errno != EINTR) return false;
-  return true;
-}
-
-}  // namespace
-
 ItlClIndexCommitLock::ItlClIndexCommitLock(char const* directory,
-                                           bool exclusive)
-    : iv_bShared(!exclusive) {
+                                           bool exclusive) {
   std::string dir = directory != nullptr ? directory : "";
   if (dir.empty()) dir = ".";
   iv_iFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (iv_iFd < 0) return;
-  // The gate first (see the header): a writer holds it while it waits, a
-  // reader passes it on its way to the shared lock. Without a gate file (a
-  // directory no writer could write) the lock alone serves.
-  int gate = -1;
-  if (exclusive || tl_iSharedDepth == 0) {
-    struct stat sb;
-    std::string path;
-    if (fstat(iv_iFd, &sb) == 0)
-      path = std::string(kGateDirectory) + "/" + kGateFilePrefix +
-             std::to_string(static_cast<uint64_t>(sb.st_dev)) + "_" +
-             std::to_string(static_cast<uint64_t>(sb.st_ino));
-    gate = exclusive ? open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
-                     : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (gate >= 0 && !lockFile(gate, LOCK_EX)) {
-      close(gate);
-      gate = -1;
+  while (flock(iv_iFd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+    if (errno != EINTR) {
+      close(iv_iFd);
+      iv_iFd = -1;
+      return;
     }
   }
-  bool locked = lockFile(iv_iFd, exclusive ? LOCK_EX : LOCK_SH);
-  if (gate >= 0) close(gate);
-  if (!locked) {
-    close(iv_iFd);
-    iv_iFd = -1;
-    return;
-  }
-  if (iv_bShared) ++tl_iSharedDepth;
 }
 
 ItlClIndexCommitLock::~ItlClIndexCommitLock() {
-  if (iv_iFd < 0) return;
-  close(iv_iFd);
-  if (iv_bShared) --tl_iSharedDepth;
+  if (iv_iFd >= 0) close(iv_iFd);
 }
 
 ItlClIndexCommit::ItlClIndexCommit(ItlClIndex& index) : iv_rclIndex(index) {}
