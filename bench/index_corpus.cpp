@@ -56,16 +56,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::string> docs = readCorpus(corpus);
-    if (shortBytes > 0) {
-        std::vector<std::string> pieces;
-        short_docs::cut(docs.size(), [&](size_t d) -> const std::string& {
-            return docs[d];
-        }, shortBytes, [&](size_t, std::string p) { pieces.push_back(std::move(p)); });
-        docs.swap(pieces);
-    }
-    double mb = 0;
-    for (const std::string& d : docs) mb += static_cast<double>(d.size());
-    mb /= 1e6;
+    const double mb = short_docs::cutAll(docs, shortBytes);
     index_build::Times t;
     const std::string err = index_build::build(*c, docs, outDir, &t);
     if (!err.empty()) {

@@ -184,16 +184,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::string> docs = readCorpus(corpus);
-    if (shortBytes > 0) {
-        std::vector<std::string> pieces;
-        short_docs::cut(docs.size(), [&](size_t d) -> const std::string& {
-            return docs[d];
-        }, shortBytes, [&](size_t, std::string p) { pieces.push_back(std::move(p)); });
-        docs.swap(pieces);
-    }
-    double mb = 0;
-    for (const std::string& d : docs) mb += static_cast<double>(d.size());
-    mb /= 1e6;
+    const double mb = short_docs::cutAll(docs, shortBytes);
     const bool ownWork = work.empty();
     if (ownWork) work = (fs::temp_directory_path() / "index_size.XXXXXX").string();
     if (ownWork && mkdtemp(&work[0]) == nullptr) return 1;

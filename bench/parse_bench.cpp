@@ -298,24 +298,27 @@ void runParser(benchmark::State& state, ItlClParserABase& parser,
   doc.init(pool);
   NumberedId id;
   ItlClDocumentInputScanner scanner;
+  // One document through scanner and parser into `doc`.
+  auto parseOne = [&](std::string const& d) {
+    pool.deleteAll();
+    doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
+    scanner.reset();
+    if (raw)
+      scanner.setInputTextNoConv(d.data(), static_cast<unsigned>(d.size()));
+    else
+      scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
+                           CosClCCSID(1208));
+    parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr, model);
+    parser.processDocument(scanner);
+    parser.endDocument();
+  };
   uint64_t units = 0;
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     for (std::string const& d : docs) {
-      pool.deleteAll();
-      doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
-      scanner.reset();
-      if (raw)
-        scanner.setInputTextNoConv(d.data(), static_cast<unsigned>(d.size()));
-      else
-        scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
-                             CosClCCSID(1208));
-      parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr,
-                           model);
-      parser.processDocument(scanner);
-      parser.endDocument();
+      parseOne(d);
       units += port.getBufferPosition();
       doc.endDocument();
     }
@@ -338,17 +341,7 @@ void runParser(benchmark::State& state, ItlClParserABase& parser,
   // One more pass, not timed, through a port that digests what it gets.
   port.digest = true;
   for (std::string const& d : docs) {
-    pool.deleteAll();
-    doc.startDocument(id, CosClCCSID(1208), CosClLanguage("en"));
-    scanner.reset();
-    if (raw)
-      scanner.setInputTextNoConv(d.data(), static_cast<unsigned>(d.size()));
-    else
-      scanner.setInputText(pool, d.data(), static_cast<unsigned>(d.size()),
-                           CosClCCSID(1208));
-    parser.startDocument(ItlEnParserModus_Index, &doc, nullptr, nullptr, model);
-    parser.processDocument(scanner);
-    parser.endDocument();
+    parseOne(d);
     doc.endDocument();
   }
   std::fprintf(stderr, "output digest %016llx\n",

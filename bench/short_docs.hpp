@@ -67,6 +67,20 @@ void cut(size_t documents, Text text, size_t target, Emit emit) {
     }
 }
 
+// `docs` cut in place into documents of about `target` bytes (0: kept as
+// they are); gives the corpus size in MB (10^6 bytes).
+inline double cutAll(std::vector<std::string>& docs, size_t target) {
+  if (target > 0) {
+    std::vector<std::string> pieces;
+    cut(docs.size(), [&](size_t d) -> const std::string& { return docs[d]; },
+        target, [&](size_t, std::string p) { pieces.push_back(std::move(p)); });
+    docs.swap(pieces);
+  }
+  double mb = 0;
+  for (const std::string& d : docs) mb += static_cast<double>(d.size());
+  return mb / 1e6;
+}
+
 }  // namespace short_docs
 
 #endif  // BENCH_SHORT_DOCS_HPP
