@@ -55,6 +55,7 @@
 #include "calls/voz_gtrcreate.hpp"
 #include "itl_api.h"
 #include "itl_file_util.hpp"
+#include "ti_crash_child.hpp"
 #include "migration_env.hpp"
 #include "update_fixture.hpp"
 
@@ -685,14 +686,7 @@ inline std::string KillOnce(Golden const& g, int k, long long delay,
     _exit(failure.empty() ? 0 : 1);
   }
   close(fds[1]);
-  if (!precise) {
-    char c = 0;
-    if (read(fds[0], &c, 1) == 1) usleep(static_cast<useconds_t>(delay));
-    kill(pid, SIGKILL);
-  }
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  int const status = tiReapKilledChild(pid, fds[0], precise, delay);
   bool const killed = WIFSIGNALED(status);
   std::string where = std::string(NameOf(g.kind)) + ": killed " +
                       (precise ? "before" : std::to_string(delay) + " us after") +

@@ -46,6 +46,7 @@
 #include "build/voz_journal.hpp"
 #include "gtrmaint_fixture.hpp"
 #include "gtrquery_fixture.hpp"
+#include "ti_crash_child.hpp"
 
 namespace ecfix {
 
@@ -379,14 +380,7 @@ inline std::string RunKills(Kind kind, Store store, int kills, std::mt19937& rng
             _exit(st.retcode == 0 ? 0 : 1);
         }
         close(fds[1]);
-        if (!precise) {
-            char c = 0;
-            if (read(fds[0], &c, 1) == 1) usleep(static_cast<useconds_t>(delay));
-            kill(pid, SIGKILL);
-        }
-        close(fds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        const int status = tiReapKilledChild(pid, fds[0], precise, delay);
         const bool killed = WIFSIGNALED(status);
         const std::string where = std::string(NameOf(kind)) + " (" + NameOf(store) + "): killed " +
                                   (precise ? "before" : std::to_string(delay) + " us after") +
