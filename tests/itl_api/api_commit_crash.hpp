@@ -258,8 +258,7 @@ inline Seen Observe(std::string const& base, char const* name,
   Seen s;
   Handle h(base, name, directory);
   if (h.index == nullptr) {
-    *why = "no index handle: reason " +
-           std::to_string(itlErrorInfoGetReasonCode(h.ei));
+    *why = "no index handle: " + h.failure("itlHandleNewIndex", 8);
     return s;
   }
   if (!itlIndexIsExistent(h.index)) return s;
