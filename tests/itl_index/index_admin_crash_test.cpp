@@ -103,7 +103,7 @@ int stateOf(std::string const& base, char const* name,
 }
 
 // After a kill of `op`: the index is whole in its old or its new state.
-void check(Op op, std::string const& base) {
+void checkStates(Op op, std::string const& base) {
   std::string ix = base + "/ix", target = base + "/target";
   switch (op) {
     case Op::Create: {
@@ -155,6 +155,16 @@ void check(Op op, std::string const& base) {
                                              << moved;
       break;
     }
+  }
+}
+
+// As checkStates, with an exception reported as a failure with its text.
+void check(Op op, std::string const& base) {
+  try {
+    checkStates(op, base);
+  } catch (ItlClException const& e) {
+    ADD_FAILURE() << base << ": reason " << e.getReasonCode() << " at "
+                  << e.getSourceFile() << ": " << e.getContext();
   }
 }
 

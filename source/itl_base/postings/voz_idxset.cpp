@@ -150,7 +150,15 @@ char voz_IDXqueryExistence(_FCTLHEAD* fs, KEYINFO_0* info, GTRSTATUS* st) {
     char key = Exists(fs, VOZ_FT_KEY);
     if (key != VOZ_EXISTS) return key;
     if (fs->flags & VOZ_FCTL_TAKE_FLAGS) {
-        if (voz_IDXopenKey(fs, "rb", st) != 0) return VOZ_EXISTS;
+        GTRSTATUS opened{};
+        if (voz_IDXopenKey(fs, "rb", &opened) != 0) {
+            // A key file's directory without its first segment is what a
+            // removal (or a creation) cut between the two leaves: the key
+            // file is missing, so that a repeated deletion completes.
+            if (opened.system_errno == ENOENT) return VOZ_MISSING;
+            if (st != nullptr && st->retcode == 0) *st = opened;
+            return VOZ_EXISTS;
+        }
         if (voz_IDXcloseKey(fs, st) != 0) return VOZ_EXISTS;
     }
     char pos = Exists(fs, VOZ_FT_POS);

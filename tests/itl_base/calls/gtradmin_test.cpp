@@ -93,6 +93,28 @@ TEST(GtrAdmin, DeleteIndexSkipsAMissingSubIndex) {
     }
 }
 
+// A deletion cut anywhere (one entry of the index already gone, e.g. the
+// first segment of a key file whose directory is still there) is
+// completed by the next one: success and nothing left.
+TEST(GtrAdmin, RepeatedDeleteCompletesACutOne) {
+    Env golden;
+    Build(golden, 1, 6, true);
+    std::vector<std::string> entries;
+    for (const auto& e : fs::recursive_directory_iterator(golden.out + "/idx"))
+        entries.push_back(fs::relative(e.path(), golden.out).string());
+    ASSERT_GT(entries.size(), 8u);
+    for (const std::string& entry : entries) {
+        SCOPED_TRACE(entry);
+        TempDir copy("gtrcut");
+        fs::copy(golden.out, copy.path(), fs::copy_options::recursive);
+        fs::remove_all(copy.path() + "/" + entry);
+        GTRSTATUS st{};
+        VOZ_deleteIndex(3, "idx", copy.path().c_str(), &st);
+        EXPECT_STATUS(st, 0, 0);
+        EXPECT_FALSE(fs::exists(copy.path() + "/idx"));
+    }
+}
+
 TEST(GtrAdmin, MoveRenamesCopiesOrMovesBothSubIndexes) {
     Env env;
     Build(env, 1, 8, true);
