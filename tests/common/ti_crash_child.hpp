@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 // A precise kill lets the child stop itself at its kill point; a timed
 // kill waits for the child's byte on `readFd` (it has reached its kill
 // point), sleeps `delayUs` microseconds and kills it. Either way the read
@@ -22,6 +25,39 @@ inline int tiReapKilledChild(pid_t pid, int readFd, bool precise,
     int status = 0;
     waitpid(pid, &status, 0);
     return status;
+}
+
+// Forks a child that runs `body` and exits with what it gives (0: the
+// operation succeeded; a thrown exception exits 3). A precise kill lets the
+// child stop itself at its kill point; otherwise the child is killed after
+// `delaySeconds`. Gives the child's wait status, or -1 when fork failed.
+template <class Body>
+int tiRunChildAndKill(Body body, bool precise, double delaySeconds) {
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        int rc = 3;
+        try {
+            rc = body();
+        } catch (...) {
+        }
+        _exit(rc);
+    }
+    if (!precise) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(delaySeconds));
+        kill(pid, SIGKILL);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// A precise kill must have killed the child; after a timed one the child
+// may also have ended first, but only with success.
+inline bool tiKilledOrSucceeded(int status, bool precise) {
+    if (status == -1) return false;
+    if (precise) return WIFSIGNALED(status);
+    return WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 #endif

@@ -25,6 +25,7 @@
 
 #include "itl_file_util.hpp"
 #include "migration_env.hpp"
+#include "ti_crash_child.hpp"
 
 namespace {
 
@@ -264,26 +265,13 @@ TEST(DocMapMigrationCrash, KilledBeforeEveryOperationAndAtRandom) {
     bool precise = k <= g.ops;
     if (precise && !interruptAt(g, k)) continue;
     copyTree(g.base, run);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      int rc = migrate(run, precise ? k : 0, 0);
-      _exit(rc == 0 ? 0 : 3);
-    }
-    if (!precise) {
-      std::uniform_real_distribution<double> delay(0, g.seconds * 1.2);
-      std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::uniform_real_distribution<double> delay(0, g.seconds * 1.2);
+    int status = tiRunChildAndKill(
+        [&] { return migrate(run, precise ? k : 0, 0) == 0 ? 0 : 3; },
+        precise, precise ? 0.0 : delay(random));
     std::string what = (precise ? "kill before operation " : "random kill ") +
                        std::to_string(k) + " of " + std::to_string(g.ops);
-    if (precise) {
-      ASSERT_TRUE(WIFSIGNALED(status)) << what;
-    } else {
-      ASSERT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << what;
-    }
+    ASSERT_TRUE(tiKilledOrSucceeded(status, precise)) << what;
     checkAfter(g, run, what, precise ? (k > g.markAt ? 1 : 0) : -1);
     if (::testing::Test::HasFatalFailure()) return;
   }

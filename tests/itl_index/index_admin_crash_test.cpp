@@ -18,6 +18,7 @@
 #include "index_fixture.hpp"
 #include "itl_documentmodels.hpp"
 #include "itl_file_util.hpp"
+#include "ti_crash_child.hpp"
 
 namespace {
 
@@ -175,24 +176,15 @@ bool crashOnce(Golden const& golden, Op op, int killAt, int delay,
                TempDir& work) {
   fs::copy(golden.dir.path(), work.path(),
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-  pid_t pid = fork();
-  if (pid == 0) {
-    gs_iOps = 0;
-    gs_iKillAt = killAt;
-    itlSetFileOpTestHook(killingHook);
-    try {
-      runOp(op, work.path());
-    } catch (...) {
-      _exit(3);
-    }
-    _exit(0);
-  }
-  if (delay > 0) {
-    usleep(static_cast<useconds_t>(delay));
-    kill(pid, SIGKILL);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  int status = tiRunChildAndKill(
+      [&] {
+        gs_iOps = 0;
+        gs_iKillAt = killAt;
+        itlSetFileOpTestHook(killingHook);
+        runOp(op, work.path());
+        return 0;
+      },
+      delay <= 0, delay * 1e-6);
   if (WIFEXITED(status)) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the operation failed";
     return false;

@@ -31,6 +31,7 @@
 #include "itl_file_util.hpp"
 #include "itl_index_config.hpp"
 #include "itl_name_maps.hpp"
+#include "ti_crash_child.hpp"
 
 namespace {
 
@@ -370,30 +371,16 @@ void killRuns(Kind kind) {
     bool precise = k <= g.ops;
     if (precise && !interruptAt(g, k)) continue;
     copyTree(g.base, base);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      try {
-        Golden::run(kind, base, precise ? k : 0, 0);
-      } catch (...) {
-        _exit(3);
-      }
-      _exit(0);
-    }
-    if (!precise) {
-      std::uniform_real_distribution<double> delay(0, g.seconds * 1.2);
-      std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::uniform_real_distribution<double> delay(0, g.seconds * 1.2);
+    int status = tiRunChildAndKill(
+        [&] {
+          Golden::run(kind, base, precise ? k : 0, 0);
+          return 0;
+        },
+        precise, precise ? 0.0 : delay(random));
     std::string what = (precise ? "kill before operation " : "random kill ") +
                        std::to_string(k) + " of " + std::to_string(g.ops);
-    if (precise) {
-      ASSERT_TRUE(WIFSIGNALED(status)) << what;
-    } else {
-      ASSERT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << what;
-    }
+    ASSERT_TRUE(tiKilledOrSucceeded(status, precise)) << what;
     // A kill before the mark's rename leaves the old index, after it the
     // new one.
     int expected = precise ? (k > g.markAt ? 1 : 0) : -1;
