@@ -47,8 +47,13 @@ int32_t deliver(uint32_t content, ItlStINSOContentElement* element,
     int32_t st = scStandinInjected(*doc, procedure, ITL_INSO_DAERR_OK);
     if (st != ITL_INSO_DAERR_OK) return st;
   }
-  if (it->second.next >= doc->elements.size())
-    return scStandinInjected(*doc, procedure, ITL_INSO_DAERR_EOF);
+  if (it->second.next >= doc->elements.size()) {
+    // Past the last element a status is injected in place of the end; an
+    // injected success would be a content that never ends (a reader looping
+    // on stale elements), which no filter delivers: it stays the end.
+    int32_t st = scStandinInjected(*doc, procedure, ITL_INSO_DAERR_EOF);
+    return st == ITL_INSO_DAERR_OK ? ITL_INSO_DAERR_EOF : st;
+  }
   ScStElement const& e = doc->elements[it->second.next++];
   element->uiType = e.type;
   element->uiSubtype = e.subtype;
