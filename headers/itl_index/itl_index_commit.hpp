@@ -87,24 +87,41 @@
 #include <vector>
 
 #include "itl_index_file.hpp"
+#include "itl_kept_directory.hpp"
 
 class ItlClIndex;
 
 // A lock of an index's directory, held from construction to destruction:
 // exclusive by a commit's mark and install and by recovery, shared by an
 // engine search or count. A directory that cannot be opened is not locked (the
-// calls under the lock report what is wrong with it).
+// calls under the lock report what is wrong with it). The exclusive lock
+// opens the directory each time; the shared lock of an index object goes
+// through the directory its location keeps open (itl_kept_directory.hpp),
+// and gives the directory's stamp, taken under the lock.
 class ItlClIndexCommitLock {
  public:
   ItlClIndexCommitLock(ItlClIndex const& index, bool exclusive);
-  // The lock of the index directory `directory` ("" the current one).
+  ItlClIndexCommitLock(ItlClIndexLocation const& location, bool exclusive);
+  // The lock of the index directory `directory` ("" the current one),
+  // opened for this lock alone.
   ItlClIndexCommitLock(char const* directory, bool exclusive);
   ~ItlClIndexCommitLock();
   ItlClIndexCommitLock(ItlClIndexCommitLock const&) = delete;
   ItlClIndexCommitLock& operator=(ItlClIndexCommitLock const&) = delete;
 
+  // A shared lock through a kept directory: whether `watcher`'s files are
+  // unchanged since its last full check (false when not known), and the
+  // record of a full check done under this lock (`verified`: the watcher
+  // compared its state with its files). No-ops for other locks.
+  bool unchangedFor(ItlClKeptDirectory::Watcher watcher) const;
+  void noteChecked(ItlClKeptDirectory::Watcher watcher, bool verified) const;
+
  private:
+  void openAndLock(char const* directory, bool exclusive);
+
   int iv_iFd = -1;
+  ItlClKeptDirectory* iv_pclKept = nullptr;  // held shared through it
+  ItlStDirectoryStamp iv_stStamp;
 };
 
 class ItlClIndexCommit {
