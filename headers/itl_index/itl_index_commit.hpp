@@ -78,7 +78,10 @@
 // reader that finds a mark finishes it only when no live writer holds the
 // lock (the kernel releases the lock of a killed writer): it waits for the
 // lock, looks again, and installs only a mark still there. Two processes
-// never run the steps of one mark at once.
+// never run the steps of one mark at once. A reader's shared lock goes
+// through the directory its index object keeps open, and the directory's
+// stamp, taken under it, spares the name maps' file checks while no commit
+// has changed the directory (itl_kept_directory.hpp).
 #ifndef ITL_INDEX_COMMIT_HPP
 #define ITL_INDEX_COMMIT_HPP
 
