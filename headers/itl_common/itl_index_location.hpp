@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cos_location.hpp"
+#include "itl_kept_directory.hpp"
 
 class ItlClIndexLocation {
  public:
@@ -48,12 +49,18 @@ class ItlClIndexLocation {
   bool areDocMapFilesConverted() const { return iv_bDocMapFilesConverted; }
   void markDocMapFilesConverted() const { iv_bDocMapFilesConverted = true; }
 
+  // The index directory as its searches keep it open for their shared
+  // lock, with the stamps readers check (itl_kept_directory.hpp). A new
+  // index directory closes it; a new index name forgets the stamps.
+  ItlClKeptDirectory& getKeptDirectory() const { return iv_clKeptDirectory; }
+
  private:
   char iv_szIndexName[COS_PATH_BUFFER_SIZE];
   CosClLocation iv_clIndexDirectory;
   CosClLocation iv_clWorkingDirectory;
   mutable bool iv_bDocMapFilesConverted;
   char iv_szWorkTag[32];
+  mutable ItlClKeptDirectory iv_clKeptDirectory;
 };
 
 #endif  // ITL_INDEX_LOCATION_HPP

@@ -132,8 +132,12 @@ class ItlClMapABase : public ItlClIndexFileBase {
 
   // Outside a transaction of this object: reads the map file again when
   // another commit has replaced it since it was loaded. Run under the
-  // index's shared commit lock.
-  void refreshForRead();
+  // index's shared commit lock. `directoryUnchanged`: the caller knows
+  // that no file of the index directory was replaced since this map's last
+  // check, which then needs no look at the file. True when the map was
+  // checked against its file (false: not loaded yet, or this object's own
+  // transaction).
+  bool refreshForRead(bool directoryUnchanged = false);
 
   bool isLoaded() const { return iv_bLoaded; }
   bool isShadowWritten() const { return iv_bShadowWritten; }

@@ -50,8 +50,9 @@ class ItlClAttributeNameMap {
   // Another type assigns nothing: `isNew` false, `number` unchanged.
   void assignAttributeNameToNumber(char const* name, ItlEnAttributeType type,
                                    unsigned short& number, bool& isNew);
-  // ItlClMapABase::refreshForRead of both maps.
-  void refreshForRead();
+  // ItlClMapABase::refreshForRead of both maps; true when both were
+  // checked.
+  bool refreshForRead(bool directoryUnchanged = false);
 
   ItlClMapABase& getNumericMap() { return iv_clNumericMap; }
   ItlClMapABase& getStringMap() { return iv_clStringMap; }

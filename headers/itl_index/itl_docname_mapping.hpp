@@ -81,7 +81,11 @@ class ItlClDocumentNameMapping : public ItlClIndexFileBase,
   // again when a commit has replaced one of its files since it was opened,
   // so that lookups answer for the index as it stands now. The caller
   // holds the index's commit lock shared (no commit is installing).
-  void refreshForRead();
+  // `directoryUnchanged`: no file of the index directory was replaced
+  // since this object's last check, so open maps need no look at their
+  // files. True when the open set was checked against its files (false:
+  // the writer's own view).
+  bool refreshForRead(bool directoryUnchanged = false);
   // Opens the working set for update (once per transaction).
   void access4Update();
   // 0 or 4: the map files of the index set that exist; 1 to 3 is 103.

@@ -78,7 +78,10 @@
 // reader that finds a mark finishes it only when no live writer holds the
 // lock (the kernel releases the lock of a killed writer): it waits for the
 // lock, looks again, and installs only a mark still there. Two processes
-// never run the steps of one mark at once.
+// never run the steps of one mark at once. A reader's shared lock goes
+// through the directory its index object keeps open, and the directory's
+// stamp, taken under it, spares the name maps' file checks while no commit
+// has changed the directory (itl_kept_directory.hpp).
 #ifndef ITL_INDEX_COMMIT_HPP
 #define ITL_INDEX_COMMIT_HPP
 
@@ -87,24 +90,41 @@
 #include <vector>
 
 #include "itl_index_file.hpp"
+#include "itl_kept_directory.hpp"
 
 class ItlClIndex;
 
 // A lock of an index's directory, held from construction to destruction:
 // exclusive by a commit's mark and install and by recovery, shared by an
 // engine search or count. A directory that cannot be opened is not locked (the
-// calls under the lock report what is wrong with it).
+// calls under the lock report what is wrong with it). The exclusive lock
+// opens the directory each time; the shared lock of an index object goes
+// through the directory its location keeps open (itl_kept_directory.hpp),
+// and gives the directory's stamp, taken under the lock.
 class ItlClIndexCommitLock {
  public:
   ItlClIndexCommitLock(ItlClIndex const& index, bool exclusive);
-  // The lock of the index directory `directory` ("" the current one).
+  ItlClIndexCommitLock(ItlClIndexLocation const& location, bool exclusive);
+  // The lock of the index directory `directory` ("" the current one),
+  // opened for this lock alone.
   ItlClIndexCommitLock(char const* directory, bool exclusive);
   ~ItlClIndexCommitLock();
   ItlClIndexCommitLock(ItlClIndexCommitLock const&) = delete;
   ItlClIndexCommitLock& operator=(ItlClIndexCommitLock const&) = delete;
 
+  // A shared lock through a kept directory: whether `watcher`'s files are
+  // unchanged since its last full check (false when not known), and the
+  // record of a full check done under this lock (`verified`: the watcher
+  // compared its state with its files). No-ops for other locks.
+  bool unchangedFor(ItlClKeptDirectory::Watcher watcher) const;
+  void noteChecked(ItlClKeptDirectory::Watcher watcher, bool verified) const;
+
  private:
+  void openAndLock(char const* directory, bool exclusive);
+
   int iv_iFd = -1;
+  ItlClKeptDirectory* iv_pclKept = nullptr;  // held shared through it
+  ItlStDirectoryStamp iv_stStamp;
 };
 
 class ItlClIndexCommit {

@@ -35,6 +35,7 @@ void ItlClIndexLocation::setIndexName(char const* indexName) {
   if (indexName == nullptr) indexName = "";
   std::strncpy(iv_szIndexName, indexName, COS_PATH_MAX_LENGTH);
   iv_szIndexName[COS_PATH_MAX_LENGTH] = '\0';
+  iv_clKeptDirectory.forgetStamps();
 }
 
 std::string ItlClIndexLocation::workBaseNameOf(char const* indexName) const {
@@ -43,6 +44,7 @@ std::string ItlClIndexLocation::workBaseNameOf(char const* indexName) const {
 
 void ItlClIndexLocation::setIndexDirectory(char const* directory) {
   iv_clIndexDirectory = directory != nullptr ? directory : "";
+  iv_clKeptDirectory.reset();
 }
 
 void ItlClIndexLocation::setWorkingDirectory(char const* directory) {

@@ -153,12 +153,13 @@ void ItlClMapABase::onIndexFileStartTransaction() {
   iv_bInTransaction = true;
 }
 
-void ItlClMapABase::refreshForRead() {
+bool ItlClMapABase::refreshForRead(bool directoryUnchanged) {
   if (!iv_bLoaded || iv_bInTransaction || iv_bShadowWritten || iv_bPrepared)
-    return;  // not read yet, or this object's own transaction
+    return false;  // not read yet, or this object's own transaction
+  if (directoryUnchanged) return true;
   CosClFilename map = getMapFileName();
   ItlStFileIdentity now = itlFileIdentity(map);
-  if (now == iv_stReadIdentity) return;
+  if (now == iv_stReadIdentity) return true;
   iv_stReadIdentity = now;
   if (now.inode != 0) {
     loadFromIndexFile(map);
@@ -167,6 +168,7 @@ void ItlClMapABase::refreshForRead() {
     createReservedEntry();
     iv_bLoaded = true;
   }
+  return true;
 }
 
 void ItlClMapABase::onIndexFileEndTransaction() {

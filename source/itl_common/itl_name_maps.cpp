@@ -79,7 +79,8 @@ void ItlClAttributeNameMap::assignAttributeNameToNumber(
   number = static_cast<unsigned short>(full);
 }
 
-void ItlClAttributeNameMap::refreshForRead() {
-  iv_clNumericMap.refreshForRead();
-  iv_clStringMap.refreshForRead();
+bool ItlClAttributeNameMap::refreshForRead(bool directoryUnchanged) {
+  bool const numeric = iv_clNumericMap.refreshForRead(directoryUnchanged);
+  bool const strings = iv_clStringMap.refreshForRead(directoryUnchanged);
+  return numeric && strings;
 }

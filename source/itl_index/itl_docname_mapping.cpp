@@ -110,15 +110,17 @@ std::vector<uint64_t> ItlClDocumentNameMapping::fileIdentity() const {
   return identity;
 }
 
-void ItlClDocumentNameMapping::refreshForRead() {
-  if (iv_bUpdateAccess || iv_bWorkingCopy) return;  // the writer's own view
+bool ItlClDocumentNameMapping::refreshForRead(bool directoryUnchanged) {
+  if (iv_bUpdateAccess || iv_bWorkingCopy) return false;  // the writer's own
   if (iv_bReadAccess) {
+    if (directoryUnchanged) return true;
     // A commit renames new files over the old ones: another inode.
-    if (fileIdentity() == iv_aReadIdentity) return;
+    if (fileIdentity() == iv_aReadIdentity) return true;
     closeMaps();
     iv_bReadAccess = false;
   }
   access4Read();
+  return !iv_bUpdateAccess;
 }
 
 void ItlClDocumentNameMapping::access4Read() {

@@ -148,10 +148,29 @@ void dropPrepared(ItlClIndex const& index) {
 
 ItlClIndexCommitLock::ItlClIndexCommitLock(ItlClIndex const& index,
                                            bool exclusive)
-    : ItlClIndexCommitLock(index.getDirectory(), exclusive) {}
+    : ItlClIndexCommitLock(index.getLocation(), exclusive) {}
+
+ItlClIndexCommitLock::ItlClIndexCommitLock(
+    ItlClIndexLocation const& location, bool exclusive) {
+  char const* directory = location.getIndexDirectory().getAsCString();
+  if (exclusive) {
+    openAndLock(directory, true);
+    return;
+  }
+  // A search: the kept directory, no open per search. A commit of the same
+  // object takes its exclusive lock on an open of its own, never
+  // converting this description's shared lock.
+  ItlClKeptDirectory& kept = location.getKeptDirectory();
+  if (kept.lockShared(directory, iv_stStamp)) iv_pclKept = &kept;
+}
 
 ItlClIndexCommitLock::ItlClIndexCommitLock(char const* directory,
                                            bool exclusive) {
+  openAndLock(directory, exclusive);
+}
+
+void ItlClIndexCommitLock::openAndLock(char const* directory,
+                                       bool exclusive) {
   std::string dir = directory != nullptr ? directory : "";
   if (dir.empty()) dir = ".";
   iv_iFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -167,6 +186,18 @@ ItlClIndexCommitLock::ItlClIndexCommitLock(char const* directory,
 
 ItlClIndexCommitLock::~ItlClIndexCommitLock() {
   if (iv_iFd >= 0) close(iv_iFd);
+  if (iv_pclKept != nullptr) iv_pclKept->unlockShared();
+}
+
+bool ItlClIndexCommitLock::unchangedFor(
+    ItlClKeptDirectory::Watcher watcher) const {
+  return iv_pclKept != nullptr && iv_pclKept->unchangedFor(watcher, iv_stStamp);
+}
+
+void ItlClIndexCommitLock::noteChecked(ItlClKeptDirectory::Watcher watcher,
+                                       bool verified) const {
+  if (iv_pclKept != nullptr)
+    iv_pclKept->noteChecked(watcher, iv_stStamp, verified);
 }
 
 ItlClIndexCommit::ItlClIndexCommit(ItlClIndex& index) : iv_rclIndex(index) {}
@@ -322,8 +353,14 @@ void ItlClIndexCommit::recover(ItlClIndex const& index, bool updating) {
 
 void ItlClIndexCommit::refreshNameMaps(ItlClIndex const& index) {
   ItlClIndexCommitLock lock(index, false);
-  index.getFieldNameMap().refreshForRead();
-  index.getAttributeNameMap().refreshForRead();
+  // Every commit changes the index directory: unchanged since the maps'
+  // last full check, their files are the ones they read.
+  bool const unchanged = lock.unchangedFor(ItlClKeptDirectory::NAME_MAPS);
+  bool const fields = index.getFieldNameMap().refreshForRead(unchanged);
+  bool const attributes =
+      index.getAttributeNameMap().refreshForRead(unchanged);
+  if (!unchanged)
+    lock.noteChecked(ItlClKeptDirectory::NAME_MAPS, fields && attributes);
 }
 
 std::string ItlClIndexCommit::markPath(ItlClIndex const& index) {

@@ -388,7 +388,7 @@ void ItlClKernelInterface::obtainNumberOfDocuments(uint64_t& count0,
   GTRSTATUS status{};
   {
     // Never halfway through a commit's install (itl_index_commit.hpp).
-    ItlClIndexCommitLock lock(iv_rclLocation.getIndexDirectory(), false);
+    ItlClIndexCommitLock lock(iv_rclLocation, false);
     GTRgetIndexInfo(iv_rclLocation.getIndexName(),
                     directoryOf(iv_rclLocation.getIndexDirectory()), &create,
                     counts, &selector, &status);
@@ -440,7 +440,7 @@ void ItlClKernelInterface::obtainNumberOfLiveDocuments(
 
 bool ItlClKernelInterface::hasVozIndexFiles() const {
   GTRSTATUS status{};
-  ItlClIndexCommitLock lock(iv_rclLocation.getIndexDirectory(), false);
+  ItlClIndexCommitLock lock(iv_rclLocation, false);
   GTRgetIndexInfo(iv_rclLocation.getIndexName(),
                   directoryOf(iv_rclLocation.getIndexDirectory()), nullptr,
                   nullptr, nullptr, &status);

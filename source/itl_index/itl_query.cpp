@@ -215,7 +215,12 @@ void ItlClAlQuery::process(ItlClQueryResult& result) {
     // The names of the hits come from the maps of the same commit as the
     // engine's answer: opened again here when a commit replaced them.
     ItlClIndexCommitLock lock(index, false);
-    index.getDocumentNameMapping().refreshForRead();
+    bool const unchanged =
+        lock.unchangedFor(ItlClKeptDirectory::DOCUMENT_NAMES);
+    bool const checked =
+        index.getDocumentNameMapping().refreshForRead(unchanged);
+    if (!unchanged)
+      lock.noteChecked(ItlClKeptDirectory::DOCUMENT_NAMES, checked);
     GTRsearchIndex(&iv_pvSearchHandle, index.getName(), index.getDirectory(),
                    index.getWorkingDirectory(), iv_clCondition.getCondition(),
                    rank, nullptr, nullptr, &result.getRecord(), &iv_stStatus);

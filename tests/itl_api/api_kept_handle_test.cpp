@@ -5,10 +5,13 @@
 // were read once and never again).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "itl_api.h"
+#include "itl_kept_directory.hpp"
 #include "query_corpus.hpp"
 #include "update_fixture.hpp"
 
@@ -200,6 +203,82 @@ TEST(ApiKeptHandle, UpdateKeepsTheNamesOfLaterCommits) {
   int rc = 0;
   EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names({"b"}));
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
+  itlHandleDeleteIndexSearch(&search);
+}
+
+// Commits of another handle that follow each other and the kept handle's
+// lookups within a millisecond or so (inside one tick of the clock that
+// stamps the index directory), then one long after the kept handle's last
+// look: each time the kept handle resolves the new names and finds the new
+// documents by name.
+TEST(ApiKeptHandle, SeesNamesOfCommitsInQuickSuccessionAndLongAfter) {
+  upfix::ApiIndex ix;
+  ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "xm", kModel.data(),
+                                     static_cast<uint32_t>(kModel.size())),
+            0);
+  auto doc = [](char const* name, char const* body, char const* attribute,
+                int value) {
+    return upfix::Document(name, ItlEnDocumentFormat_Xml, body, 1208, "xm",
+                           {upfix::Attribute::number(attribute, value)});
+  };
+  ASSERT_EQ(upfix::addDocuments(
+                ix.index, {doc("a", "<doc><title>alpha</title></doc>",
+                               "price", 1)}),
+            "");
+  ItlTyIndexSearchHandle search = nullptr;
+  ASSERT_EQ(itlHandleNewIndexSearch(ix.index, &search), 0) << ix.reason();
+  ItlTyIndexHandle writer = nullptr;
+  ASSERT_EQ(itlHandleNewIndex(ix.ctx, "ix", ix.dir.path().c_str(), &writer), 0);
+  ASSERT_EQ(itlIndexSetWorkingDirectory(writer, ix.dir.path().c_str()), 0);
+  auto attributeKnown = [&](char const* name) {
+    ItlTyAttributeNumber number = 0;
+    return itlAttributeMapNameToNumber(search, name, ItlEnAttributeType_Number,
+                                       &number) == 0 &&
+           number > 1;
+  };
+  auto fieldKnown = [&](char const* name) {
+    ItlTyFieldNumber number = 0;
+    return itlFieldMapNameToNumber(search, name, &number) == 0 && number > 1;
+  };
+  int rc = 0;
+  EXPECT_FALSE(fieldKnown("subject"));
+  EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names());
+
+  ASSERT_EQ(upfix::addDocuments(
+                writer, {doc("b", "<doc><subject>topic</subject></doc>",
+                             "size", 5)}),
+            "");
+  EXPECT_TRUE(fieldKnown("subject"));
+  EXPECT_TRUE(attributeKnown("size"));
+  EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
+  ASSERT_EQ(upfix::addDocuments(
+                writer, {doc("c", "<doc><later>topic</later></doc>",
+                             "weight", 7)}),
+            "");
+  EXPECT_TRUE(fieldKnown("later"));
+  EXPECT_TRUE(attributeKnown("weight"));
+  EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names({"b"}));
+
+  // Long after: the kept handle's looks now remember a settled directory.
+  for (int i = 0; i < 500 && !ItlClKeptDirectory::isSettled(
+                                 ItlClKeptDirectory::stampOf(
+                                     ix.dir.path().c_str()));
+       ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(attributeKnown("depth"));
+  EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
+  EXPECT_FALSE(attributeKnown("depth"));
+  EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
+  ASSERT_EQ(upfix::addDocuments(
+                writer, {doc("d", "<doc><subject>topic</subject></doc>",
+                             "depth", 9),
+                         doc("e", "<doc><title>epsilon</title></doc>",
+                             "size", 3)}),
+            "");
+  EXPECT_TRUE(attributeKnown("depth"));
+  EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b", "e"}));
+  EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names({"b", "d"}));
+  itlHandleDeleteIndex(&writer);
   itlHandleDeleteIndexSearch(&search);
 }
 

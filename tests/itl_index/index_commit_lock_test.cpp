@@ -6,6 +6,8 @@
 // the mark itself. A steady stream of readers does not keep a writer out.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +69,72 @@ TEST(IndexCommitLock, AReaderWaitsForALiveWritersMark) {
   } catch (ItlClException const& e) {
     EXPECT_EQ(e.getReasonCode(), ItlEnReasonCode_Index_corrupted);
   }
+}
+
+// A search's shared lock goes through the directory the index object keeps
+// open: it still waits for a writer in another process, and a forked child
+// that locks through the same object holds a lock of its own, which goes
+// when the child is killed.
+TEST(IndexCommitLock, AKeptDirectoryLockWaitsForAWriterAndDiesWithItsChild) {
+  ifix::Env env;
+  {
+    auto index = env.open();
+    index->adminCreate(env.templ.c_str());
+  }
+  auto probe = env.open();
+  { ItlClIndexCommitLock opened(*probe, false); }  // the directory kept open
+  auto exclusiveFree = [&] {
+    int fd = open(env.indexDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    bool const free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return free;
+  };
+  // The child: 'w' holds the exclusive lock of a writer, 'r' the shared
+  // lock through the inherited index object; says so, then writes
+  // `released` before its lock goes ('w') or waits to be killed ('r').
+  std::string released = env.indexDir + "/released";
+  auto child = [&](char role) {
+    int pipes[2];
+    EXPECT_EQ(pipe(pipes), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(pipes[0]);
+      if (role == 'w') {
+        ItlClIndexCommitLock writer(env.indexDir.c_str(), true);
+        if (write(pipes[1], &role, 1) != 1) _exit(2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!writeFile(released, "x")) _exit(2);
+        _exit(0);
+      }
+      ItlClIndexCommitLock reader(*probe, false);
+      if (write(pipes[1], &role, 1) != 1) _exit(2);
+      for (;;) pause();
+    }
+    close(pipes[1]);
+    char said = 0;
+    EXPECT_EQ(read(pipes[0], &said, 1), 1);
+    close(pipes[0]);
+    return pid;
+  };
+  pid_t writer = child('w');
+  {
+    ItlClIndexCommitLock reader(*probe, false);
+    EXPECT_TRUE(exists(released)) << "the search did not wait for the writer";
+    EXPECT_FALSE(exclusiveFree());
+  }
+  int status = 0;
+  waitpid(writer, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(exclusiveFree());
+
+  pid_t reader = child('r');
+  EXPECT_FALSE(exclusiveFree());
+  kill(reader, SIGKILL);
+  waitpid(reader, &status, 0);
+  EXPECT_TRUE(exclusiveFree()) << "a killed child's lock stayed";
+  { ItlClIndexCommitLock again(*probe, false); EXPECT_FALSE(exclusiveFree()); }
+  EXPECT_TRUE(exclusiveFree());
 }
 
 }  // namespace
