@@ -84,6 +84,11 @@ class ItlClParserXML : public ItlClParserABase {
   char const* fieldNameForTail(bool& exclude);
   // Opens the attribute definition matching the tail on `item` (model only).
   void startAttributeForTail(ItlClXmlDocPathItem& item);
+  // A field opened or closed in the sink of the modus: the text document,
+  // the text collector or the offset mapper (each keeps its own field
+  // stack, so that excluded text and the field selection agree).
+  void startField(char const* name, bool exclude);
+  void endField();
   void addDelimiter();
   void deleteDocPathItemQueue();
   void addContext(XML_Parser parser);

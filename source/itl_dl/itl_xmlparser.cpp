@@ -357,6 +357,38 @@ unsigned int ItlClParserXML::convert(char const* text, unsigned int length) {
   return bytes & ~1u;
 }
 
+void ItlClParserXML::startField(char const* name, bool exclude) {
+  switch (iv_enModus) {
+    case ItlEnParserModus_Index:
+      iv_pclTlDocument->startField(name, exclude);
+      break;
+    case ItlEnParserModus_Highlight:
+      iv_pclTextCollector->startField(name, exclude);
+      break;
+    case ItlEnParserModus_OffsetMapping:
+      iv_pclOffsetMapper->startField(name, exclude);
+      break;
+    default:
+      break;
+  }
+}
+
+void ItlClParserXML::endField() {
+  switch (iv_enModus) {
+    case ItlEnParserModus_Index:
+      iv_pclTlDocument->endField();
+      break;
+    case ItlEnParserModus_Highlight:
+      iv_pclTextCollector->endField();
+      break;
+    case ItlEnParserModus_OffsetMapping:
+      iv_pclOffsetMapper->endField();
+      break;
+    default:
+      break;
+  }
+}
+
 void ItlClParserXML::addDelimiter() {
   switch (iv_enModus) {
     case ItlEnParserModus_Index:
@@ -419,19 +451,7 @@ void ItlClParserXML::startElement(char const* name, char const** attributes) {
 
     bool exclude = false;
     if (char const* field = fieldNameForTail(exclude)) {
-      switch (iv_enModus) {
-        case ItlEnParserModus_Index:
-          iv_pclTlDocument->startField(field, exclude);
-          break;
-        case ItlEnParserModus_Highlight:
-          iv_pclTextCollector->startField(field, exclude);
-          break;
-        case ItlEnParserModus_OffsetMapping:
-          iv_pclOffsetMapper->startField(field, exclude);
-          break;
-        default:
-          break;
-      }
+      startField(field, exclude);
       item->setFieldStarted(true);
     }
     addDelimiter();
@@ -449,9 +469,11 @@ void ItlClParserXML::startElement(char const* name, char const** attributes) {
 void ItlClParserXML::insertTextOrAttribute(ItlClXmlDocPathItem& item,
                                            char const* text) {
   bool exclude = false;
+  // The field brackets the text in every modus: the highlighter must skip
+  // the text of an excluded field as the index does, and its field
+  // selection must see the field.
   if (char const* field = fieldNameForTail(exclude)) {
-    if (iv_enModus == ItlEnParserModus_Index)
-      iv_pclTlDocument->startField(field, exclude);
+    startField(field, exclude);
     item.setFieldStarted(true);
   }
   startAttributeForTail(item);
@@ -481,7 +503,7 @@ void ItlClParserXML::insertTextOrAttribute(ItlClXmlDocPathItem& item,
     item.setAttributeStarted(false);
   }
   if (item.isFieldStarted()) {
-    if (iv_enModus == ItlEnParserModus_Index) iv_pclTlDocument->endField();
+    endField();
     item.setFieldStarted(false);
   }
 }
@@ -507,21 +529,7 @@ void ItlClParserXML::endElement(char const* name) {
       iv_bAttributeOpen = false;
     }
     addDelimiter();
-    if (item->isFieldStarted()) {
-      switch (iv_enModus) {
-        case ItlEnParserModus_Index:
-          iv_pclTlDocument->endField();
-          break;
-        case ItlEnParserModus_Highlight:
-          iv_pclTextCollector->endField();
-          break;
-        case ItlEnParserModus_OffsetMapping:
-          iv_pclOffsetMapper->endField();
-          break;
-        default:
-          break;
-      }
-    }
+    if (item->isFieldStarted()) endField();
   });
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "itl_api.h"
 #include "itl_highlight_list.hpp"
 #include "itl_list.hpp"
+#include "update_fixture.hpp"
 
 namespace {
 
@@ -256,6 +258,100 @@ TEST(ApiHighlightXml, FieldSelectionAndUnknownFields) {
                 {occ(6, 4)}, ItlEnDocumentFormat_Xml, 0, 0, "m");
   EXPECT_EQ(r.rc, 0) << r.reason;
   EXPECT_EQ(r.elements, (Elements{{100001, 29, 33, 29, 33}}));
+}
+
+// A comment, an attribute value and a processing instruction that the model
+// maps to fields of their own, excluded or plain; the document goes in
+// through the update functions and the hits are those the engine finds in
+// it.
+struct SideFieldIndex : hfix::ApiIndex {
+  static constexpr char const* kDoc =
+      "<doc><title code='gamma delta'>alpha</title><!--epsilon zeta-->"
+      "<?app eta theta?><body>target words</body></doc>";
+
+  explicit SideFieldIndex(bool excluded) {
+    std::string const ex = excluded ? " exclude='yes'" : "";
+    std::string const model =
+        "<XMLModel>"
+        "<XMLFieldDefinition name='title' locator='title'/>"
+        "<XMLFieldDefinition name='body' locator='body'/>"
+        "<XMLFieldDefinition name='note'" + ex + " locator='comment()'/>"
+        "<XMLFieldDefinition name='code'" + ex + " locator='@code'/>"
+        "<XMLFieldDefinition name='proc'" + ex +
+        " locator='processing-instruction()'/>"
+        "</XMLModel>";
+    EXPECT_EQ(itlIndexAddDocumentModel(index, "side", model.data(),
+                                       static_cast<uint32_t>(model.size())),
+              0)
+        << reason();
+    EXPECT_EQ(upfix::addDocuments(
+                  index, {{"d", ItlEnDocumentFormat_Xml, kDoc, 1208, "side"}}),
+              "");
+  }
+
+  // The engine's occurrences of `word` in the one document.
+  std::vector<ItlStOccurrence> hits(char const* word) {
+    auto found = hfix::occurrences(object(), word);
+    return found.size() == 1 ? found.begin()->second
+                             : std::vector<ItlStOccurrence>{};
+  }
+};
+
+// Where the hit of `word` starts and ends in `doc`.
+Element at(std::string const& doc, char const* word, uint32_t type = kText) {
+  uint32_t start = static_cast<uint32_t>(doc.find(word));
+  uint32_t end = start + static_cast<uint32_t>(std::strlen(word));
+  return {type, start, end, start, end};
+}
+
+TEST(ApiHighlightXml, ExcludedSideFieldsAreNotCounted) {
+  SideFieldIndex index(true);
+  std::string const doc = SideFieldIndex::kDoc;
+  // The excluded text has no positions in the index.
+  for (char const* word : {"gamma", "zeta", "theta"})
+    EXPECT_TRUE(index.hits(word).empty()) << word;
+  std::vector<ItlStOccurrence> occs = index.hits("alpha");
+  std::vector<ItlStOccurrence> target = index.hits("target");
+  ASSERT_EQ(occs.size(), 1u);
+  ASSERT_EQ(target.size(), 1u);
+  occs.push_back(target[0]);
+  Outcome r = highlight(index, doc, occs, ItlEnDocumentFormat_Xml, 0, 0,
+                        "side");
+  EXPECT_EQ(r.rc, 0) << r.reason;
+  EXPECT_EQ(r.elements, (Elements{at(doc, "alpha"), at(doc, "target")}));
+  // The body's field selection keeps the body's hit.
+  r = highlight(index, doc, occs, ItlEnDocumentFormat_Xml, 0, 0, "side",
+                {"body"});
+  EXPECT_EQ(r.rc, 0) << r.reason;
+  EXPECT_EQ(r.elements, Elements{at(doc, "target")});
+}
+
+TEST(ApiHighlightXml, PlainSideFieldsAreCountedAndSelectable) {
+  SideFieldIndex index(false);
+  std::string const doc = SideFieldIndex::kDoc;
+  std::vector<ItlStOccurrence> occs;
+  for (char const* word : {"gamma", "zeta", "theta", "target"}) {
+    std::vector<ItlStOccurrence> found = index.hits(word);
+    ASSERT_EQ(found.size(), 1u) << word;
+    occs.push_back(found[0]);
+  }
+  Outcome r = highlight(index, doc, occs, ItlEnDocumentFormat_Xml, 0, 0,
+                        "side");
+  EXPECT_EQ(r.rc, 0) << r.reason;
+  ASSERT_EQ(r.elements.size(), 4u);
+  EXPECT_EQ(r.elements[1], at(doc, "zeta", 100001));
+  EXPECT_EQ(r.elements[3], at(doc, "target"));
+  // Each side field chosen alone keeps just its own hit.
+  struct {
+    char const* field;
+    size_t hit;
+  } const cases[] = {{"code", 0}, {"note", 1}, {"proc", 2}, {"body", 3}};
+  for (auto const& c : cases) {
+    Outcome one = highlight(index, doc, occs, ItlEnDocumentFormat_Xml, 0, 0,
+                            "side", {c.field});
+    EXPECT_EQ(one.rc, 0) << one.reason;
+    EXPECT_EQ(one.elements, Elements{r.elements[c.hit]}) << c.field;
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -357,9 +357,12 @@ TEST_F(XmlFixture, OffsetMappingReportsExpatsPositions) {
   // Positions count the 44 prolog bytes fed first.
   EXPECT_EQ(map("<a x='1'>t<!--c--></a>"),
             "prolog 22\nsource 44\nstart 44+18 a\nfield /a\ndelim\n"
-            "delim\nother 44+18 2\ndelim\n"  // the attribute: no field brackets
+            // The attribute and the comment in fields of their own, as
+            // when indexing.
+            "field /a/@x\ndelim\nother 44+18 2\ndelim\nendfield\n"
             "chars 62+2 t\ntext 62+2 2\n"
-            "comment 64+16 c\ndelim\nother 64+16 2\ndelim\n"
+            "comment 64+16 c\nfield /a/comment()\ndelim\nother 64+16 2\n"
+            "delim\nendfield\n"
             "end 80+8 a\ndelim\nendfield\n");
   // Its own declaration: no prolog, positions from the document's start.
   EXPECT_EQ(map("<?xml version='1.0'?><a/>"),
@@ -386,6 +389,54 @@ TEST_F(XmlFixture, HighlightGetsTextBetweenDelimiters) {
             "  1 t c  d  ");
   // Only the element's field was opened, and it is closed again.
   EXPECT_EQ(collector.getFieldStack().getDepth(), 0);
+  ItlClNormalization::destroyNormalizer(norm);
+}
+
+// The text collector gets the text the index gets, delimiters included:
+// text of excluded fields (elements, attribute values, comments,
+// instructions) is left out of both, so that positions agree.
+TEST_F(XmlFixture, HighlightCollectsWhatTheIndexGets) {
+  store.add("ex",
+            "<XMLModel>"
+            "<XMLFieldDefinition name='t' locator='t'/>"
+            "<XMLFieldDefinition name='c' exclude='yes' locator='comment()'/>"
+            "<XMLFieldDefinition name='k' exclude='yes' locator='@k'/>"
+            "<XMLFieldDefinition name='p' exclude='yes' "
+            "locator='processing-instruction()'/>"
+            "<XMLFieldDefinition name='s' exclude='yes' locator='s'/>"
+            "</XMLModel>");
+  store.add("in",
+            "<XMLModel>"
+            "<XMLFieldDefinition name='s' exclude='yes' locator='s'/>"
+            "<XMLFieldDefinition name='c' locator='s/comment()'/>"
+            "<XMLFieldDefinition name='k' locator='s/@k'/>"
+            "</XMLModel>");
+  std::string const doc =
+      "<a k='v w'><t k='x'>one<!--two-->three<?pi four?></t>"
+      "<s k='y'>five<!--six--></s>seven</a>";
+  ItlClIndexLocation location("idx", "/nonexistent");
+  ItlClFieldNameMap names(location, info);
+  ItlClNormalization* norm = ItlClNormalization::createDefaultNormalizer();
+  CosClMemoryPool scanPool(4096, 4096, 16);
+  for (char const* model : {static_cast<char const*>(nullptr), "ex", "in"}) {
+    std::string const label = model != nullptr ? model : "(none)";
+    IndexRun indexed = run(doc, model);
+    ASSERT_EQ(indexed.thrown.reason, -1) << label;
+    ItlClTextCollector collector(names, *norm);
+    collector.init(static_cast<unsigned>(doc.size()));
+    ItlClDocumentInputScanner scanner;
+    scanner.setInputText(scanPool, doc.data(),
+                         static_cast<unsigned>(doc.size()), CosClCCSID(1208));
+    parser.startDocument(ItlEnParserModus_Highlight, nullptr, &collector,
+                         nullptr, model);
+    parser.processDocument(scanner);
+    parser.endDocument();
+    EXPECT_EQ(std::string(collector.getOutputBuffer(),
+                          collector.getBytesUsed()),
+              indexed.text)
+        << label;
+    EXPECT_EQ(collector.getFieldStack().getDepth(), 0) << label;
+  }
   ItlClNormalization::destroyNormalizer(norm);
 }
 
