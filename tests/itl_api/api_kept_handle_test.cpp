@@ -91,16 +91,29 @@ Names sized(ItlTyIndexHandle index, ItlTyIndexSearchHandle search,
   return names;
 }
 
+// An XML document of model "xm" with one NUMBER attribute.
+upfix::Document xmlDoc(char const* name, char const* body,
+                       char const* attribute, int value) {
+  return upfix::Document(name, ItlEnDocumentFormat_Xml, body, 1208, "xm",
+                         {upfix::Attribute::number(attribute, value)});
+}
+
+// A second index handle on the index of `ix`: another writer.
+ItlTyIndexHandle openWriter(upfix::ApiIndex& ix) {
+  ItlTyIndexHandle writer = nullptr;
+  EXPECT_EQ(itlHandleNewIndex(ix.ctx, "ix", ix.dir.path().c_str(), &writer), 0);
+  EXPECT_EQ(itlIndexSetWorkingDirectory(writer, ix.dir.path().c_str()), 0);
+  return writer;
+}
+
 TEST(ApiKeptHandle, ResolvesFieldAndAttributeNamesOfLaterCommits) {
   upfix::ApiIndex ix;
   ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "xm", kModel.data(),
                                      static_cast<uint32_t>(kModel.size())),
             0);
   ASSERT_EQ(upfix::addDocuments(
-                ix.index, {upfix::Document(
-                              "a", ItlEnDocumentFormat_Xml,
-                              "<doc><title>alpha topic</title></doc>", 1208,
-                              "xm", {upfix::Attribute::number("price", 1)})}),
+                ix.index, {xmlDoc("a", "<doc><title>alpha topic</title></doc>",
+                                  "price", 1)}),
             "");
   // The kept handles: loaded, names looked up, one search run.
   ItlTyIndexSearchHandle search = nullptr;
@@ -115,16 +128,15 @@ TEST(ApiKeptHandle, ResolvesFieldAndAttributeNamesOfLaterCommits) {
   EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names());
 
   // Another handle commits the field and the attribute.
-  ItlTyIndexHandle writer = nullptr;
-  ASSERT_EQ(itlHandleNewIndex(ix.ctx, "ix", ix.dir.path().c_str(), &writer), 0);
-  ASSERT_EQ(itlIndexSetWorkingDirectory(writer, ix.dir.path().c_str()), 0);
-  ASSERT_EQ(upfix::addDocuments(
-                writer, {upfix::Document(
-                            "b", ItlEnDocumentFormat_Xml,
-                            "<doc><title>beta</title><subject>topic</subject>"
-                            "</doc>",
-                            1208, "xm", {upfix::Attribute::number("size", 5)})}),
-            "");
+  ItlTyIndexHandle writer = openWriter(ix);
+  ASSERT_NE(writer, nullptr);
+  ASSERT_EQ(
+      upfix::addDocuments(
+          writer, {xmlDoc("b",
+                          "<doc><title>beta</title><subject>topic</subject>"
+                          "</doc>",
+                          "size", 5)}),
+      "");
   itlHandleDeleteIndex(&writer);
 
   EXPECT_EQ(itlFieldMapNameToNumber(search, "subject", &field), 0)
@@ -140,10 +152,8 @@ TEST(ApiKeptHandle, ResolvesFieldAndAttributeNamesOfLaterCommits) {
   EXPECT_LE(rc, 4) << ix.reason();
   // The kept index handle's own update goes on from the names it learned.
   ASSERT_EQ(upfix::addDocuments(
-                ix.index, {upfix::Document(
-                              "c", ItlEnDocumentFormat_Xml,
-                              "<doc><subject>topic</subject></doc>", 1208,
-                              "xm", {upfix::Attribute::number("size", 7)})}),
+                ix.index, {xmlDoc("c", "<doc><subject>topic</subject></doc>",
+                                  "size", 7)}),
             "");
   EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names({"b", "c"}));
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b", "c"}));
@@ -159,27 +169,20 @@ TEST(ApiKeptHandle, UpdateKeepsTheNamesOfLaterCommits) {
                                      static_cast<uint32_t>(kModel.size())),
             0);
   ASSERT_EQ(upfix::addDocuments(
-                ix.index, {upfix::Document(
-                              "a", ItlEnDocumentFormat_Xml,
-                              "<doc><title>alpha</title></doc>", 1208, "xm",
-                              {upfix::Attribute::number("price", 1)})}),
+                ix.index,
+                {xmlDoc("a", "<doc><title>alpha</title></doc>", "price", 1)}),
             "");
   ASSERT_EQ(itlIndexLoad(ix.index), 0);
-  ItlTyIndexHandle writer = nullptr;
-  ASSERT_EQ(itlHandleNewIndex(ix.ctx, "ix", ix.dir.path().c_str(), &writer), 0);
-  ASSERT_EQ(itlIndexSetWorkingDirectory(writer, ix.dir.path().c_str()), 0);
+  ItlTyIndexHandle writer = openWriter(ix);
+  ASSERT_NE(writer, nullptr);
   ASSERT_EQ(upfix::addDocuments(
-                writer, {upfix::Document(
-                            "b", ItlEnDocumentFormat_Xml,
-                            "<doc><subject>topic</subject></doc>", 1208, "xm",
-                            {upfix::Attribute::number("size", 5)})}),
+                writer, {xmlDoc("b", "<doc><subject>topic</subject></doc>",
+                                "size", 5)}),
             "");
   itlHandleDeleteIndex(&writer);
   ASSERT_EQ(upfix::addDocuments(
-                ix.index, {upfix::Document(
-                              "c", ItlEnDocumentFormat_Xml,
-                              "<doc><later>topic</later></doc>", 1208, "xm",
-                              {upfix::Attribute::number("weight", 7)})}),
+                ix.index,
+                {xmlDoc("c", "<doc><later>topic</later></doc>", "weight", 7)}),
             "");
   ix.reopen();
   ItlTyIndexSearchHandle search = nullptr;
@@ -216,20 +219,14 @@ TEST(ApiKeptHandle, SeesNamesOfCommitsInQuickSuccessionAndLongAfter) {
   ASSERT_EQ(itlIndexAddDocumentModel(ix.index, "xm", kModel.data(),
                                      static_cast<uint32_t>(kModel.size())),
             0);
-  auto doc = [](char const* name, char const* body, char const* attribute,
-                int value) {
-    return upfix::Document(name, ItlEnDocumentFormat_Xml, body, 1208, "xm",
-                           {upfix::Attribute::number(attribute, value)});
-  };
   ASSERT_EQ(upfix::addDocuments(
-                ix.index, {doc("a", "<doc><title>alpha</title></doc>",
-                               "price", 1)}),
+                ix.index,
+                {xmlDoc("a", "<doc><title>alpha</title></doc>", "price", 1)}),
             "");
   ItlTyIndexSearchHandle search = nullptr;
   ASSERT_EQ(itlHandleNewIndexSearch(ix.index, &search), 0) << ix.reason();
-  ItlTyIndexHandle writer = nullptr;
-  ASSERT_EQ(itlHandleNewIndex(ix.ctx, "ix", ix.dir.path().c_str(), &writer), 0);
-  ASSERT_EQ(itlIndexSetWorkingDirectory(writer, ix.dir.path().c_str()), 0);
+  ItlTyIndexHandle writer = openWriter(ix);
+  ASSERT_NE(writer, nullptr);
   auto attributeKnown = [&](char const* name) {
     ItlTyAttributeNumber number = 0;
     return itlAttributeMapNameToNumber(search, name, ItlEnAttributeType_Number,
@@ -245,24 +242,24 @@ TEST(ApiKeptHandle, SeesNamesOfCommitsInQuickSuccessionAndLongAfter) {
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names());
 
   ASSERT_EQ(upfix::addDocuments(
-                writer, {doc("b", "<doc><subject>topic</subject></doc>",
-                             "size", 5)}),
+                writer, {xmlDoc("b", "<doc><subject>topic</subject></doc>",
+                                "size", 5)}),
             "");
   EXPECT_TRUE(fieldKnown("subject"));
   EXPECT_TRUE(attributeKnown("size"));
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
   ASSERT_EQ(upfix::addDocuments(
-                writer, {doc("c", "<doc><later>topic</later></doc>",
-                             "weight", 7)}),
+                writer,
+                {xmlDoc("c", "<doc><later>topic</later></doc>", "weight", 7)}),
             "");
   EXPECT_TRUE(fieldKnown("later"));
   EXPECT_TRUE(attributeKnown("weight"));
   EXPECT_EQ(inSubject(ix.index, search, ix.ctx, &rc), Names({"b"}));
 
   // Long after: the kept handle's looks now remember a settled directory.
-  for (int i = 0; i < 500 && !ItlClKeptDirectory::isSettled(
-                                 ItlClKeptDirectory::stampOf(
-                                     ix.dir.path().c_str()));
+  for (int i = 0;
+       i < 500 && !ItlClKeptDirectory::isSettled(
+                      ItlClKeptDirectory::stampOf(ix.dir.path().c_str()));
        ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(attributeKnown("depth"));
@@ -270,10 +267,9 @@ TEST(ApiKeptHandle, SeesNamesOfCommitsInQuickSuccessionAndLongAfter) {
   EXPECT_FALSE(attributeKnown("depth"));
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b"}));
   ASSERT_EQ(upfix::addDocuments(
-                writer, {doc("d", "<doc><subject>topic</subject></doc>",
-                             "depth", 9),
-                         doc("e", "<doc><title>epsilon</title></doc>",
-                             "size", 3)}),
+                writer,
+                {xmlDoc("d", "<doc><subject>topic</subject></doc>", "depth", 9),
+                 xmlDoc("e", "<doc><title>epsilon</title></doc>", "size", 3)}),
             "");
   EXPECT_TRUE(attributeKnown("depth"));
   EXPECT_EQ(sized(ix.index, search, ix.ctx, &rc), Names({"b", "e"}));
